@@ -1,0 +1,33 @@
+// A sprite resource: frames of one size, an origin, a bounding box and collision flags.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "graphics/Support_Bitmap24.h"
+
+namespace kelvane {
+
+class CSprite {
+  public:
+    int32_t bbox_mode = 0;
+    int32_t bbox_left = 0, bbox_top = 0, bbox_right = 0, bbox_bottom = 0;
+    int32_t number = 0;
+    int32_t width = 1, height = 1;
+    int32_t xoffset = 0, yoffset = 0;
+    bool precise = true;
+    bool videomem = true;
+    bool loadonuse = false;
+    // One picture per frame; an empty picture stands for a frame stored without image.
+    std::vector<Bitmap24> frames;
+    bool transparent = true;
+
+    // Reads the record; false for a wrong record version. Malformed data throws.
+    // `warnings` collects non-fatal problems (an unknown image scheme).
+    bool read(CStream& s, std::vector<std::string>* warnings = nullptr);
+    void write(CStream& s) const;
+    // The bounding box from the frames, the mode and the transparency.
+    void compute_bounding_box();
+};
+
+} // namespace kelvane

@@ -1,0 +1,59 @@
+// 24-bit images: the in-memory picture every sprite frame and background is kept as, the
+// game file's image encoding (a Windows bitmap or one of two run-length schemes), and the
+// Windows bitmap file format itself.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "stream/Support_Stream.h"
+
+namespace kelvane {
+
+// A picture of 24-bit pixels, rows from the top, each pixel blue, green, red, no padding.
+struct Bitmap24 {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> pixels;
+
+    Bitmap24() = default;
+    Bitmap24(int32_t w, int32_t h, uint32_t fill_colour = 0);
+    bool empty() const { return width <= 0 || height <= 0; }
+    // Colours are Windows colour values: red + 256 * green + 65536 * blue.
+    uint32_t pixel(int32_t x, int32_t y) const;
+    void set_pixel(int32_t x, int32_t y, uint32_t colour);
+    bool operator==(const Bitmap24&) const = default;
+};
+
+// Largest width or height, and largest pixel count, accepted from any file.
+constexpr int32_t max_image_side = 32768;
+constexpr int64_t max_image_pixels = int64_t(1) << 28;
+
+// Image encoding schemes of the game file.
+enum class ImageScheme : int32_t { none = -1, bitmap = 0, runs = 1, palette_runs = 2 };
+
+// Reads one image in the game file's image encoding (raw bytes, no substitution).
+// Yields no image for scheme -1. An unknown scheme sets `unknown_scheme` and yields no
+// image; malformed data throws StreamError.
+std::optional<Bitmap24> ReadImage(CStream& s, bool* unknown_scheme = nullptr);
+// Writes an image with the run-length schemes: the palette scheme when it has at most
+// 256 colours (palette in order of first appearance), else true colour. Deterministic.
+void WriteImage(CStream& s, const std::optional<Bitmap24>& image);
+
+// Windows bitmap files. Decoding accepts uncompressed 1, 4, 8, 16, 24 and 32 bits per
+// pixel (and 4/8-bit run-length), top-down or bottom-up; the result is always 24-bit.
+// `consumed` receives the number of bytes the file occupies.
+std::optional<Bitmap24> DecodeBmp(const uint8_t* data, size_t size, std::string* error = nullptr,
+                                  size_t* consumed = nullptr);
+std::vector<uint8_t> EncodeBmp(const Bitmap24& image);
+
+// The colour of the bottom-left pixel (x 0, last row).
+uint32_t Bitmap24_TransparentColor(const Bitmap24& image);
+// Widens the box (left, top, right, bottom) to every pixel that differs from the
+// image's transparent colour.
+void Bitmap24_BoundingBox(const Bitmap24& image, int32_t& left, int32_t& top, int32_t& right,
+                          int32_t& bottom);
+
+} // namespace kelvane

@@ -1,0 +1,123 @@
+// The room record of the game file.
+#include "model/Room_Class.h"
+
+#include <cmath>
+
+namespace kelvane {
+
+namespace {
+// Layer positions and speeds are stored as ints; rounding matches how they were read.
+int32_t stored(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
+} // namespace
+
+bool CRoom::read(CStream& s) {
+    clear();
+    if (ReadInt(s) != 420) return false;
+    caption = ReadString(s);
+    width = ReadInt(s);
+    height = ReadInt(s);
+    stored_int1 = ReadInt(s);
+    stored_int2 = ReadInt(s);
+    speed = ReadInt(s);
+    persistent = ReadBool(s);
+    background_color = ReadInt(s);
+    background_showcolor = ReadBool(s);
+    creation_code = ReadString(s);
+    int32_t nb = ReadCount(s, "background layer count", 8, 36);
+    for (int32_t i = 0; i < nb; ++i) {
+        CBackground& b = backgrounds[size_t(i)];
+        b.visible = ReadBool(s);
+        b.foreground = ReadBool(s);
+        b.index = ReadInt(s);
+        b.x = ReadInt(s);
+        b.y = ReadInt(s);
+        b.htiled = ReadBool(s);
+        b.vtiled = ReadBool(s);
+        b.hspeed = ReadInt(s);
+        b.vspeed = ReadInt(s);
+        b.alpha = 1;
+    }
+    view_enabled = ReadBool(s);
+    int32_t nv = ReadCount(s, "view count", 8, 48);
+    for (int32_t i = 0; i < nv; ++i) {
+        CView& v = views[size_t(i)];
+        v.visible = ReadBool(s);
+        v.left = ReadInt(s);
+        v.top = ReadInt(s);
+        v.width = ReadInt(s);
+        v.height = ReadInt(s);
+        v.x = ReadInt(s);
+        v.y = ReadInt(s);
+        v.hborder = ReadInt(s);
+        v.vborder = ReadInt(s);
+        v.hspeed = ReadInt(s);
+        v.vspeed = ReadInt(s);
+        v.object = ReadInt(s);
+    }
+    int32_t ni = ReadCount(s, "instance count", 1 << 24, 16);
+    instances.resize(size_t(ni));
+    for (auto& in : instances) {
+        in.x = ReadInt(s);
+        in.y = ReadInt(s);
+        in.object = ReadInt(s);
+        in.id = ReadInt(s);
+    }
+    int32_t nt = ReadCount(s, "tile count", 1 << 24, 36);
+    tiles.resize(size_t(nt));
+    for (auto& t : tiles) {
+        t.x = ReadInt(s);
+        t.y = ReadInt(s);
+        t.background = ReadInt(s);
+        t.left = ReadInt(s);
+        t.top = ReadInt(s);
+        t.width = ReadInt(s);
+        t.height = ReadInt(s);
+        t.depth = ReadInt(s);
+        t.id = ReadInt(s);
+    }
+    return true;
+}
+
+void CRoom::write(CStream& s) const {
+    WriteInt(s, 420);
+    WriteString(s, caption);
+    WriteInt(s, width);
+    WriteInt(s, height);
+    WriteInt(s, stored_int1);
+    WriteInt(s, stored_int2);
+    WriteInt(s, speed);
+    WriteBool(s, persistent);
+    WriteInt(s, background_color);
+    WriteBool(s, background_showcolor);
+    WriteString(s, creation_code);
+    WriteInt(s, 8);
+    for (const auto& b : backgrounds) {
+        WriteBool(s, b.visible);
+        WriteBool(s, b.foreground);
+        WriteInt(s, b.index);
+        WriteInt(s, stored(b.x));
+        WriteInt(s, stored(b.y));
+        WriteBool(s, b.htiled);
+        WriteBool(s, b.vtiled);
+        WriteInt(s, stored(b.hspeed));
+        WriteInt(s, stored(b.vspeed));
+    }
+    WriteBool(s, view_enabled);
+    WriteInt(s, 8);
+    for (const auto& v : views) {
+        WriteBool(s, v.visible);
+        for (int32_t f : {v.left, v.top, v.width, v.height, v.x, v.y, v.hborder, v.vborder,
+                          v.hspeed, v.vspeed, v.object})
+            WriteInt(s, f);
+    }
+    WriteInt(s, static_cast<int32_t>(instances.size()));
+    for (const auto& in : instances)
+        for (int32_t f : {in.x, in.y, in.object, in.id}) WriteInt(s, f);
+    WriteInt(s, static_cast<int32_t>(tiles.size()));
+    for (const auto& t : tiles)
+        for (int32_t f : {stored(t.x), stored(t.y), t.background, t.left, t.top, t.width,
+                          t.height, stored(t.depth), t.id})
+            WriteInt(s, f);
+}
+
+} // namespace kelvane

@@ -1,0 +1,81 @@
+// A room as designed: size, speed, caption, background layers, views, the instances
+// placed in it, its tiles and its creation code.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "stream/Support_Stream.h"
+
+namespace kelvane {
+
+// A tile: part of a background image placed in the room.
+struct RTile {
+    double x = 0, y = 0;
+    int32_t background = -1;
+    int32_t left = 0, top = 0, width = 0, height = 0;
+    double depth = 0;
+    int32_t id = 0;
+    double xscale = 1, yscale = 1;
+    double alpha = 1;
+    bool visible = true;
+};
+
+// An instance placed in the room by its designer.
+struct RRoomInstance {
+    int32_t x = 0, y = 0;
+    int32_t object = 0;
+    int32_t id = 0;
+};
+
+class CView {
+  public:
+    bool visible = false;
+    int32_t left = 0, top = 0;
+    int32_t width = 640, height = 480;
+    int32_t x = 0, y = 0;
+    int32_t hborder = 32, vborder = 32;
+    int32_t hspeed = -1, vspeed = -1;
+    int32_t object = -1;
+};
+
+class CRoom {
+  public:
+    // A background layer of the room (not the background resource).
+    class CBackground {
+      public:
+        bool visible = false;
+        bool foreground = false;
+        int32_t index = -1;
+        double x = 0, y = 0;
+        bool htiled = true, vtiled = true;
+        double hspeed = 0, vspeed = 0;
+        double alpha = 1;
+    };
+
+    std::string caption;
+    int32_t speed = 20;
+    int32_t width = 640, height = 480;
+    int32_t stored_int1 = 0, stored_int2 = 0;
+    bool persistent = false;
+    int32_t background_color = 12632256;
+    bool background_showcolor = true;
+    std::array<CBackground, 8> backgrounds;
+    bool view_enabled = false;
+    std::array<CView, 8> views;
+    std::string creation_code;
+    std::vector<RRoomInstance> instances;
+    std::vector<RTile> tiles;
+
+    CBackground* background(int32_t i) { return i >= 0 && i < 8 ? &backgrounds[size_t(i)] : nullptr; }
+    CView* view(int32_t i) { return i >= 0 && i < 8 ? &views[size_t(i)] : nullptr; }
+    void clear() { *this = CRoom(); }
+    // Reads the game file record; false for a wrong version. Malformed data throws.
+    bool read(CStream& s);
+    // Writes the game file record; all eight layers and views are written.
+    void write(CStream& s) const;
+};
+
+} // namespace kelvane

@@ -1,0 +1,96 @@
+// The game data stream: an in-memory byte stream whose primitives pass every byte through
+// a seeded substitution table. Game files are read with the seeded table, everything else
+// (saved games, temporary image files) with the identity.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kelvane {
+
+// The seeded substitution table. A seed of 0 or less gives the identity.
+class SubstitutionTable {
+  public:
+    SubstitutionTable() { set_seed(-1); }
+    void set_seed(int32_t seed);
+    int32_t seed() const { return seed_; }
+    uint8_t encode(uint8_t b) const { return encode_[b]; }
+    uint8_t decode(uint8_t b) const { return decode_[b]; }
+    bool identity() const { return seed_ <= 0; }
+
+    // The largest seed whose exchanges never overflow a signed 32-bit product.
+    static constexpr int32_t max_safe_seed = 214748;
+
+  private:
+    int32_t seed_ = -1;
+    uint8_t encode_[256];
+    uint8_t decode_[256];
+};
+
+// A read past the end, an impossible length or any other malformed data.
+class StreamError : public std::runtime_error {
+  public:
+    StreamError(const std::string& what, size_t offset)
+        : std::runtime_error(what), offset_(offset) {}
+    size_t offset() const { return offset_; }
+
+  private:
+    size_t offset_;
+};
+
+// An in-memory stream. `base_offset` is where its first byte stood in the file it came
+// from, so that diagnostics name file offsets.
+class CStream {
+  public:
+    CStream() = default;
+    explicit CStream(std::vector<uint8_t> bytes, size_t base_offset = 0)
+        : data_(std::move(bytes)), base_offset_(base_offset) {}
+
+    void set_table(const SubstitutionTable* table) { table_ = table; }
+    const SubstitutionTable* table() const { return table_; }
+
+    size_t size() const { return data_.size(); }
+    size_t position() const { return pos_; }
+    size_t remaining() const { return data_.size() - pos_; }
+    size_t file_offset() const { return base_offset_ + pos_; }
+    void seek(size_t pos);
+    const std::vector<uint8_t>& bytes() const { return data_; }
+    std::vector<uint8_t> take_bytes() { return std::move(data_); }
+
+    // Raw access, bypassing the table.
+    void read_raw(void* out, size_t n);
+    void write_raw(const void* in, size_t n);
+    // Throws unless n more bytes can be read.
+    void require(size_t n, const char* what) const;
+
+    // Table-coded access.
+    void read_coded(void* out, size_t n);
+    void write_coded(const void* in, size_t n);
+
+  private:
+    std::vector<uint8_t> data_;
+    size_t pos_ = 0;
+    size_t base_offset_ = 0;
+    const SubstitutionTable* table_ = nullptr;
+};
+
+int32_t ReadInt(CStream& s);
+double ReadReal(CStream& s);
+std::string ReadString(CStream& s);
+bool ReadBool(CStream& s);
+CStream ReadBlock(CStream& s);
+void WriteInt(CStream& s, int32_t v);
+void WriteReal(CStream& s, double v);
+void WriteString(CStream& s, const std::string& v);
+void WriteBool(CStream& s, bool v);
+// Not used by the runner itself; the packer writes blocks with it.
+void WriteBlock(CStream& s, const std::vector<uint8_t>& bytes);
+
+// Reads a count and checks it against a limit and against what is left, given that
+// every counted item takes at least `min_item_bytes` bytes.
+int32_t ReadCount(CStream& s, const char* what, int32_t limit, size_t min_item_bytes);
+
+} // namespace kelvane
