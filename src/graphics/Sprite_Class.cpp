@@ -69,7 +69,8 @@ void CSprite::compute_bounding_box() {
         return;
     }
     bbox_left = width - 1, bbox_top = height - 1, bbox_right = 0, bbox_bottom = 0;
-    for (const auto& f : frames) Bitmap24_BoundingBox(f, bbox_left, bbox_top, bbox_right, bbox_bottom);
+    for (const auto& f : frames)
+        Bitmap24_BoundingBox(f, bbox_left, bbox_top, bbox_right, bbox_bottom);
 }
 
 } // namespace kelvane

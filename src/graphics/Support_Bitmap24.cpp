@@ -100,9 +100,8 @@ std::optional<Bitmap24> ReadImage(CStream& s, bool* unknown_scheme) {
     case 1: {
         int32_t w = read_raw_int(s), h = read_raw_int(s);
         check_size(s, w, h, at);
-        return read_runs(s, w, h, 3, [](const uint8_t* c, uint8_t* bgr, size_t) {
-            std::memcpy(bgr, c, 3);
-        });
+        return read_runs(s, w, h, 3,
+                         [](const uint8_t* c, uint8_t* bgr, size_t) { std::memcpy(bgr, c, 3); });
     }
     case 2: {
         int32_t p = read_raw_int(s);
@@ -189,7 +188,9 @@ namespace {
 uint32_t le32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint16_t le16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 void put32(std::vector<uint8_t>& v, uint32_t x) {
     for (int i = 0; i < 4; ++i) v.push_back(uint8_t(x >> (8 * i)));
 }
@@ -246,8 +247,7 @@ std::optional<Bitmap24> DecodeBmp(const uint8_t* data, size_t size, std::string*
     }
     bool top_down = h < 0;
     if (h < 0) h = -h;
-    if (w <= 0 || h <= 0 || w > max_image_side || h > max_image_side ||
-        w * h > max_image_pixels)
+    if (w <= 0 || h <= 0 || w > max_image_side || h > max_image_side || w * h > max_image_pixels)
         return fail("impossible image size");
     uint32_t rmask = 0, gmask = 0, bmask = 0;
     size_t table_at = 14 + header_size;
@@ -317,7 +317,8 @@ std::optional<Bitmap24> DecodeBmp(const uint8_t* data, size_t size, std::string*
                 size_t n = bits == 8 ? b : (b + 1) / 2;
                 if (i + n > pixel_bytes) break;
                 for (int k = 0; k < b; ++k, ++x) {
-                    uint8_t v = bits == 8 ? px[i + k] : (k % 2 ? px[i + k / 2] & 15 : px[i + k / 2] >> 4);
+                    uint8_t v =
+                        bits == 8 ? px[i + k] : (k % 2 ? px[i + k / 2] & 15 : px[i + k / 2] >> 4);
                     put(x, row, lookup(v));
                 }
                 i += (n + 1) & ~size_t(1);
@@ -329,10 +330,19 @@ std::optional<Bitmap24> DecodeBmp(const uint8_t* data, size_t size, std::string*
             for (int64_t x = 0; x < w; ++x) {
                 uint32_t c;
                 switch (bits) {
-                case 1: c = lookup((r[x / 8] >> (7 - x % 8)) & 1); break;
-                case 4: c = lookup(x % 2 ? r[x / 2] & 15 : r[x / 2] >> 4); break;
-                case 8: c = lookup(r[x]); break;
-                case 24: c = uint32_t(r[x * 3 + 2]) | uint32_t(r[x * 3 + 1]) << 8 | uint32_t(r[x * 3]) << 16; break;
+                case 1:
+                    c = lookup((r[x / 8] >> (7 - x % 8)) & 1);
+                    break;
+                case 4:
+                    c = lookup(x % 2 ? r[x / 2] & 15 : r[x / 2] >> 4);
+                    break;
+                case 8:
+                    c = lookup(r[x]);
+                    break;
+                case 24:
+                    c = uint32_t(r[x * 3 + 2]) | uint32_t(r[x * 3 + 1]) << 8 |
+                        uint32_t(r[x * 3]) << 16;
+                    break;
                 default: {
                     uint32_t v = bits == 16 ? le16(r + x * 2) : le32(r + x * 4);
                     c = uint32_t(scale_channel(v, rmask)) | uint32_t(scale_channel(v, gmask)) << 8 |

@@ -23,11 +23,13 @@ bool CObject::has_own_events_of_type(int32_t type) const {
     return false;
 }
 
-void CObject::clear() { *this = CObject(); }
+void CObject::clear() {
+    *this = CObject();
+}
 
 bool CObject::read(CStream& s) {
     clear();
-    int32_t version = ReadInt(s);
+    version = ReadInt(s);
     if (version != 400 && version != 430) return false;
     sprite = ReadInt(s);
     solid = ReadBool(s);
@@ -54,7 +56,10 @@ bool CObject::read(CStream& s) {
 }
 
 void CObject::write(CStream& s) const {
-    WriteInt(s, 430);
+    int32_t v = version;
+    if (v == 400 && (!events[ev_keypress].empty() || !events[ev_keyrelease].empty())) v = 430;
+    int32_t last = v == 400 ? ev_draw : event_type_count - 1;
+    WriteInt(s, v);
     WriteInt(s, sprite);
     WriteBool(s, solid);
     WriteBool(s, visible);
@@ -62,8 +67,8 @@ void CObject::write(CStream& s) const {
     WriteBool(s, persistent);
     WriteInt(s, parent);
     WriteInt(s, mask);
-    WriteInt(s, event_type_count - 1);
-    for (int32_t t = 0; t < event_type_count; ++t) {
+    if (v == 430) WriteInt(s, last);
+    for (int32_t t = 0; t <= last; ++t) {
         for (const auto& [number, e] : events[size_t(t)]) {
             WriteInt(s, number);
             e.write(s);

@@ -10,6 +10,8 @@ namespace kelvane {
 
 class CObject {
   public:
+    // Record version: 400 stores event types 0 ... 8, 430 names its last type.
+    int32_t version = 430;
     int32_t sprite = -1;
     bool solid = false;
     bool visible = true;
@@ -28,7 +30,7 @@ class CObject {
     bool has_own_events_of_type(int32_t type) const;
     void clear();
     bool read(CStream& s);
-    // Writes a record of version 430 with every event type.
+    // Writes a record of the object's version (430 when it has events of type 9 or 10).
     void write(CStream& s) const;
 };
 

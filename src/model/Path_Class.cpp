@@ -49,7 +49,9 @@ namespace {
 struct V3 {
     double x, y, s;
 };
-V3 mid(V3 a, V3 b) { return {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.s + b.s) / 2}; }
+V3 mid(V3 a, V3 b) {
+    return {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.s + b.s) / 2};
+}
 
 void subdivide(std::vector<RComputedPoint>& out, V3 s, V3 k, V3 e, int32_t depth) {
     if (depth <= 0) return;
@@ -78,8 +80,7 @@ void CPath::build() {
         if (end != 2) append(P(0));
         size_t curves = end == 2 ? n : (n >= 2 ? n - 2 : 0);
         for (size_t i = 0; i < curves; ++i)
-            subdivide(computed, mid(P(i), P(i + 1)), P(i + 1), mid(P(i + 1), P(i + 2)),
-                      precision);
+            subdivide(computed, mid(P(i), P(i + 1)), P(i + 1), mid(P(i + 1), P(i + 2)), precision);
         if (end != 2)
             append(P(n - 1));
         else
@@ -91,9 +92,8 @@ void CPath::build() {
     }
     computed[0].length = 0;
     for (size_t i = 1; i < computed.size(); ++i)
-        computed[i].length = computed[i - 1].length +
-                             std::hypot(computed[i].x - computed[i - 1].x,
-                                        computed[i].y - computed[i - 1].y);
+        computed[i].length = computed[i - 1].length + std::hypot(computed[i].x - computed[i - 1].x,
+                                                                 computed[i].y - computed[i - 1].y);
     length = computed.back().length;
 }
 
@@ -118,7 +118,8 @@ RPathPoint CPath::point_at(double t) const {
     const RComputedPoint& b = computed[i + 1];
     if (b.length == a.length) return {a.x + dx, a.y + dy, a.speed};
     double f = (d - a.length) / (b.length - a.length);
-    return {a.x + dx + f * (b.x - a.x), a.y + dy + f * (b.y - a.y), a.speed + f * (b.speed - a.speed)};
+    return {a.x + dx + f * (b.x - a.x), a.y + dy + f * (b.y - a.y),
+            a.speed + f * (b.speed - a.speed)};
 }
 
 } // namespace kelvane

@@ -16,7 +16,9 @@ template <typename T> class ResourceList {
   public:
     int32_t count() const { return static_cast<int32_t>(items_.size()); }
     bool exists(int32_t id) const { return id >= 0 && id < count() && items_[size_t(id)]; }
-    T* get(int32_t id) const { return id >= 0 && id < count() ? items_[size_t(id)].get() : nullptr; }
+    T* get(int32_t id) const {
+        return id >= 0 && id < count() ? items_[size_t(id)].get() : nullptr;
+    }
     // The stored name, also of an empty slot (an empty slot keeps the name it had).
     const std::string& stored_name(int32_t id) const { return names_[size_t(id)]; }
     const std::string& name(int32_t id) const {

@@ -7,7 +7,9 @@ namespace kelvane {
 
 namespace {
 // Layer positions and speeds are stored as ints; rounding matches how they were read.
-int32_t stored(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
+int32_t stored(double v) {
+    return static_cast<int32_t>(std::nearbyint(v));
+}
 } // namespace
 
 bool CRoom::read(CStream& s) {
@@ -115,8 +117,8 @@ void CRoom::write(CStream& s) const {
         for (int32_t f : {in.x, in.y, in.object, in.id}) WriteInt(s, f);
     WriteInt(s, static_cast<int32_t>(tiles.size()));
     for (const auto& t : tiles)
-        for (int32_t f : {stored(t.x), stored(t.y), t.background, t.left, t.top, t.width,
-                          t.height, stored(t.depth), t.id})
+        for (int32_t f : {stored(t.x), stored(t.y), t.background, t.left, t.top, t.width, t.height,
+                          stored(t.depth), t.id})
             WriteInt(s, f);
 }
 

@@ -69,7 +69,9 @@ class CRoom {
     std::vector<RRoomInstance> instances;
     std::vector<RTile> tiles;
 
-    CBackground* background(int32_t i) { return i >= 0 && i < 8 ? &backgrounds[size_t(i)] : nullptr; }
+    CBackground* background(int32_t i) {
+        return i >= 0 && i < 8 ? &backgrounds[size_t(i)] : nullptr;
+    }
     CView* view(int32_t i) { return i >= 0 && i < 8 ? &views[size_t(i)] : nullptr; }
     void clear() { *this = CRoom(); }
     // Reads the game file record; false for a wrong version. Malformed data throws.

@@ -5,7 +5,7 @@ namespace kelvane {
 
 bool GameInformation::read(CStream& s) {
     *this = GameInformation();
-    int32_t version = ReadInt(s);
+    version = ReadInt(s);
     if (version != 400 && version != 430) return false;
     color = ReadInt(s);
     help_in_window = version == 430 ? ReadBool(s) : false;
@@ -16,9 +16,10 @@ bool GameInformation::read(CStream& s) {
 }
 
 void GameInformation::write(CStream& s) const {
-    WriteInt(s, 430);
+    int32_t v = help_in_window ? 430 : version;
+    WriteInt(s, v);
     WriteInt(s, color);
-    WriteBool(s, help_in_window);
+    if (v == 430) WriteBool(s, help_in_window);
     WriteBlock(s, std::vector<uint8_t>(text.begin(), text.end()));
 }
 

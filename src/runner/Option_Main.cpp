@@ -8,7 +8,9 @@ namespace kelvane {
 namespace {
 constexpr int32_t options_version = 420;
 
-std::optional<Bitmap24> read_picture(CStream& s) { return ReadImage(s); }
+std::optional<Bitmap24> read_picture(CStream& s) {
+    return ReadImage(s);
+}
 } // namespace
 
 bool GameOptions::read(CStream& s) {

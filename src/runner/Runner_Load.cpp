@@ -23,9 +23,8 @@ void read_resource_list(CStream& s, ResourceList<T>& list, int32_t version, Read
     size_t at = s.file_offset();
     int32_t v = ReadInt(s);
     if (v != version)
-        throw SectionFailure{"section version " + std::to_string(v) + " instead of " +
-                                 std::to_string(version),
-                             at};
+        throw SectionFailure{
+            "section version " + std::to_string(v) + " instead of " + std::to_string(version), at};
     int32_t n = ReadCount(s, "resource count", max_resources, 4);
     list.resize(n);
     for (int32_t i = 0; i < n; ++i) {
@@ -34,9 +33,8 @@ void read_resource_list(CStream& s, ResourceList<T>& list, int32_t version, Read
         auto item = std::make_unique<T>();
         at = s.file_offset();
         if (!read(*item, s))
-            throw SectionFailure{"record " + std::to_string(i) + " (" + name +
-                                     ") has a wrong version",
-                                 at};
+            throw SectionFailure{
+                "record " + std::to_string(i) + " (" + name + ") has a wrong version", at};
         list.set(i, std::move(name), std::move(item));
     }
 }
@@ -44,9 +42,9 @@ void read_resource_list(CStream& s, ResourceList<T>& list, int32_t version, Read
 struct Loader {
     Game& game;
     const ProgressFn& progress;
-    LoadResult result;
+    LoadResult result{};
     std::string section = "header";
-    SubstitutionTable table;
+    SubstitutionTable table{};
 
     void step(int percent, const char* caption) {
         if (progress) progress(percent, caption);
@@ -146,7 +144,7 @@ bool Loader::run(CStream& s) {
 
 LoadResult load_game_bytes(std::vector<uint8_t> bytes, Game& game, const ProgressFn& progress) {
     game = Game();
-    Loader loader{game, progress, {}, {}, {}};
+    Loader loader{game, progress};
     if (bytes.size() < game_block_offset) {
         loader.result.message = "This is not a valid kelvane file.";
         return loader.result;

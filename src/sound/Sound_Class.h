@@ -11,7 +11,13 @@
 namespace kelvane {
 
 // Sound kinds, as `sound_get_kind` answers.
-enum SoundKind : int32_t { sound_none = -1, sound_wave = 0, sound_midi = 1, sound_mp3 = 2, sound_other = 10 };
+enum SoundKind : int32_t {
+    sound_none = -1,
+    sound_wave = 0,
+    sound_midi = 1,
+    sound_mp3 = 2,
+    sound_other = 10
+};
 
 class CSound {
   public:

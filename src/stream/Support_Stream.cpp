@@ -88,7 +88,9 @@ std::string ReadString(CStream& s) {
     return out;
 }
 
-bool ReadBool(CStream& s) { return ReadInt(s) > 0; }
+bool ReadBool(CStream& s) {
+    return ReadInt(s) > 0;
+}
 
 CStream ReadBlock(CStream& s) {
     size_t at = s.file_offset();
@@ -119,7 +121,9 @@ void WriteString(CStream& s, const std::string& v) {
     s.write_coded(v.data(), v.size());
 }
 
-void WriteBool(CStream& s, bool v) { WriteInt(s, v ? 1 : 0); }
+void WriteBool(CStream& s, bool v) {
+    WriteInt(s, v ? 1 : 0);
+}
 
 void WriteBlock(CStream& s, const std::vector<uint8_t>& bytes) {
     WriteInt(s, static_cast<int32_t>(bytes.size()));

@@ -1,0 +1,117 @@
+// The one-shot sequence load -> prepare -> run, and the end work of the program.
+#include "runner/Runner_Form.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "graphics/Support_File.h"
+#include "runner/Runner_Load.h"
+
+namespace fs = std::filesystem;
+
+namespace kelvane {
+
+namespace {
+
+void diagnose(const std::string& line) {
+    std::fprintf(stderr, "kelvane: %s\n", line.c_str());
+}
+
+void show(Platform& platform, const std::string& message) {
+    platform.dialogs->show_message(message);
+    if (!platform.dialogs->shown_on_stderr()) std::fprintf(stderr, "%s\n", message.c_str());
+}
+
+} // namespace
+
+bool holds_game_block(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    if (in.tellg() < std::streamoff(game_block_offset + 8)) return false;
+    in.seekg(std::streamoff(game_block_offset));
+    std::vector<uint8_t> head(8);
+    in.read(reinterpret_cast<char*>(head.data()), 8);
+    CStream s(std::move(head));
+    int32_t seed = ReadInt(s);
+    if (seed > SubstitutionTable::max_safe_seed) return false;
+    SubstitutionTable table;
+    table.set_seed(seed);
+    s.set_table(&table);
+    return ReadInt(s) == 1234321;
+}
+
+std::string default_game_file(const std::string& executable) {
+    if (!executable.empty() && holds_game_block(executable)) return executable;
+    return "game.dat";
+}
+
+bool load_game(Runtime& rt, Platform& platform, const std::string& path) {
+    bool shown = false;
+    auto progress = [&](int percent, const std::string& caption) {
+        if (!shown) {
+            platform.loading->show(rt.game.header.debug_flag());
+            platform.loading->progress(0, "Loading");
+            shown = true;
+        }
+        platform.loading->progress(percent, caption);
+    };
+    LoadResult r = load_game_file(path, rt.game, progress);
+    for (const auto& w : r.warnings) diagnose("warning: " + w);
+    if (r.ok) return true;
+    if (!r.message.empty()) show(platform, r.message);
+    if (!r.diagnostic.empty()) diagnose(r.diagnostic);
+    if (r.message.empty() && r.diagnostic.empty()) diagnose("the game could not be loaded");
+    if (shown) platform.loading->hide();
+    return false;
+}
+
+bool prepare_game(Runtime& rt, Platform& platform) {
+    if (rt.game.first_room() == -1) {
+        show(platform, "Game has no rooms?");
+        platform.loading->hide();
+        return false;
+    }
+    platform.loading->progress(50, "Compiling scripts");
+    platform.loading->progress(65, "Compiling object actions");
+    platform.loading->progress(75, "Preparing rooms");
+    platform.loading->progress(80, "Preparing sounds");
+    platform.loading->progress(90, "Preparing graphics");
+    platform.loading->progress(100, "Ready");
+    platform.loading->hide();
+    return true;
+}
+
+int run_game(const RunOptions& options, Platform& platform) {
+    // Module start-up work.
+    TempDirectory temp;
+    if (!temp.create()) show(platform, TempDirectory::failure_message);
+
+    std::error_code ec;
+    std::string game_path = options.game;
+    if (game_path.empty()) game_path = default_game_file(fs::read_symlink("/proc/self/exe", ec));
+    fs::path absolute = fs::absolute(game_path, ec);
+    fs::path workdir = options.workdir.empty() ? absolute.parent_path() : fs::path(options.workdir);
+    if (!workdir.empty()) {
+        fs::current_path(workdir, ec);
+        if (ec) {
+            diagnose("cannot change to the working directory " + workdir.string() + ": " +
+                     ec.message());
+            return exit_not_loaded;
+        }
+    }
+
+    Runtime rt;
+    if (options.game.empty() && !fs::exists(absolute, ec)) {
+        // Neither the executable nor a game.dat holds a game.
+        show(platform, "This is not a valid kelvane file.");
+        return exit_not_loaded;
+    }
+    if (!load_game(rt, platform, absolute.string())) return exit_not_loaded;
+    if (!prepare_game(rt, platform)) return exit_not_loaded;
+    // The main loop arrives with the run engine; until then a prepared game ends here.
+    return exit_normal;
+}
+
+} // namespace kelvane

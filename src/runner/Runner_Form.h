@@ -1,0 +1,44 @@
+// The start-up and run sequence: module start-up work, load, prepare, run, and the end
+// work, with the exit status of the whole run.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "runner/Runtime.h"
+
+namespace kelvane {
+
+// Exit statuses of `kelvane run`.
+enum ExitStatus : int { exit_normal = 0, exit_not_loaded = 1, exit_fatal_error = 2 };
+
+struct RunOptions {
+    std::string game;                   // file or project folder; empty: find the game
+    std::vector<std::string> game_args; // the game's parameters
+    bool headless = false;
+    std::optional<int64_t> steps;
+    std::optional<int32_t> seed;
+    std::string frames_dir;
+    std::string input_file;
+    std::string workdir;
+};
+
+// Resolves which file holds the game when none is named: the runner's own executable
+// when it holds a game block, else ./game.dat.
+std::string default_game_file(const std::string& executable);
+
+// True when the bytes of a file carry a game block (a readable seed and the magic).
+bool holds_game_block(const std::string& path);
+
+// Runs the whole sequence and returns the exit status.
+int run_game(const RunOptions& options, Platform& platform);
+
+// The sequence's steps, exposed for tests: load the game file into the runtime (with the
+// loading window) and prepare it. Both show their message and return false on failure.
+bool load_game(Runtime& rt, Platform& platform, const std::string& path);
+bool prepare_game(Runtime& rt, Platform& platform);
+
+} // namespace kelvane
