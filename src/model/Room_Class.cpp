@@ -10,7 +10,23 @@ namespace {
 int32_t stored(double v) {
     return static_cast<int32_t>(std::nearbyint(v));
 }
+
+// The stored count, raised to cover every entry that differs from its defaults.
+template <typename T> int32_t written_count(const std::array<T, 8>& items, int32_t stored) {
+    int32_t n = stored < 0 ? 0 : stored > 8 ? 8 : stored;
+    for (int32_t i = n; i < 8; ++i)
+        if (!(items[size_t(i)] == T())) n = i + 1;
+    return n;
+}
 } // namespace
+
+int32_t CRoom::background_count() const {
+    return written_count(backgrounds, stored_backgrounds);
+}
+
+int32_t CRoom::view_count() const {
+    return written_count(views, stored_views);
+}
 
 bool CRoom::read(CStream& s) {
     clear();
@@ -26,6 +42,7 @@ bool CRoom::read(CStream& s) {
     background_showcolor = ReadBool(s);
     creation_code = ReadString(s);
     int32_t nb = ReadCount(s, "background layer count", 8, 36);
+    stored_backgrounds = nb;
     for (int32_t i = 0; i < nb; ++i) {
         CBackground& b = backgrounds[size_t(i)];
         b.visible = ReadBool(s);
@@ -41,6 +58,7 @@ bool CRoom::read(CStream& s) {
     }
     view_enabled = ReadBool(s);
     int32_t nv = ReadCount(s, "view count", 8, 48);
+    stored_views = nv;
     for (int32_t i = 0; i < nv; ++i) {
         CView& v = views[size_t(i)];
         v.visible = ReadBool(s);
@@ -92,8 +110,10 @@ void CRoom::write(CStream& s) const {
     WriteInt(s, background_color);
     WriteBool(s, background_showcolor);
     WriteString(s, creation_code);
-    WriteInt(s, 8);
-    for (const auto& b : backgrounds) {
+    int32_t nb = background_count();
+    WriteInt(s, nb);
+    for (int32_t i = 0; i < nb; ++i) {
+        const CBackground& b = backgrounds[size_t(i)];
         WriteBool(s, b.visible);
         WriteBool(s, b.foreground);
         WriteInt(s, b.index);
@@ -105,8 +125,10 @@ void CRoom::write(CStream& s) const {
         WriteInt(s, stored(b.vspeed));
     }
     WriteBool(s, view_enabled);
-    WriteInt(s, 8);
-    for (const auto& v : views) {
+    int32_t nv = view_count();
+    WriteInt(s, nv);
+    for (int32_t i = 0; i < nv; ++i) {
+        const CView& v = views[size_t(i)];
         WriteBool(s, v.visible);
         for (int32_t f : {v.left, v.top, v.width, v.height, v.x, v.y, v.hborder, v.vborder,
                           v.hspeed, v.vspeed, v.object})

@@ -39,6 +39,7 @@ class CView {
     int32_t hborder = 32, vborder = 32;
     int32_t hspeed = -1, vspeed = -1;
     int32_t object = -1;
+    bool operator==(const CView&) const = default;
 };
 
 class CRoom {
@@ -53,6 +54,7 @@ class CRoom {
         bool htiled = true, vtiled = true;
         double hspeed = 0, vspeed = 0;
         double alpha = 1;
+        bool operator==(const CBackground&) const = default;
     };
 
     std::string caption;
@@ -65,6 +67,8 @@ class CRoom {
     std::array<CBackground, 8> backgrounds;
     bool view_enabled = false;
     std::array<CView, 8> views;
+    // How many layers and views the record stored; the others kept their defaults.
+    int32_t stored_backgrounds = 8, stored_views = 8;
     std::string creation_code;
     std::vector<RRoomInstance> instances;
     std::vector<RTile> tiles;
@@ -74,9 +78,13 @@ class CRoom {
     }
     CView* view(int32_t i) { return i >= 0 && i < 8 ? &views[size_t(i)] : nullptr; }
     void clear() { *this = CRoom(); }
+    // How many layers and views the record writes.
+    int32_t background_count() const;
+    int32_t view_count() const;
     // Reads the game file record; false for a wrong version. Malformed data throws.
     bool read(CStream& s);
-    // Writes the game file record; all eight layers and views are written.
+    // Writes the game file record with the stored number of layers and views, more when a
+    // layer or view beyond them differs from its defaults.
     void write(CStream& s) const;
 };
 

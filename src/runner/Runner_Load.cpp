@@ -142,6 +142,7 @@ bool Loader::run(CStream& s) {
         throw SectionFailure{"room order version " + std::to_string(order_version), at};
     at = s.file_offset();
     int32_t n = ReadInt(s);
+    game.room_order_version = order_version;
     if (n <= 0) throw SectionFailure{"room order of " + std::to_string(n) + " entries", at};
     if (size_t(n) > s.remaining() / 4) throw StreamError("room order runs past the end", at);
     game.room_order.resize(size_t(n));
@@ -229,7 +230,7 @@ std::vector<uint8_t> write_game_bytes(const Game& game, int32_t seed) {
     WriteInt(s, game.last_instance_id);
     WriteInt(s, game.last_tile_id);
     game.information.write(s);
-    WriteInt(s, 420);
+    WriteInt(s, game.room_order_version);
     WriteInt(s, static_cast<int32_t>(game.room_order.size()));
     for (int32_t r : game.room_order) WriteInt(s, r);
     return s.take_bytes();

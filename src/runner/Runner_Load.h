@@ -23,6 +23,13 @@ struct LoadResult {
     std::string diagnostic;
     // Non-fatal problems met while reading (shown as error reports).
     std::vector<std::string> warnings;
+
+    // The message and the diagnostic on one line, for tools that print why a load failed.
+    std::string describe() const {
+        std::string why = message;
+        if (!diagnostic.empty()) why += (why.empty() ? "" : " ") + diagnostic;
+        return why.empty() ? "the game could not be loaded" : why;
+    }
 };
 
 using ProgressFn = std::function<void(int percent, const std::string& caption)>;
