@@ -12,7 +12,9 @@ namespace fs = std::filesystem;
 
 namespace kelvane {
 
-FileNames::FileNames() { drives_.emplace('C', std::string(1, '/')); }
+FileNames::FileNames() {
+    drives_.emplace('C', std::string(1, '/'));
+}
 
 void FileNames::map_drive(char letter, const std::string& host_dir) {
     drives_[char(std::toupper(static_cast<unsigned char>(letter)))] = host_dir;
@@ -173,6 +175,8 @@ void FileSearch::start(const FileNames& names, const std::string& mask, int32_t 
     });
 }
 
-std::string FileSearch::next() { return at_ < found_.size() ? found_[at_++] : std::string(); }
+std::string FileSearch::next() {
+    return at_ < found_.size() ? found_[at_++] : std::string();
+}
 
 } // namespace kelvane

@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <chrono>
 #include <spawn.h>
-#include <unistd.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 extern char** environ;
 

@@ -4,9 +4,9 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -78,15 +78,22 @@ std::optional<std::string> unquote(const std::string& line, size_t& pos) {
         }
         if (++pos >= line.size()) return std::nullopt;
         switch (line[pos]) {
-        case 'n': u += '\n'; break;
-        case 'r': u += '\r'; break;
-        case 't': u += '\t'; break;
+        case 'n':
+            u += '\n';
+            break;
+        case 'r':
+            u += '\r';
+            break;
+        case 't':
+            u += '\t';
+            break;
         case 'x':
             if (pos + 2 >= line.size()) return std::nullopt;
             u += char(std::strtol(line.substr(pos + 1, 2).c_str(), nullptr, 16));
             pos += 2;
             break;
-        default: u += line[pos];
+        default:
+            u += line[pos];
         }
     }
     return std::nullopt;
@@ -101,7 +108,8 @@ std::string format_value(const RegistryValue& v) {
     case RegistryValue::dword:
         std::snprintf(buf, sizeof buf, "dword:%u", unsigned(uint32_t(int64_t(v.number))));
         return buf;
-    default: return "string:" + quote(v.text);
+    default:
+        return "string:" + quote(v.text);
     }
 }
 
@@ -196,7 +204,8 @@ bool RegistryStore::save() {
     fs::create_directories(target.parent_path(), ec);
     std::string tmp = file_ + ".tmp" + std::to_string(::getpid());
     std::ostringstream out;
-    bool has_comment = !lines_.empty() && !lines_.front().header && lines_.front().value == std::nullopt;
+    bool has_comment =
+        !lines_.empty() && !lines_.front().header && lines_.front().value == std::nullopt;
     if (!has_comment) out << "# Kelvane registry: [key] lines, then \"name\" = kind:value lines\n";
     for (const auto& l : lines_) {
         if (l.header)

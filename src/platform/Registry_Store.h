@@ -13,7 +13,7 @@ namespace kelvane {
 
 struct RegistryValue {
     enum Kind { string, real, dword } kind = string;
-    std::string text; // Windows-1252, for string values
+    std::string text;  // Windows-1252, for string values
     double number = 0; // for real and dword values
 };
 
@@ -36,10 +36,10 @@ class RegistryStore {
 
   private:
     struct Line {
-        std::string key;       // normalised key this line belongs to
-        std::string name;      // value name, empty for a key header or a kept line
+        std::string key;  // normalised key this line belongs to
+        std::string name; // value name, empty for a key header or a kept line
         std::optional<RegistryValue> value;
-        std::string raw;       // the text of a line we could not read, kept as it was
+        std::string raw; // the text of a line we could not read, kept as it was
         bool header = false;
     };
     std::string file_;

@@ -53,7 +53,7 @@ TEST_F(HostFolder, NamesMapWithoutRegardToCaseAndSeparators) {
         {"D:\\README", (root / "Data/readme").string()},
         {"d:levels\\level1.txt", (root / "Data/Levels/level1.txt").string()},
         {"C:\\", "/"},
-        {"Q:\\x.txt", std::nullopt},          // unmapped drive
+        {"Q:\\x.txt", std::nullopt},         // unmapped drive
         {"\\\\server\\share", std::nullopt}, // network name
     };
     for (const auto& c : cases) EXPECT_EQ(names.to_host(c.name), c.host) << c.name;
@@ -72,12 +72,13 @@ TEST(Wildcards, MatchLikeWindows) {
         const char* name;
         bool match;
     } cases[] = {
-        {"*.txt", "a.TXT", true},  {"*.txt", "a.txt.bak", false}, {"?.txt", "ab.txt", false},
-        {"a?c*", "ABCdef", true},  {"*.*", "readme", true},       {"*", "", true},
-        {"lev*.*", "level1", true}, {"*e*e*", "reese", true},     {"x", "y", false},
+        {"*.txt", "a.TXT", true},     {"*.txt", "a.txt.bak", false}, {"?.txt", "ab.txt", false},
+        {"a?c*", "ABCdef", true},     {"*.*", "readme", true},       {"*", "", true},
+        {"lev*.*", "level1", true},   {"*e*e*", "reese", true},      {"x", "y", false},
         {"\xc9*", "\xe9t\xe9", true}, // É matches é
     };
-    for (const auto& c : cases) EXPECT_EQ(wildcard_match(c.mask, c.name), c.match) << c.mask << " " << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(wildcard_match(c.mask, c.name), c.match) << c.mask << " " << c.name;
 }
 
 TEST_F(HostFolder, SearchesFollowTheAttributeRule) {

@@ -17,7 +17,8 @@ TEST(CommandLine, SplitsLikeWindows) {
 }
 
 TEST(Programs, StartAndWait) {
-    auto out = std::filesystem::temp_directory_path() / ("kelvane-proc-" + std::to_string(::getpid()));
+    auto out =
+        std::filesystem::temp_directory_path() / ("kelvane-proc-" + std::to_string(::getpid()));
     auto pid = start_program({"sh", "-c", "sleep 0.1; echo done > '" + out.string() + "'"});
     ASSERT_TRUE(pid);
     int polls = 0;

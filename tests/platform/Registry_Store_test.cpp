@@ -29,8 +29,12 @@ class Store : public ::testing::Test {
     void TearDown() override { fs::remove_all(dir); }
 };
 
-RegistryValue text(const std::string& s) { return {RegistryValue::string, s, 0}; }
-RegistryValue real(double d) { return {RegistryValue::real, "", d}; }
+RegistryValue text(const std::string& s) {
+    return {RegistryValue::string, s, 0};
+}
+RegistryValue real(double d) {
+    return {RegistryValue::real, "", d};
+}
 
 } // namespace
 
@@ -63,7 +67,8 @@ TEST_F(Store, CreatingAKeyAndTheSecureModePreference) {
     EXPECT_TRUE(s.create_key("\\Software\\Kelvane 4\\1"));
     EXPECT_TRUE(s.key_exists("\\Software\\Kelvane 4\\1"));
     fs::create_directories(dir / "kelvane");
-    std::ofstream(file, std::ios::app) << "[Software\\Kelvane 4\\Preferences]\n\"Warning\" = dword:1\n";
+    std::ofstream(file, std::ios::app)
+        << "[Software\\Kelvane 4\\Preferences]\n\"Warning\" = dword:1\n";
     EXPECT_TRUE(read_secure_mode(s));
 }
 

@@ -85,6 +85,15 @@ TEST_F(RunCommand, LoadAndPrepareFailuresExitWithOneAndTheirMessage) {
     }
 }
 
+TEST_F(RunCommand, AProjectFolderIsPackedAndPlayed) {
+    Outcome o = run(std::string("--headless '") + KELVANE_SOURCE_DIR + "/examples/demo'", dir);
+    EXPECT_EQ(o.status, 0) << o.err;
+    fs::create_directories(dir / "empty");
+    o = run("--headless empty", dir);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("without a game project"), std::string::npos) << o.err;
+}
+
 TEST_F(RunCommand, WithoutAGameNamedItPlaysGameDat) {
     write("game.dat", write_game_bytes(kelvane::testing::sample_game(), 77));
     EXPECT_EQ(run("--headless", dir).status, 0);
