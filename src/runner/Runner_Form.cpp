@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "graphics/Graphics_Main.h"
+#include "graphics/Sprite_Main.h"
 #include "graphics/Support_File.h"
 #include "project/Project_Main.h"
 #include "runner/Runner_Load.h"
@@ -52,6 +54,14 @@ bool load_game(Runtime& rt, Platform& platform, const std::string& path) {
     bool shown = false;
     auto progress = [&](int percent, const std::string& caption) {
         if (!shown) {
+            // The header and options are read by now: the game's own pictures are known.
+            const GameOptions& o = rt.game.options;
+            RLoadingPictures pictures;
+            pictures.load_bar = o.load_bar;
+            if (o.load_image_on) pictures.image = o.load_image;
+            pictures.bar_back = o.load_bar_back;
+            pictures.bar_front = o.load_bar_front;
+            platform.loading->set_pictures(pictures);
             platform.loading->show(rt.game.header.debug_flag());
             platform.loading->progress(0, "Loading");
             shown = true;
@@ -95,15 +105,27 @@ bool prepare_game(Runtime& rt, Platform& platform) {
     platform.loading->progress(75, "Preparing rooms");
     platform.loading->progress(80, "Preparing sounds");
     platform.loading->progress(90, "Preparing graphics");
+    if (platform.display) {
+        int32_t desktop_width = 0, desktop_height = 0;
+        platform.display->desktop_size(desktop_width, desktop_height);
+        if (!initialise_display(rt, *platform.display,
+                                display_setup_for(rt.game.options, desktop_width))) {
+            show(platform, "Failed to initialize DirectX.");
+            platform.loading->hide();
+            return false;
+        }
+    }
     platform.loading->progress(100, "Ready");
+    // The drawable records hold the pictures now.
+    release_resource_images(rt.game);
     platform.loading->hide();
     return true;
 }
 
 int run_game(const RunOptions& options, Platform& platform) {
     // Module start-up work.
-    TempDirectory temp;
-    if (!temp.create()) show(platform, TempDirectory::failure_message);
+    Runtime rt;
+    if (!rt.temp.create()) show(platform, TempDirectory::failure_message);
 
     std::error_code ec;
     std::string game_path = options.game;
@@ -121,7 +143,6 @@ int run_game(const RunOptions& options, Platform& platform) {
         }
     }
 
-    Runtime rt;
     if (options.game.empty() && !fs::exists(absolute, ec)) {
         // Neither the executable nor a game.dat holds a game.
         show(platform, "This is not a valid kelvane file.");
