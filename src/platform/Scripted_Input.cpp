@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <fstream>
 #include <sstream>
 
 #include "platform/Text_Encoding.h"
@@ -159,6 +160,18 @@ std::optional<std::vector<RScriptedEvent>> parse_scripted_input(const std::strin
         events.begin(), events.end(),
         [](const RScriptedEvent& l, const RScriptedEvent& r) { return l.step < r.step; });
     return events;
+}
+
+std::optional<std::vector<RScriptedEvent>> read_scripted_input_file(const std::string& path,
+                                                                    std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (error) *error = "cannot be read";
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return parse_scripted_input(text.str(), error);
 }
 
 void deliver_scripted_input(const std::vector<RScriptedEvent>& events, size_t& next, int64_t step,

@@ -16,6 +16,11 @@ namespace kelvane {
 std::optional<std::vector<RScriptedEvent>> parse_scripted_input(const std::string& text,
                                                                 std::string* error);
 
+// Reads and parses an input file; nullopt with the reason when it cannot be read or has
+// a bad line.
+std::optional<std::vector<RScriptedEvent>> read_scripted_input_file(const std::string& path,
+                                                                    std::string* error);
+
 // Delivers the events of one step, in order, to the sink; a mouse move changes the
 // cursor position instead. `next` is the index of the first event not yet delivered and
 // moves past the delivered ones (events of earlier steps are delivered too).

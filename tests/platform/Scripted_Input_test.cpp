@@ -38,6 +38,22 @@ TEST(ScriptedInput, ReadsEveryEventKindInStepOrder) {
     EXPECT_EQ(e[5].kind, RScriptedEvent::key_up);
 }
 
+TEST(ScriptedInput, TheDocumentedExampleReads) {
+    std::string error;
+    auto events = parse_scripted_input("# the right arrow is held from step 1 to step 5\n"
+                                       "1 key-down 39\n"
+                                       "5 key-up 39\n"
+                                       "# \"hello\" and Enter are typed before step 6\n"
+                                       "6 char hello\\r\n"
+                                       "7 mouse-move 320 240\n"
+                                       "7 mouse-down 1\n"
+                                       "8 mouse-up 1\n",
+                                       &error);
+    ASSERT_TRUE(events) << error;
+    ASSERT_EQ(events->size(), 6u);
+    EXPECT_EQ((*events)[2].text, "hello\r");
+}
+
 TEST(ScriptedInput, BadLinesAreNamed) {
     const std::pair<const char*, const char*> cases[] = {
         {"0 key-down 3", "line 1: the step must be a whole number from 1"},
