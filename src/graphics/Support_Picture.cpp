@@ -127,6 +127,7 @@ int gif_read(GifFileType* gif, GifByteType* out, int n) {
     auto* src = static_cast<GifSource*>(gif->UserData);
     size_t left = src->bytes->size() - src->at;
     size_t take = n < 0 ? 0 : std::min(left, size_t(n));
+    if (take == 0) return 0;
     std::memcpy(out, src->bytes->data() + src->at, take);
     src->at += take;
     return int(take);
