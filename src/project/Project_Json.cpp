@@ -444,10 +444,18 @@ struct Reader {
             empty.width = w, empty.height = h;
             return empty;
         }
-        std::string name, error;
-        auto bytes = file(v, where, &name);
-        auto image = decode_picture(bytes, &error);
-        if (!image) fail(where, "file '" + name + "': " + error);
+        // A picture file, with the encoding the game stored it in when that is kept.
+        Fields f(v, where);
+        const Json& name = f.need("file");
+        if (!name.is_string()) fail(f.at("file"), "must be a file name");
+        const Json* encoding = f.get("encoding");
+        f.finish();
+        std::string error, encoding_name;
+        auto image = decode_picture(source.file(name.get<std::string>(), where), &error);
+        if (!image) fail(where, "file '" + name.get<std::string>() + "': " + error);
+        if (encoding)
+            image->stored = std::make_shared<const std::vector<uint8_t>>(
+                file(*encoding, f.at("encoding"), &encoding_name));
         return image;
     }
 

@@ -2,6 +2,7 @@
 // for bad manifests, and the rules for writing into folders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <png.h>
 
@@ -93,6 +94,82 @@ TEST(Project, FieldsSurviveTheProjectExactly) {
     EXPECT_EQ(read_text(dir / "rooms/room_small.kvs"), "a = 1;\n\tb = \"\xc3\xa9\";");
     for (const auto& entry : fs::recursive_directory_iterator(dir.path))
         EXPECT_EQ(entry.path().string().rfind(dir.path.string(), 0), 0u);
+}
+
+namespace {
+
+void put_int(std::vector<uint8_t>& out, int32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(uint32_t(v) >> (8 * i)));
+}
+
+// Encodings another writer may choose: a bitmap, true colour with runs of one pixel, a
+// palette in its own order.
+Bitmap24 stored_as(Bitmap24 img, int32_t scheme) {
+    std::vector<uint8_t> e;
+    put_int(e, scheme);
+    if (scheme == 0) {
+        auto bmp = EncodeBmp(img);
+        e.insert(e.end(), bmp.begin(), bmp.end());
+    } else {
+        std::vector<uint32_t> palette;
+        if (scheme == 2) {
+            for (size_t i = 0; i < img.pixels.size(); i += 3) {
+                uint32_t c = img.pixel(int32_t(i / 3) % img.width, int32_t(i / 3) / img.width);
+                if (std::find(palette.begin(), palette.end(), c) == palette.end())
+                    palette.insert(palette.begin(), c); // last seen first
+            }
+            put_int(e, int32_t(palette.size()));
+            for (uint32_t c : palette)
+                e.insert(e.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+        }
+        put_int(e, img.width);
+        put_int(e, img.height);
+        for (int32_t y = 0; y < img.height; ++y) {
+            put_int(e, img.width);
+            e.insert(e.end(), size_t(img.width), 1);
+            for (int32_t x = 0; x < img.width; ++x) {
+                uint32_t c = img.pixel(x, y);
+                if (scheme == 2)
+                    e.push_back(
+                        uint8_t(std::find(palette.begin(), palette.end(), c) - palette.begin()));
+                else
+                    e.insert(e.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+            }
+        }
+    }
+    img.stored = std::make_shared<const std::vector<uint8_t>>(std::move(e));
+    return img;
+}
+
+} // namespace
+
+TEST(Project, PicturesStoredOtherwiseKeepTheirEncoding) {
+    Game g = sample_game();
+    CSprite& spr = *g.sprites.get(0);
+    spr.frames[0] = stored_as(spr.frames[0], 0);
+    spr.frames.push_back(stored_as(Bitmap24(4, 3, 0x00ff00), 1));
+    spr.frames.push_back(stored_as(checker(4, 3, 0x0000ff, 0xff0000), 2));
+    g.options.load_bar_back = stored_as(*g.options.load_bar_back, 0);
+    auto bytes = write_game_bytes(g, 123);
+    EXPECT_NE(bytes, write_game_bytes(sample_game(), 123));
+
+    TempFolder dir;
+    write_project(load(bytes), dir.path);
+    EXPECT_TRUE(fs::exists(dir / "sprites/spr_ball/0.kimg"));
+    EXPECT_TRUE(fs::exists(dir / "sprites/spr_ball/3.kimg"));
+    EXPECT_TRUE(fs::exists(dir / "options/load_bar_back.kimg"));
+    EXPECT_FALSE(fs::exists(dir / "options/load_bar_front.kimg")); // stored as pack would
+    EXPECT_EQ(write_game_bytes(read_project(dir.path), 123), bytes);
+
+    // An edited picture is stored anew; its old encoding no longer applies.
+    Bitmap24 edited = Bitmap24(4, 3, 0x00ff00);
+    edited.set_pixel(0, 0, 0x123456);
+    auto png = encode_png(edited);
+    std::ofstream(dir / "sprites/spr_ball/2.png", std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
+    Game back = load(write_game_bytes(read_project(dir.path), 123));
+    EXPECT_EQ(back.sprites.get(0)->frames[2], edited);
+    EXPECT_EQ(*back.sprites.get(0)->frames[2].stored, EncodeImage(edited));
 }
 
 TEST(Project, HandWrittenProjectPacksAndComesBackTheSame) {
@@ -302,7 +379,7 @@ TEST(ProjectSummary, JsonHoldsFieldsAndNullsForEmptySlots) {
     EXPECT_TRUE(j["sounds"][3].is_null());
     EXPECT_TRUE(j["rooms"][2].is_null()); // room_gone
     EXPECT_EQ(j["sounds"][1]["data"]["size"], 7);
-    EXPECT_EQ(j["sprites"][0]["frames"][0], (Json{{"width", 4}, {"height", 3}}));
+    EXPECT_EQ(j["sprites"][0]["frames"][0], (Json{{"width", 4}, {"height", 3}, {"scheme", 2}}));
     EXPECT_TRUE(j["sprites"][0]["frames"][1].is_null());
     const Json& child = j["objects"][2];
     EXPECT_EQ(child["parent"], 0);
