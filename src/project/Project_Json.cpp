@@ -167,6 +167,8 @@ void path_json(const CPath& p, Json& j) {
 
 void object_json(const CObject& o, Json& j, const std::string& stem, GameJsonSink& sink) {
     j["record_version"] = o.version;
+    if (o.version == 430 && o.last_event_type != event_type_count - 1)
+        j["last_event_type"] = o.last_event_type;
     j["sprite"] = o.sprite;
     j["solid"] = o.solid;
     j["visible"] = o.visible;
@@ -706,6 +708,8 @@ void Reader::path(Fields& f, CPath& p) {
 void Reader::object(Fields& f, CObject& o) {
     f.read("record_version", o.version);
     if (o.version != 400 && o.version != 430) fail(f.at("record_version"), "must be 400 or 430");
+    f.read("last_event_type", o.last_event_type);
+    if (o.last_event_type >= event_type_count) fail(f.at("last_event_type"), "must be at most 10");
     ref(f, "sprite", o.sprite, game.sprites, "sprite");
     f.read("solid", o.solid);
     f.read("visible", o.visible);

@@ -98,6 +98,9 @@ inline Game full_game(int32_t version = 430) {
         all->event_slot(t, t == 2 ? 7 : t == 4 ? 2 : t)->actions.push_back(CAction());
     }
     all->event_slot(ev_other, 12); // stored without actions
+    auto few = std::make_unique<CObject>();
+    few->last_event_type = -1; // a record of version 430 that stored no event types
+    g.objects.add("obj_few", std::move(few));
     g.objects.set(1, "obj_all", std::move(all));
 
     // A room that stored only two layers and three views.
