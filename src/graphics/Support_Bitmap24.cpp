@@ -42,12 +42,17 @@ void write_raw_int(CStream& s, int32_t v) {
     s.write_raw(b, 4);
 }
 
-void check_size(CStream& s, int32_t w, int32_t h, size_t at) {
+// Checks the size, and that the data left can hold the rows: every row takes a run count
+// and at least one run per 255 pixels.
+void check_size(CStream& s, int32_t w, int32_t h, size_t colour_bytes, size_t at) {
     if (w < 0 || h < 0 || w > max_image_side || h > max_image_side ||
         int64_t(w) * int64_t(h) > max_image_pixels)
         throw StreamError("impossible image size " + std::to_string(w) + " x " + std::to_string(h),
                           at);
-    (void)s;
+    size_t row_min = 4 + size_t((w + 254) / 255) * (1 + colour_bytes);
+    if (h > 0 && s.remaining() / size_t(h) < row_min)
+        throw StreamError(
+            "image of " + std::to_string(w) + " x " + std::to_string(h) + " runs past the end", at);
 }
 
 constexpr int32_t max_runs_per_row = 64001;
@@ -113,7 +118,7 @@ std::optional<Bitmap24> read_image(CStream& s, bool* unknown_scheme) {
     }
     case 1: {
         int32_t w = read_raw_int(s), h = read_raw_int(s);
-        check_size(s, w, h, at);
+        check_size(s, w, h, 3, at);
         return read_runs(s, w, h, 3,
                          [](const uint8_t* c, uint8_t* bgr, size_t) { std::memcpy(bgr, c, 3); });
     }
@@ -123,7 +128,7 @@ std::optional<Bitmap24> read_image(CStream& s, bool* unknown_scheme) {
         std::vector<uint8_t> palette(size_t(p) * 3);
         s.read_raw(palette.data(), palette.size());
         int32_t w = read_raw_int(s), h = read_raw_int(s);
-        check_size(s, w, h, at);
+        check_size(s, w, h, 1, at);
         return read_runs(s, w, h, 1, [&](const uint8_t* c, uint8_t* bgr, size_t row_at) {
             if (*c >= p) throw StreamError("palette index out of range", row_at);
             std::memcpy(bgr, palette.data() + size_t(*c) * 3, 3);
@@ -325,6 +330,9 @@ std::optional<Bitmap24> DecodeBmp(const uint8_t* data, size_t size, std::string*
         pixel_bytes = row_bytes * size_t(h);
     if (pixel_offset < table_at || pixel_offset > size || pixel_bytes > size - pixel_offset)
         return fail("truncated pixel data");
+    // Run-length data paints at most 255 pixels per two bytes.
+    if ((compression == 1 || compression == 2) && w * h / 128 > int64_t(pixel_bytes) + 1)
+        return fail("run-length data too short for the image size");
     const uint8_t* px = data + pixel_offset;
     Bitmap24 img{static_cast<int32_t>(w), static_cast<int32_t>(h)};
     auto put = [&](int64_t x, int64_t row, uint32_t colour) {

@@ -75,8 +75,8 @@ bool CRoom::read(CStream& s) {
         v.object = ReadInt(s);
     }
     int32_t ni = ReadCount(s, "instance count", 1 << 24, 16);
-    instances.resize(size_t(ni));
-    for (auto& in : instances) {
+    placed.resize(size_t(ni));
+    for (auto& in : placed) {
         in.x = ReadInt(s);
         in.y = ReadInt(s);
         in.object = ReadInt(s);
@@ -134,8 +134,8 @@ void CRoom::write(CStream& s) const {
                           v.hspeed, v.vspeed, v.object})
             WriteInt(s, f);
     }
-    WriteInt(s, static_cast<int32_t>(instances.size()));
-    for (const auto& in : instances)
+    WriteInt(s, static_cast<int32_t>(placed.size()));
+    for (const auto& in : placed)
         for (int32_t f : {in.x, in.y, in.object, in.id}) WriteInt(s, f);
     WriteInt(s, static_cast<int32_t>(tiles.size()));
     for (const auto& t : tiles)

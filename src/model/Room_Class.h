@@ -70,7 +70,9 @@ class CRoom {
     // How many layers and views the record stored; the others kept their defaults.
     int32_t stored_backgrounds = 8, stored_views = 8;
     std::string creation_code;
-    std::vector<RRoomInstance> instances;
+    // The instances placed in the room by its designer (the file's form of the room's
+    // instances); a room the game plays in makes live instances from them.
+    std::vector<RRoomInstance> placed;
     std::vector<RTile> tiles;
 
     CBackground* background(int32_t i) {

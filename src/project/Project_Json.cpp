@@ -247,7 +247,7 @@ void room_json(const CRoom& r, Json& j, const std::string& stem, GameJsonSink& s
     }
     j["views"] = std::move(views);
     Json instances = Json::array();
-    for (const auto& in : r.instances)
+    for (const auto& in : r.placed)
         instances.push_back(Json{{"x", in.x}, {"y", in.y}, {"object", in.object}, {"id", in.id}});
     j["instances"] = std::move(instances);
     Json tiles = Json::array();
@@ -845,7 +845,7 @@ void Reader::room(Fields& f, CRoom& r) {
             n.read("id", in.id);
             if (n.get("id") && in.id < 0) fail(n.at("id"), "must not be negative");
             n.finish();
-            r.instances.push_back(in);
+            r.placed.push_back(in);
         }
     }
     if (const Json* arr = f.get("tiles")) {
@@ -899,12 +899,12 @@ void Reader::ids_and_order(Fields& f) {
     int32_t max_instance = 100000, max_tile = 10000000;
     for (int32_t i = 0; i < game.rooms.count(); ++i)
         if (CRoom* r = game.rooms.get(i)) {
-            for (const auto& in : r->instances) max_instance = std::max(max_instance, in.id);
+            for (const auto& in : r->placed) max_instance = std::max(max_instance, in.id);
             for (const auto& t : r->tiles) max_tile = std::max(max_tile, t.id);
         }
     for (int32_t i = 0; i < game.rooms.count(); ++i)
         if (CRoom* r = game.rooms.get(i)) {
-            for (auto& in : r->instances)
+            for (auto& in : r->placed)
                 if (in.id < 0) in.id = ++max_instance;
             for (auto& t : r->tiles)
                 if (t.id < 0) t.id = ++max_tile;

@@ -118,7 +118,7 @@ std::string game_summary_text(const Game& g) {
     });
     list_text(out, "rooms", g.rooms, [](const CRoom& r) {
         return size_text(r.width, r.height) + ", speed " + std::to_string(r.speed) + ", " +
-               plural(r.instances.size(), "instance", "instances") + ", " +
+               plural(r.placed.size(), "instance", "instances") + ", " +
                plural(r.tiles.size(), "tile", "tiles");
     });
     out << "room order:";

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "graphics/Support_File.h"
+#include "project/Project_Main.h"
 #include "runner/Runner_Load.h"
 
 namespace fs = std::filesystem;
@@ -57,7 +58,23 @@ bool load_game(Runtime& rt, Platform& platform, const std::string& path) {
         }
         platform.loading->progress(percent, caption);
     };
-    LoadResult r = load_game_file(path, rt.game, progress);
+    LoadResult r;
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+        // A project folder is packed in memory and then loaded like any game file.
+        if (!is_project_folder(path)) {
+            diagnose(path + " is a folder without a game project");
+            return false;
+        }
+        try {
+            r = load_game_bytes(write_game_bytes(read_project(path), 0), rt.game, progress);
+        } catch (const ProjectError& e) {
+            diagnose(e.what());
+            return false;
+        }
+    } else {
+        r = load_game_file(path, rt.game, progress);
+    }
     for (const auto& w : r.warnings) diagnose("warning: " + w);
     if (r.ok) return true;
     if (!r.message.empty()) show(platform, r.message);
@@ -92,7 +109,9 @@ int run_game(const RunOptions& options, Platform& platform) {
     std::string game_path = options.game;
     if (game_path.empty()) game_path = default_game_file(fs::read_symlink("/proc/self/exe", ec));
     fs::path absolute = fs::absolute(game_path, ec);
-    fs::path workdir = options.workdir.empty() ? absolute.parent_path() : fs::path(options.workdir);
+    // The game runs in its own folder: a project's folder, or the game file's.
+    fs::path home = fs::is_directory(absolute, ec) ? absolute : absolute.parent_path();
+    fs::path workdir = options.workdir.empty() ? home : fs::path(options.workdir);
     if (!workdir.empty()) {
         fs::current_path(workdir, ec);
         if (ec) {

@@ -14,6 +14,11 @@ class StderrDialogs : public Dialogs {
     void show_message(const std::string& text) override {
         std::fprintf(stderr, "%s\n", text.c_str());
     }
+    // Headless, an error dialog answers as Ignore when it may, else as Abort.
+    bool show_error(const std::string& text, bool can_ignore) override {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        return !can_ignore;
+    }
     bool shown_on_stderr() const override { return true; }
 };
 
