@@ -101,6 +101,12 @@ TEST(Commands, FailuresSayWhyOnOneLineAndExitOne) {
     TempFolder tmp;
     write_text(tmp / "short.kgame", "too short");
     write_text(tmp / "bad/kelvane-project.json", R"({"rooms": [{"name": "r", "widht": 1}]})");
+    // More frames than any game file may hold.
+    std::string frames = "null";
+    for (int i = 0; i < 100000; ++i) frames += ", null";
+    write_text(tmp / "huge/kelvane-project.json",
+               R"({"rooms": [{"name": "r"}], "sprites": [{"name": "s", "frames": [)" + frames +
+                   "]}]}");
     std::string out = (tmp / "out.kgame").string();
     struct Case {
         std::vector<std::string> args;
@@ -110,6 +116,7 @@ TEST(Commands, FailuresSayWhyOnOneLineAndExitOne) {
         {{"pack", demo, "-o", out, "--seed", "12x"}, "not a whole number"},
         {{"pack", demo}, "needs an input and -o"},
         {{"pack", (tmp / "bad").string(), "-o", out}, "rooms[0] (r): unknown key 'widht'"},
+        {{"pack", (tmp / "huge").string(), "-o", out}, "would not load, so it is not written"},
         {{"unpack", (tmp / "short.kgame").string(), "-o", (tmp / "p").string()},
          "This is not a valid kelvane file."},
         {{"info", (tmp / "short.kgame").string()}, "This is not a valid kelvane file."},
