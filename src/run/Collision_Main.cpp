@@ -56,8 +56,8 @@ bool CollisionMasks::mask_point(int32_t sprite, int32_t image, double px, double
     if (!m || !m->valid) return true;
     if (!(px >= 0 && px < m->width && py >= 0 && py < m->height)) return false;
     if (image < 0 || image >= m->count) return false;
-    return m->images[size_t(image)][size_t(std::floor(py)) * size_t(m->width) +
-                                    size_t(std::floor(px))] != 0;
+    return m->images[size_t(image)]
+                    [size_t(std::floor(py)) * size_t(m->width) + size_t(std::floor(px))] != 0;
 }
 
 namespace {

@@ -28,7 +28,9 @@ std::string action_text(Runtime& rt, CInstance* self, CInstance* other, const CA
 
 namespace {
 
-bool nothing(Runtime&, CInstance*, CInstance*, const CAction&) { return true; }
+bool nothing(Runtime&, CInstance*, CInstance*, const CAction&) {
+    return true;
+}
 
 // 30: the expression is true.
 bool if_expression(Runtime& rt, CInstance* self, CInstance* other, const CAction& a) {
@@ -47,9 +49,12 @@ bool compare_values(Runtime& rt, CInstance* self, CInstance* other, const CActio
     double v = action_real(rt, self, other, a, 0);
     double w = action_real(rt, self, other, a, 1);
     switch (round_int(action_real(rt, self, other, a, 2))) {
-    case 1: return v < w;
-    case 2: return v > w;
-    default: return v == w;
+    case 1:
+        return v < w;
+    case 2:
+        return v > w;
+    default:
+        return v == w;
     }
 }
 

@@ -87,6 +87,8 @@ class CInstance {
 };
 
 // Rounds to the nearest integer, halves to even, as everywhere in the run engine.
-inline int32_t round_int(double v) { return to_int32(v); }
+inline int32_t round_int(double v) {
+    return to_int32(v);
+}
 
 } // namespace kelvane

@@ -51,7 +51,8 @@ std::string room_caption_text(const Runtime& rt) {
     std::string text = room ? room->caption : std::string();
     if (rt.run.show_score) {
         text += "     Score: " + std::to_string(rt.script.values.score);
-        if (rt.script.values.lives >= 0) text += "  Lives: " + std::to_string(rt.script.values.lives);
+        if (rt.script.values.lives >= 0)
+            text += "  Lives: " + std::to_string(rt.script.values.lives);
     }
     return text;
 }

@@ -80,7 +80,9 @@ void InputState::end_step() {
 
 namespace {
 
-bool pending(const Runtime& rt) { return rt.run.pending != pending_none; }
+bool pending(const Runtime& rt) {
+    return rt.run.pending != pending_none;
+}
 
 // ---- dispatch tables ----
 
@@ -107,7 +109,8 @@ void build_tables(Runtime& rt) {
         if (has(o, ev_other, 0)) t.outside.push_back(o);
         if (has(o, ev_other, 1)) t.boundary.push_back(o);
         for (int32_t b = 0; b < g.objects.count(); ++b)
-            if (g.objects.exists(b) && has(o, ev_collision, b)) t.collision_pairs.emplace_back(o, b);
+            if (g.objects.exists(b) && has(o, ev_collision, b))
+                t.collision_pairs.emplace_back(o, b);
     }
     t.built = true;
 }
@@ -177,8 +180,9 @@ void room_exit(Runtime& rt, bool game_end) {
 void game_start(Runtime& rt) {
     RunState& run = rt.run;
     start_game_values(rt);
-    uint32_t seed = run.fixed_seed ? *run.fixed_seed
-                                   : uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    uint32_t seed = run.fixed_seed
+                        ? *run.fixed_seed
+                        : uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
     seed_random(rt, seed);
     show_game_cursor(rt, true);
     run.rooms.clear();
@@ -253,8 +257,8 @@ void keyboard(Runtime& rt) {
         }
     }
     perform_for_objects(rt, t.keyboard[any ? 1 : 0], ev_keyboard, any ? 1 : 0);
-    auto flags = [&](std::array<bool, 256>& flag, const std::array<std::vector<int32_t>, 201>& table,
-                     int32_t type) {
+    auto flags = [&](std::array<bool, 256>& flag,
+                     const std::array<std::vector<int32_t>, 201>& table, int32_t type) {
         bool fired = false;
         for (int32_t k = 8; k <= 127 && !pending(rt); ++k) {
             if (!flag[size_t(k)]) continue;
@@ -357,7 +361,8 @@ void outside_and_boundary(Runtime& rt) {
             size_t n = list.size();
             for (size_t k = 0; k < n; ++k) {
                 CInstance* inst = list[k];
-                if (!inst->destroyed && condition(*inst)) perform_own(rt, inst, inst, ev_other, number);
+                if (!inst->destroyed && condition(*inst))
+                    perform_own(rt, inst, inst, ev_other, number);
             }
         }
     };
@@ -459,9 +464,15 @@ void request_next(Runtime& rt) {
     request_goto(rt, rt.game.next_room(rt.run.current_room));
 }
 
-void request_restart_room(Runtime& rt) { request_goto(rt, rt.run.current_room); }
-void request_end(Runtime& rt) { rt.run.pending = pending_end; }
-void request_restart_game(Runtime& rt) { rt.run.pending = pending_restart; }
+void request_restart_room(Runtime& rt) {
+    request_goto(rt, rt.run.current_room);
+}
+void request_end(Runtime& rt) {
+    rt.run.pending = pending_end;
+}
+void request_restart_game(Runtime& rt) {
+    rt.run.pending = pending_restart;
+}
 
 void set_lives(Runtime& rt, int32_t lives) {
     int32_t old = rt.script.values.lives;
@@ -500,7 +511,8 @@ void change_instance(Runtime& rt, CInstance& inst, int32_t object, bool perform_
     if (perform_events) perform_own(rt, &inst, &inst, ev_destroy, 0);
     // The new instance joins the lists of its new object; it takes every field of the old
     // one (its id too), then the new object's settings.
-    CInstance* fresh = room->add_instance(rt.game, object, inst.x, inst.y, ++rt.game.last_instance_id);
+    CInstance* fresh =
+        room->add_instance(rt.game, object, inst.x, inst.y, ++rt.game.last_instance_id);
     fresh->copy_from(inst);
     fresh->set_object(object);
     inst.destroyed = true;

@@ -74,7 +74,7 @@ struct RunState {
     DispatchTables tables;
     std::string load_file_name;
     int64_t steps_done = 0;
-    std::optional<int64_t> max_steps; // end as Esc does after this many steps
+    std::optional<int64_t> max_steps;   // end as Esc does after this many steps
     std::optional<uint32_t> fixed_seed; // seed for every game start instead of the clock
     bool headless = false;
     // Settings the game may change through built-in variables; they start as the options.

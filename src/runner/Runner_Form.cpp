@@ -8,10 +8,11 @@
 #include "code/Code_Class.h"
 #include "code/Script_Main.h"
 #include "graphics/Support_File.h"
+#include "project/Project_Main.h"
 #include "run/Event_Name.h"
+#include "run/Room_Draw.h"
 #include "run/Run_Instances.h"
 #include "run/Runner_Debug.h"
-#include "project/Project_Main.h"
 #include "runner/Runner_Load.h"
 
 namespace fs = std::filesystem;
@@ -125,14 +126,14 @@ void install_error_report(Runtime& rt, Platform& platform) {
         const RunState& run = rt.run;
         ErrorPlace place;
         place.action_number = run.action_number;
-        place.event_name = event_name(run.event_type, run.event_number,
-                                      run.event_type == ev_collision ? g.objects.name(run.event_number)
-                                                                     : std::string());
+        place.event_name = event_name(
+            run.event_type, run.event_number,
+            run.event_type == ev_collision ? g.objects.name(run.event_number) : std::string());
         place.object_name = g.objects.name(run.event_object);
         ErrorOptions options{g.options.show_errors, g.options.log_errors, g.options.abort_on_error,
                              g.options.exclusive_mode};
-        ErrorOutcome out =
-            report_running_error(message, fatal, place, options, *platform.dialogs, rt.run.first_error);
+        ErrorOutcome out = report_running_error(message, fatal, place, options, *platform.dialogs,
+                                                rt.run.first_error);
         rt.script.values.error_last = out.text;
         rt.script.values.error_occurred = true;
         if (out.fatal) {
@@ -172,6 +173,15 @@ int run_game(const RunOptions& options, Platform& platform) {
     if (!load_game(rt, platform, absolute.string())) return exit_not_loaded;
     if (!prepare_game(rt, platform)) return exit_not_loaded;
     rt.platform = &platform;
+    for (const auto& [letter, dir] : options.drives) rt.file_names.map_drive(letter, dir);
+    rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
+    rt.files = std::make_unique<GameFiles>(
+        rt.file_names, *rt.registry, [&rt](const std::string& m) { report_error(rt, m, false); });
+    rt.files->secure_mode = read_secure_mode(*rt.registry);
+    rt.files->game_id = rt.game.header.game_id;
+    rt.files->game_path = absolute.string();
+    rt.files->parameters = options.game_args;
+    rt.files->keep_alive = [&rt] { process_window_events(rt); };
     RoomInstances instances(rt);
     rt.script.instances = &instances;
     install_error_report(rt, platform);

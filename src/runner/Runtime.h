@@ -4,7 +4,12 @@
 // mutable globals.
 #pragma once
 
+#include <memory>
+
 #include "code/Code_Main.h"
+#include "functions/Function_File.h"
+#include "platform/Files.h"
+#include "platform/Registry_Store.h"
 #include "run/Collision_Main.h"
 #include "run/Run_Main.h"
 #include "runner/Game.h"
@@ -22,6 +27,10 @@ struct Runtime {
     CollisionMasks masks;
     // Where the game is shown; set by the start-up before the game runs.
     Platform* platform = nullptr;
+    // The game's files, registry values and programs (made by the start-up).
+    FileNames file_names;
+    std::unique_ptr<RegistryStore> registry;
+    std::unique_ptr<GameFiles> files;
 };
 
 } // namespace kelvane
