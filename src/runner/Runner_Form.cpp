@@ -173,6 +173,7 @@ int run_game(const RunOptions& options, Platform& platform) {
     if (!load_game(rt, platform, absolute.string())) return exit_not_loaded;
     if (!prepare_game(rt, platform)) return exit_not_loaded;
     rt.platform = &platform;
+    rt.temp_directory = temp.path();
     for (const auto& [letter, dir] : options.drives) rt.file_names.map_drive(letter, dir);
     rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
     rt.files = std::make_unique<GameFiles>(

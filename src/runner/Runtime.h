@@ -31,6 +31,8 @@ struct Runtime {
     FileNames file_names;
     std::unique_ptr<RegistryStore> registry;
     std::unique_ptr<GameFiles> files;
+    // The program's temporary directory (empty when it could not be made).
+    std::string temp_directory;
 };
 
 } // namespace kelvane

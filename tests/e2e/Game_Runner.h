@@ -10,6 +10,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kelvane::e2e {
 
@@ -61,5 +62,40 @@ inline std::string code(const std::string& text) {
     }
     return R"({"function": 34, "arguments": [")" + escaped + R"("]})";
 }
+
+} // namespace kelvane::e2e
+
+namespace kelvane::e2e {
+
+// An action of the manifest: function id, arguments, and optionally the NOT flag.
+inline std::string action(int function, std::vector<std::string> args = {}, bool negate = false) {
+    if (negate) {
+        args.resize(8);
+        args[7] = "1";
+    }
+    std::string out = R"({"function": )" + std::to_string(function) + R"(, "arguments": [)";
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string escaped;
+        for (char c : args[i]) {
+            if (c == '"' || c == '\\') escaped += '\\';
+            escaped += c;
+        }
+        out += (i ? ", \"" : "\"") + escaped + "\"";
+    }
+    return out + "]}";
+}
+
+// An event of the manifest with its actions.
+inline std::string event(const std::string& type, int number,
+                         const std::vector<std::string>& actions) {
+    std::string out =
+        R"({"type": ")" + type + R"(", "number": )" + std::to_string(number) + R"(, "actions": [)";
+    for (size_t i = 0; i < actions.size(); ++i) out += (i ? ", " : "") + actions[i];
+    return out + "]}";
+}
+
+// The code that writes the game's global.s to out.txt.
+inline const char* write_s =
+    "file_open_write(\"out.txt\"); file_write_string(global.s); file_close();";
 
 } // namespace kelvane::e2e
