@@ -495,12 +495,10 @@ class Builder {
     // Passing over a braced block by counting braces; nothing inside is parsed.
     SkipResult count_braces(int32_t k) const {
         int32_t depth = 1;
+        int32_t last = int32_t(t_.size()) - 1; // the end marker
         for (int32_t p = k + 1;; ++p) {
-            int32_t t = kind(p);
-            if (t == tk_end || t == tk_unknown) {
-                if (p >= int32_t(t_.size())) p = int32_t(t_.size()) - 1;
-                return skip_error(p, "} missing.");
-            }
+            if (p >= last) return skip_error(last, "} missing.");
+            int32_t t = t_[size_t(p)].kind;
             if (t == tk_begin) ++depth;
             if (t == tk_end_block && --depth == 0) return skip_end(p + 1);
         }
