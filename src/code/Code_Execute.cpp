@@ -871,7 +871,7 @@ class Run {
     }
 
     // Applies a binary operator; the result lives in the left operand's record.
-    void apply(int32_t op, RValue& l, const RValue& r, int32_t token) {
+    [[gnu::noinline]] void apply(int32_t op, RValue& l, const RValue& r, int32_t token) {
         switch (op) {
         case tk_plus:
             if (l.kind == kind_real && r.kind == kind_real) {
@@ -1164,7 +1164,7 @@ class Run {
     }
 
     // Combines the current value of a compound assignment's target with the right side.
-    void combine(int32_t op, RValue& cur, const RValue& v, int32_t at) {
+    [[gnu::noinline]] void combine(int32_t op, RValue& cur, const RValue& v, int32_t at) {
         if (op == tk_add_assign) {
             if (cur.kind == kind_real && v.kind == kind_real)
                 cur.real += v.real;
@@ -1183,7 +1183,7 @@ class Run {
         }
     }
 
-    void assign(const Stmt* s) {
+    [[gnu::noinline]] void assign(const Stmt* s) {
         if (!s->op) { // a call or a bare operand: evaluated, not read
             eval(s->e);
             return;
@@ -1212,7 +1212,7 @@ class Run {
     }
 
     // with: runs the body once per chosen instance, as self, with the former self as other.
-    void with(Stmt* s) {
+    [[gnu::noinline]] void with(Stmt* s) {
         double t = round_even(condition(s->e, s->e_end));
         if (t == double(scope_global)) raise(s->s1->start, "Cannot use global in with statement.");
         CInstance* old_self = self_;
