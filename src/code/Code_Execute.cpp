@@ -974,7 +974,8 @@ class Run {
             const RValue* l = peek(e->a, e->end, ls);
             const RValue* r = peek(e->b, e->end, rs);
             out = *l;
-            apply(e->op, out, *r, e->end);
+            if (!(out.kind == kind_real && r->kind == kind_real && numeric(e->op, out, r->real)))
+                apply(e->op, out, *r, e->end);
             return;
         }
         RValue r;
@@ -990,7 +991,44 @@ class Run {
             read_var(l.scope, l.var_id, l.index, e->end, out);
             if (r.kind == kind_reference) read(r, e->end);
         }
-        apply(e->op, out, r, e->end);
+        if (!(out.kind == kind_real && r.kind == kind_real && numeric(e->op, out, r.real)))
+            apply(e->op, out, r, e->end);
+    }
+
+    // The operators that cannot fail on two reals, done in place; false for the others.
+    static bool numeric(int32_t op, RValue& l, double b) {
+        double a = l.real;
+        switch (op) {
+        case tk_plus:
+            l.real = a + b;
+            return true;
+        case tk_minus:
+            l.real = a - b;
+            return true;
+        case tk_times:
+            l.real = a * b;
+            return true;
+        case tk_less:
+            l.real = a - b < 0 ? 1 : 0;
+            return true;
+        case tk_less_equal:
+            l.real = a - b <= 0 ? 1 : 0;
+            return true;
+        case tk_equal:
+            l.real = a - b == 0 ? 1 : 0;
+            return true;
+        case tk_not_equal:
+            l.real = a - b != 0 ? 1 : 0;
+            return true;
+        case tk_greater_equal:
+            l.real = a - b >= 0 ? 1 : 0;
+            return true;
+        case tk_greater:
+            l.real = a - b > 0 ? 1 : 0;
+            return true;
+        default:
+            return false;
+        }
     }
 
     // left . right: left read, it must be a real; right must be a variable reference.
