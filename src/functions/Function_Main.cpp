@@ -5,6 +5,7 @@
 
 #include "code/Code_Token.h"
 #include "code/Script_Main.h"
+#include "functions/Function_File.h"
 #include "functions/Function_Math.h"
 
 namespace kelvane {
@@ -34,8 +35,9 @@ const FunctionRegistry& function_registry() {
     static const FunctionRegistry registry = [] {
         FunctionRegistry r;
         for (const auto& f : math_functions()) r.add(f);
-        // The drawing, game, file, interaction, multiplayer and miscellaneous families
-        // register here, in that order, as they arrive.
+        // The drawing and game families register before the files as they arrive, then
+        // the interaction, multiplayer and miscellaneous families.
+        for (const auto& f : file_functions()) r.add(f);
         return r;
     }();
     return registry;

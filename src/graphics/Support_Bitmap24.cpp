@@ -42,12 +42,17 @@ void write_raw_int(CStream& s, int32_t v) {
     s.write_raw(b, 4);
 }
 
-void check_size(CStream& s, int32_t w, int32_t h, size_t at) {
+// Checks the size, and that the data left can hold the rows: every row takes a run count
+// and at least one run per 255 pixels.
+void check_size(CStream& s, int32_t w, int32_t h, size_t colour_bytes, size_t at) {
     if (w < 0 || h < 0 || w > max_image_side || h > max_image_side ||
         int64_t(w) * int64_t(h) > max_image_pixels)
         throw StreamError("impossible image size " + std::to_string(w) + " x " + std::to_string(h),
                           at);
-    (void)s;
+    size_t row_min = 4 + size_t((w + 254) / 255) * (1 + colour_bytes);
+    if (h > 0 && s.remaining() / size_t(h) < row_min)
+        throw StreamError(
+            "image of " + std::to_string(w) + " x " + std::to_string(h) + " runs past the end", at);
 }
 
 constexpr int32_t max_runs_per_row = 64001;
@@ -82,7 +87,21 @@ Bitmap24 read_runs(CStream& s, int32_t w, int32_t h, size_t colour_bytes, ReadCo
 
 } // namespace
 
+namespace {
+std::optional<Bitmap24> read_image(CStream& s, bool* unknown_scheme);
+}
+
 std::optional<Bitmap24> ReadImage(CStream& s, bool* unknown_scheme) {
+    size_t start = s.position();
+    auto image = read_image(s, unknown_scheme);
+    if (image)
+        image->stored = std::make_shared<const std::vector<uint8_t>>(
+            s.bytes().begin() + long(start), s.bytes().begin() + long(s.position()));
+    return image;
+}
+
+namespace {
+std::optional<Bitmap24> read_image(CStream& s, bool* unknown_scheme) {
     if (unknown_scheme) *unknown_scheme = false;
     size_t at = s.file_offset();
     int32_t scheme = read_raw_int(s);
@@ -99,7 +118,7 @@ std::optional<Bitmap24> ReadImage(CStream& s, bool* unknown_scheme) {
     }
     case 1: {
         int32_t w = read_raw_int(s), h = read_raw_int(s);
-        check_size(s, w, h, at);
+        check_size(s, w, h, 3, at);
         return read_runs(s, w, h, 3,
                          [](const uint8_t* c, uint8_t* bgr, size_t) { std::memcpy(bgr, c, 3); });
     }
@@ -109,7 +128,7 @@ std::optional<Bitmap24> ReadImage(CStream& s, bool* unknown_scheme) {
         std::vector<uint8_t> palette(size_t(p) * 3);
         s.read_raw(palette.data(), palette.size());
         int32_t w = read_raw_int(s), h = read_raw_int(s);
-        check_size(s, w, h, at);
+        check_size(s, w, h, 1, at);
         return read_runs(s, w, h, 1, [&](const uint8_t* c, uint8_t* bgr, size_t row_at) {
             if (*c >= p) throw StreamError("palette index out of range", row_at);
             std::memcpy(bgr, palette.data() + size_t(*c) * 3, 3);
@@ -121,12 +140,34 @@ std::optional<Bitmap24> ReadImage(CStream& s, bool* unknown_scheme) {
     }
 }
 
+} // namespace
+
+bool StoredEncodingMatches(const Bitmap24& image) {
+    if (!image.stored) return false;
+    try {
+        CStream in(*image.stored);
+        auto decoded = read_image(in, nullptr);
+        return decoded && in.remaining() == 0 && *decoded == image;
+    } catch (const StreamError&) {
+        return false;
+    }
+}
+
 void WriteImage(CStream& s, const std::optional<Bitmap24>& image) {
     if (!image) {
         write_raw_int(s, -1);
         return;
     }
-    const Bitmap24& img = *image;
+    if (StoredEncodingMatches(*image)) {
+        s.write_raw(image->stored->data(), image->stored->size());
+        return;
+    }
+    auto bytes = EncodeImage(*image);
+    s.write_raw(bytes.data(), bytes.size());
+}
+
+std::vector<uint8_t> EncodeImage(const Bitmap24& img) {
+    CStream s;
     std::unordered_map<uint32_t, uint8_t> index;
     std::vector<uint32_t> palette;
     bool fits = true;
@@ -182,6 +223,7 @@ void WriteImage(CStream& s, const std::optional<Bitmap24>& image) {
         s.write_raw(lengths.data(), lengths.size());
         s.write_raw(colours.data(), colours.size());
     }
+    return s.take_bytes();
 }
 
 namespace {
@@ -288,6 +330,9 @@ std::optional<Bitmap24> DecodeBmp(const uint8_t* data, size_t size, std::string*
         pixel_bytes = row_bytes * size_t(h);
     if (pixel_offset < table_at || pixel_offset > size || pixel_bytes > size - pixel_offset)
         return fail("truncated pixel data");
+    // Run-length data paints at most 255 pixels per two bytes.
+    if ((compression == 1 || compression == 2) && w * h / 128 > int64_t(pixel_bytes) + 1)
+        return fail("run-length data too short for the image size");
     const uint8_t* px = data + pixel_offset;
     Bitmap24 img{static_cast<int32_t>(w), static_cast<int32_t>(h)};
     auto put = [&](int64_t x, int64_t row, uint32_t colour) {

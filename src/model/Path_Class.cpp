@@ -1,6 +1,7 @@
 // Paths: the record, the computed polyline and the point at a position.
 #include "model/Path_Class.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kelvane {
@@ -77,10 +78,12 @@ void CPath::build() {
         for (size_t i = 0; i < n; ++i) append(P(i));
         if (end == 2) append(P(0));
     } else {
+        // Depths beyond the bound would only multiply points; they are refused on reading.
+        const int32_t depth = std::clamp(precision, 0, max_precision);
         if (end != 2) append(P(0));
         size_t curves = end == 2 ? n : (n >= 2 ? n - 2 : 0);
         for (size_t i = 0; i < curves; ++i)
-            subdivide(computed, mid(P(i), P(i + 1)), P(i + 1), mid(P(i + 1), P(i + 2)), precision);
+            subdivide(computed, mid(P(i), P(i + 1)), P(i + 1), mid(P(i + 1), P(i + 2)), depth);
         if (end != 2)
             append(P(n - 1));
         else

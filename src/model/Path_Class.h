@@ -27,8 +27,8 @@ class CPath {
     double length = 0;
 
     // Largest subdivision depth and number of computed points accepted.
-    static constexpr int32_t max_precision = 16;
-    static constexpr size_t max_computed = size_t(1) << 22;
+    static constexpr int32_t max_precision = 12;
+    static constexpr size_t max_computed = size_t(1) << 20;
 
     CPath() { build(); }
     // Reads the record and builds the computed points; false for a wrong version.

@@ -1,13 +1,55 @@
-// info: not yet available.
+// info: what a game file holds, as a readable summary or as one JSON object.
 #include <cstdio>
 
+#include "project/Project_Summary.h"
 #include "runner/Commands.h"
+#include "runner/Runner_Load.h"
 
 namespace kelvane {
 
-int command_info(const Args&) {
-    std::fputs("kelvane info: not available yet\n", stderr);
+namespace {
+
+const char* const info_help =
+    "usage: kelvane info [--json] FILE\n"
+    "\n"
+    "Prints the header, the options, the resources and the room order of the game file\n"
+    "FILE. With --json: one JSON object with every record's fields (empty slots are null).\n";
+
+int fail(const std::string& what) {
+    std::fprintf(stderr, "kelvane info: %s\n", what.c_str());
     return 1;
+}
+
+} // namespace
+
+int command_info(const Args& args) {
+    bool json = false;
+    std::string file;
+    for (const auto& a : args) {
+        if (a == "--help" || a == "-h") {
+            std::fputs(info_help, stdout);
+            return 0;
+        }
+        if (a == "--json")
+            json = true;
+        else if (a.size() > 1 && a[0] == '-')
+            return fail("unknown option " + a + " (see kelvane info --help)");
+        else if (file.empty())
+            file = a;
+        else
+            return fail("more than one file named: " + file + ", " + a);
+    }
+    if (file.empty()) return fail("needs a game file (see kelvane info --help)");
+    Game game;
+    LoadResult loaded = load_game_file(file, game);
+    if (!loaded.ok) {
+        return fail(file + ": " + loaded.describe());
+    }
+    for (const auto& w : loaded.warnings)
+        std::fprintf(stderr, "kelvane info: %s: warning: %s\n", file.c_str(), w.c_str());
+    std::string out = json ? game_summary_json(game).dump(2) + "\n" : game_summary_text(game);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
 }
 
 } // namespace kelvane

@@ -32,6 +32,7 @@ struct Game {
     int32_t last_tile_id = 10000000;
     GameInformation information;
     std::vector<int32_t> room_order;
+    int32_t room_order_version = 420; // 400 ... 420, all alike
 
     int32_t first_room() const { return room_order.empty() ? -1 : room_order.front(); }
     int32_t last_room() const { return room_order.empty() ? -1 : room_order.back(); }

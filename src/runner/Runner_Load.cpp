@@ -10,6 +10,7 @@ namespace {
 
 constexpr int32_t magic_number = 1234321;
 constexpr int32_t max_resources = 1 << 22;
+constexpr size_t max_computed_path_points = size_t(1) << 23;
 
 // A section that ended without a message of its own (a wrong version or a damaged record).
 struct SectionFailure {
@@ -61,7 +62,6 @@ struct Loader {
 
 bool Loader::run(CStream& s) {
     // Header.
-    s.seek(game_block_offset);
     int32_t seed = ReadInt(s); // identity table still
     if (seed > SubstitutionTable::max_safe_seed)
         return fail_message("This game file is scrambled with seed " + std::to_string(seed) +
@@ -106,7 +106,17 @@ bool Loader::run(CStream& s) {
     game.paths.clear();
     if (version >= 420) {
         section = "paths";
-        read_resource_list(s, game.paths, 420, [](CPath& r, CStream& st) { return r.read(st); });
+        // Computed points are built from little data; a budget keeps a damaged file from
+        // asking for more memory than any real game needs.
+        size_t computed = 0;
+        read_resource_list(s, game.paths, 420, [&](CPath& r, CStream& st) {
+            size_t at = st.file_offset();
+            if (!r.read(st)) return false;
+            computed += r.computed.size();
+            if (computed > max_computed_path_points)
+                throw StreamError("paths have too many computed points", at);
+            return true;
+        });
     }
     step(32, "Loading scripts");
     section = "scripts";
@@ -132,6 +142,7 @@ bool Loader::run(CStream& s) {
         throw SectionFailure{"room order version " + std::to_string(order_version), at};
     at = s.file_offset();
     int32_t n = ReadInt(s);
+    game.room_order_version = order_version;
     if (n <= 0) throw SectionFailure{"room order of " + std::to_string(n) + " entries", at};
     if (size_t(n) > s.remaining() / 4) throw StreamError("room order runs past the end", at);
     game.room_order.resize(size_t(n));
@@ -143,13 +154,20 @@ bool Loader::run(CStream& s) {
 } // namespace
 
 LoadResult load_game_bytes(std::vector<uint8_t> bytes, Game& game, const ProgressFn& progress) {
+    if (bytes.size() < game_block_offset) {
+        game = Game();
+        LoadResult r;
+        r.message = "This is not a valid kelvane file.";
+        return r;
+    }
+    bytes.erase(bytes.begin(), bytes.begin() + long(game_block_offset));
+    return load_game_block(std::move(bytes), game, progress);
+}
+
+LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const ProgressFn& progress) {
     game = Game();
     Loader loader{game, progress};
-    if (bytes.size() < game_block_offset) {
-        loader.result.message = "This is not a valid kelvane file.";
-        return loader.result;
-    }
-    CStream s(std::move(bytes));
+    CStream s(std::move(block), game_block_offset);
     auto damaged = [&](const std::string& why, size_t offset) {
         loader.result.ok = false;
         loader.result.diagnostic = "game file damaged in section " + loader.section +
@@ -212,7 +230,7 @@ std::vector<uint8_t> write_game_bytes(const Game& game, int32_t seed) {
     WriteInt(s, game.last_instance_id);
     WriteInt(s, game.last_tile_id);
     game.information.write(s);
-    WriteInt(s, 420);
+    WriteInt(s, game.room_order_version);
     WriteInt(s, static_cast<int32_t>(game.room_order.size()));
     for (int32_t r : game.room_order) WriteInt(s, r);
     return s.take_bytes();

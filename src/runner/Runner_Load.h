@@ -23,6 +23,13 @@ struct LoadResult {
     std::string diagnostic;
     // Non-fatal problems met while reading (shown as error reports).
     std::vector<std::string> warnings;
+
+    // The message and the diagnostic on one line, for tools that print why a load failed.
+    std::string describe() const {
+        std::string why = message;
+        if (!diagnostic.empty()) why += (why.empty() ? "" : " ") + diagnostic;
+        return why.empty() ? "the game could not be loaded" : why;
+    }
 };
 
 using ProgressFn = std::function<void(int percent, const std::string& caption)>;
@@ -31,6 +38,8 @@ using ProgressFn = std::function<void(int percent, const std::string& caption)>;
 LoadResult load_game_file(const std::string& path, Game& game, const ProgressFn& progress = {});
 // Loads a game from the bytes of a whole game file.
 LoadResult load_game_bytes(std::vector<uint8_t> bytes, Game& game, const ProgressFn& progress = {});
+// Loads a game from the bytes of the block alone (what follows game_block_offset).
+LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const ProgressFn& progress = {});
 
 // Writes a whole game file (zero bytes up to the block, then the block scrambled with
 // `seed`). The seed must lie in 1 ... SubstitutionTable::max_safe_seed, or be 0 or negative

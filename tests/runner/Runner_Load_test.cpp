@@ -66,7 +66,7 @@ TEST(Loader, EveryRecordKindRoundTripsForSeveralSeeds) {
         EXPECT_EQ(room->caption, "Level \xe9");
         EXPECT_EQ(room->backgrounds[0].hspeed, -2);
         EXPECT_EQ(room->backgrounds[1].index, -1);
-        EXPECT_EQ(room->instances.size(), 2u);
+        EXPECT_EQ(room->placed.size(), 2u);
         EXPECT_EQ(room->tiles.at(0).id, 10000001);
         EXPECT_EQ(back.last_instance_id, 100002);
         EXPECT_TRUE(back.information.help_in_window);

@@ -108,7 +108,7 @@ inline Game sample_game(int32_t version = 430) {
     room->view_enabled = true;
     room->views[0].visible = true;
     room->views[0].object = 2;
-    room->instances = {{32, 48, 2, 100001}, {64, 48, 0, 100002}};
+    room->placed = {{32, 48, 2, 100001}, {64, 48, 0, 100002}};
     RTile tile;
     tile.x = 10, tile.y = 20, tile.background = 0, tile.width = 16, tile.height = 8;
     tile.depth = 1000, tile.id = 10000001;

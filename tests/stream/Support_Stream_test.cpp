@@ -78,7 +78,7 @@ TEST(Stream, StoredLengthsAndBooleans) {
 TEST(Stream, MalformedLengthsThrowWithTheOffset) {
     CStream s;
     WriteInt(s, 7);
-    WriteInt(s, -1); // negative block length
+    WriteInt(s, -1);  // negative block length
     WriteInt(s, 100); // string longer than what is left
     CStream in(s.take_bytes(), 1000);
     ReadInt(in);

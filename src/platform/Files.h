@@ -1,0 +1,71 @@
+// Windows file names on Linux. Games name files the Windows way (`data\level1.txt`,
+// `C:\temp\x`, any letter case, Windows-1252 text); every part of the runner that touches
+// a file turns such a name into a host path here.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelvane {
+
+class FileNames {
+  public:
+    // Drive letters and the host folders they stand for; C: is / unless mapped otherwise.
+    FileNames();
+    void map_drive(char letter, const std::string& host_dir);
+
+    // The host path (UTF-8) for a game file name (Windows-1252). Backslashes become
+    // slashes, a drive letter its folder, and each component that does not exist as
+    // written is matched without regard to letter case against what exists. Components
+    // with no match are kept as written, so new files can be created. Nullopt for names
+    // that cannot stand for a host file: an unmapped drive, a network name, or characters
+    // that cannot be file names here.
+    std::optional<std::string> to_host(const std::string& name) const;
+
+    // A name contains a path when it contains a backslash or a slash.
+    static bool has_path(const std::string& name);
+
+  private:
+    std::map<char, std::string> drives_;
+};
+
+// File attribute bits as games know them.
+enum FileAttribute : int32_t {
+    fa_readonly = 1,
+    fa_hidden = 2,
+    fa_sysfile = 4,
+    fa_volumeid = 8,
+    fa_directory = 16,
+    fa_archive = 32,
+};
+
+// The attributes of a host file mapped to the game's bits: directory, hidden (a name
+// starting with a dot), read-only (no write permission), archive (a regular file).
+// Nullopt when the file does not exist.
+std::optional<int32_t> host_attributes(const std::string& host_path);
+
+// Whether a Windows-1252 name matches a mask with `*` and `?`, without regard to case.
+bool wildcard_match(const std::string& mask, const std::string& name);
+
+// A file search: the names (Windows-1252, no path) in the folder of a mask that match it,
+// in case-insensitive name order. Entries with the directory, hidden or system attribute
+// are found only when `attributes` asks for them; others always.
+class FileSearch {
+  public:
+    void start(const FileNames& names, const std::string& mask, int32_t attributes);
+    // The next name, or the empty string when there are no more.
+    std::string next();
+    void close() { found_.clear(), at_ = 0; }
+
+  private:
+    std::vector<std::string> found_;
+    size_t at_ = 0;
+};
+
+// Letter case folding of Windows-1252 text, as Windows compares file names.
+std::string fold_case_cp1252(const std::string& s);
+
+} // namespace kelvane

@@ -1,0 +1,52 @@
+// The JSON form of a game, shared by the project manifest and `info --json`: every record
+// with its fields under their own names. Pictures, sound data, long code and the game
+// information's text are handed to a sink that decides how they appear (a file reference
+// in a manifest, a size or an inline text in a summary).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "runner/Game.h"
+
+namespace kelvane {
+
+using Json = nlohmann::ordered_json;
+
+class GameJsonSink {
+  public:
+    virtual ~GameJsonSink() = default;
+    // A place for the files of one resource: `folder`/<name made safe and unique>.
+    virtual std::string stem(const std::string& folder, const std::string& name) = 0;
+    // A picture with pixels; `file` is the stem plus a suffix.
+    virtual Json picture(const Bitmap24& image, const std::string& file) = 0;
+    virtual Json data(const std::vector<uint8_t>& bytes, const std::string& file) = 0;
+    // Code (a game string) that may be long.
+    virtual Json code(const std::string& text, const std::string& file) = 0;
+    // The game information's rich text (bytes as stored).
+    virtual Json rich_text(const std::string& text, const std::string& file) = 0;
+    // An empty resource slot, with the name it kept.
+    virtual Json empty_slot(const std::string& stored_name) = 0;
+};
+
+Json game_to_json(const Game& game, GameJsonSink& sink);
+
+// Where the reader gets the files a manifest names.
+class GameJsonSource {
+  public:
+    virtual ~GameJsonSource() = default;
+    // The bytes of a file named in the manifest at `where`; throws ProjectError.
+    virtual std::vector<uint8_t> file(const std::string& name, const std::string& where) = 0;
+};
+
+// Builds a game from its JSON form. Throws ProjectError naming the field (and the file,
+// for a file's problem).
+Game game_from_json(const Json& json, GameJsonSource& source);
+
+// Names of the event types in manifests, by type number.
+const char* event_type_name(int32_t type);
+
+} // namespace kelvane
