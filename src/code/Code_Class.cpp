@@ -28,8 +28,8 @@ CCode::CCode(std::string_view text, Runtime& rt) : text_(text) {
 
 CCode::~CCode() = default;
 
-CodeCache& CCode::cache() const {
-    if (!cache_) cache_ = std::make_unique<CodeCache>(*tokens_);
+CodeCache& CCode::make_cache() const {
+    cache_ = std::make_unique<CodeCache>(*tokens_);
     return *cache_;
 }
 

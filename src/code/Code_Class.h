@@ -30,7 +30,7 @@ class CCode {
     const CTokenList* tokens() const { return tokens_.get(); }
 
     // The interpreter's parsed form of the tokens (see Code_Execute).
-    CodeCache& cache() const;
+    CodeCache& cache() const { return cache_ ? *cache_ : make_cache(); }
 
   private:
     std::string text_;
@@ -38,6 +38,8 @@ class CCode {
     RValue constant_value_;
     std::unique_ptr<CTokenList> tokens_;
     mutable std::unique_ptr<CodeCache> cache_;
+
+    CodeCache& make_cache() const;
 };
 
 // The action function that sets a variable: its two texts are compiled as one assignment.

@@ -32,6 +32,7 @@
 #include <string>
 
 #include "code/Code_Class.h"
+#include "code/Variable_BuiltIn.h"
 #include "code/Variable_Main.h"
 #include "functions/Function_Main.h"
 #include "runner/Runtime.h"
@@ -113,6 +114,8 @@ CodeCache::~CodeCache() = default;
 namespace {
 
 constexpr int max_nesting = 500;
+// Variable ids below this are built-in variables.
+constexpr int32_t builtin_limit = 2000;
 constexpr const char* too_deep = "Code nested too deeply.";
 
 SkipResult skip_error(int32_t token, const char* message) {
@@ -286,6 +289,11 @@ class Parser {
             EK k = kind() == tk_not ? EK::logical_not : kind() == tk_plus ? EK::plus : EK::negate;
             ++p_;
             Expr* o = postfix();
+            if (!failed_ && o->kind == EK::literal && o->value.is_real() && k != EK::logical_not) {
+                // -5 and +5 cannot fail: the operator is applied once, here.
+                if (k == EK::negate) o->value.real = -o->value.real;
+                return o;
+            }
             Expr* e = node(k);
             e->a = o;
             e->end = p_;
@@ -487,12 +495,10 @@ class Builder {
     // Passing over a braced block by counting braces; nothing inside is parsed.
     SkipResult count_braces(int32_t k) const {
         int32_t depth = 1;
+        int32_t last = int32_t(t_.size()) - 1; // the end marker
         for (int32_t p = k + 1;; ++p) {
-            int32_t t = kind(p);
-            if (t == tk_end || t == tk_unknown) {
-                if (p >= int32_t(t_.size())) p = int32_t(t_.size()) - 1;
-                return skip_error(p, "} missing.");
-            }
+            if (p >= last) return skip_error(last, "} missing.");
+            int32_t t = t_[size_t(p)].kind;
             if (t == tk_begin) ++depth;
             if (t == tk_end_block && --depth == 0) return skip_end(p + 1);
         }
@@ -682,8 +688,8 @@ class Run {
             cache_.expression = ps.logical();
             cache_.expression_end = ps.pos();
         }
-        RValue v = eval(cache_.expression);
-        if (v.kind == kind_reference) read(v, cache_.expression_end);
+        RValue v;
+        value(cache_.expression, cache_.expression_end, v);
         return v;
     }
 
@@ -722,6 +728,9 @@ class Run {
     const std::vector<RToken>& tokens_;
     CInstance* self_;
     CInstance* other_;
+    // The user variables of self, looked up once per change of self.
+    CInstance* locals_of_ = nullptr;
+    CVariableList* locals_ = nullptr;
     bool stop_ = false;
     bool recorded_ = false;
 
@@ -740,33 +749,85 @@ class Run {
         if (uintptr_t(&probe) < ss_.stack_limit) raise(token, "Stack overflow.");
     }
 
-    // Reads a variable reference in place; `token` is where the cursor stands.
+    // ---- variables ----
+
+    static bool plain_scope(int32_t scope) {
+        return scope == scope_unqualified || scope == scope_self;
+    }
+
+    // The user variables of the instance running the code, when there is one.
+    CVariableList* self_locals() {
+        if (self_ != locals_of_) {
+            locals_of_ = self_;
+            locals_ = self_ && ss_.instances ? &ss_.instances->locals(*self_) : nullptr;
+        }
+        return locals_;
+    }
+
+    // The list that holds a user variable of the running instance or a global one without
+    // choosing among room instances; null when the general access layer must decide.
+    CVariableList* direct_list(int32_t scope, int32_t id) {
+        if (id < builtin_limit) return nullptr;
+        if (scope == scope_global) return &ss_.globals;
+        return plain_scope(scope) ? self_locals() : nullptr;
+    }
+
+    [[noreturn]] void unknown(int32_t id, int32_t token) {
+        raise(token, "Unknown variable or function: " + ss_.names.name(id));
+    }
+
+    // Reads a variable into `out`; `token` is where the cursor stands for a message.
+    void read_var(int32_t scope, int32_t id, int32_t index, int32_t token, RValue& out) {
+        if (CVariableList* list = direct_list(scope, id)) {
+            if (const CVariable* v = list->find(id)) {
+                out = v->get(index);
+                return;
+            }
+        } else if (plain_scope(scope) && id >= bv_argument0 && id <= bv_argument9) {
+            out = ss_.arguments[size_t(id - bv_argument0)];
+            return;
+        } else if (get_variable(rt_, self_, other_, scope, id, index, out)) {
+            return;
+        }
+        if (!rt_.game.options.uninit_zero) unknown(id, token);
+        out = RValue();
+    }
+
     void read(RValue& v, int32_t token) {
         RValue out;
-        if (get_variable(rt_, self_, other_, v.scope, v.var_id, v.index, out)) {
-            v = std::move(out);
-            return;
-        }
-        if (rt_.game.options.uninit_zero) {
-            v = RValue();
-            return;
-        }
-        raise(token, "Unknown variable or function: " + ss_.names.name(v.var_id));
+        read_var(v.scope, v.var_id, v.index, token, out);
+        v = std::move(out);
     }
 
-    RValue eval_read(const Expr* e, int32_t token) {
-        RValue v = eval(e);
-        if (v.kind == kind_reference) read(v, token);
-        return v;
+    bool write_var(int32_t scope, int32_t id, int32_t index, RValue&& v) {
+        if (CVariableList* list = direct_list(scope, id)) {
+            list->make(id).cell(index) = std::move(v);
+            return true;
+        }
+        return set_variable(rt_, self_, other_, scope, id, index, v);
     }
+
+    // ---- expressions ----
+
+    // Kinds whose evaluation yields a variable reference, read later by the consumer.
+    static bool yields_reference(const Expr* e) {
+        return e->kind == EK::variable || e->kind == EK::indexed || e->kind == EK::dot;
+    }
+    // Kinds whose evaluation can neither fail nor have an effect.
+    static bool pure(const Expr* e) { return e->kind == EK::literal || e->kind == EK::variable; }
 
     // Array index: both values read after the closing bracket, then checked.
-    int32_t array_index(const Expr* e) {
-        RValue i = eval(e->a);
-        RValue j;
-        if (e->b) j = eval(e->b);
-        if (i.kind == kind_reference) read(i, e->end);
-        if (e->b && j.kind == kind_reference) read(j, e->end);
+    [[gnu::noinline]] int32_t array_index(const Expr* e) {
+        RValue i, j;
+        if (!e->b || pure(e->b)) {
+            value(e->a, e->end, i);
+            if (e->b) value(e->b, e->end, j);
+        } else {
+            i = eval(e->a);
+            j = eval(e->b);
+            if (i.kind == kind_reference) read(i, e->end);
+            if (j.kind == kind_reference) read(j, e->end);
+        }
         double first = 0, second;
         if (e->b) {
             if (i.kind != kind_real || j.kind != kind_real)
@@ -785,27 +846,32 @@ class Run {
         return int32_t(first) * array_row_size + int32_t(second);
     }
 
-    RValue call(const Expr* e) {
+    // Kept out of line: its frame is large, and value() recurses through every operand.
+    [[gnu::noinline]] void call(const Expr* e, RValue& out) {
         check_stack(e->end);
-        std::array<RValue, max_call_arguments> args;
-        int32_t n = 0;
+        // A script gets its arguments, a built-in function all ten slots.
+        ValueBuffer<max_call_arguments> args;
         for (size_t i = 0; i < e->args.size(); ++i) {
-            RValue v = eval(e->args[i]);
-            if (v.kind == kind_reference) read(v, e->arg_ends[i]);
-            if (n < max_call_arguments) args[size_t(n++)] = std::move(v);
+            // Each argument is read as soon as it is evaluated.
+            if (args.size() < max_call_arguments)
+                value(e->args[i], e->arg_ends[i], args.push());
+            else
+                eval(e->args[i]);
         }
+        int32_t n = args.size();
         if (e->function < script_call_base) {
             int32_t want = function_registry().argument_count(e->function);
             if (want != n) raise(e->end, "Function needs " + std::to_string(want) + " arguments");
+            while (args.size() < max_call_arguments) args.push();
         }
         RValue r;
         if (!invoke_function(rt_, e->function, self_, other_, r, args.data(), n))
             raise(e->end, "Error executing function.");
-        return r;
+        out = std::move(r);
     }
 
     // Applies a binary operator; the result lives in the left operand's record.
-    void apply(int32_t op, RValue& l, const RValue& r, int32_t token) {
+    [[gnu::noinline]] void apply(int32_t op, RValue& l, const RValue& r, int32_t token) {
         switch (op) {
         case tk_plus:
             if (l.kind == kind_real && r.kind == kind_real) {
@@ -832,6 +898,7 @@ class Run {
             } else if (op == tk_divide) {
                 l.real /= r.real;
             } else {
+                // The quotient truncated toward zero; mod keeps the sign of the dividend.
                 double t = std::trunc(l.real / r.real);
                 l.real = op == tk_div ? t : l.real - t * r.real;
             }
@@ -883,9 +950,151 @@ class Run {
         }
     }
 
-    RValue eval(const Expr* e) {
+    // The value of a literal or plain variable without copying it: a pointer to the
+    // literal, to the variable's cell, or to `scratch` holding what the access layer read.
+    const RValue* peek(const Expr* e, int32_t token, RValue& scratch) {
+        if (e->kind == EK::literal) return &e->value;
+        const RValue& ref = e->value;
+        if (CVariableList* list = direct_list(ref.scope, ref.var_id)) {
+            if (const CVariable* v = list->find(ref.var_id)) return &v->get(0);
+        } else if (plain_scope(ref.scope) && ref.var_id >= bv_argument0 &&
+                   ref.var_id <= bv_argument9) {
+            return &ss_.arguments[size_t(ref.var_id - bv_argument0)];
+        }
+        read_var(ref.scope, ref.var_id, 0, token, scratch);
+        return &scratch;
+    }
+
+    // Both operands are evaluated, then read, left first. When the right one can neither
+    // fail nor have an effect, reading the left one at once is the same.
+    void binary(const Expr* e, RValue& out) {
+        check_stack(e->end);
+        if (pure(e->a) && pure(e->b)) {
+            RValue ls, rs;
+            const RValue* l = peek(e->a, e->end, ls);
+            const RValue* r = peek(e->b, e->end, rs);
+            out = *l;
+            if (!(out.kind == kind_real && r->kind == kind_real && numeric(e->op, out, r->real)))
+                apply(e->op, out, *r, e->end);
+            return;
+        }
+        RValue r;
+        if (!yields_reference(e->a) || pure(e->b)) {
+            value(e->a, e->end, out);
+            value(e->b, e->end, r);
+        } else {
+            RValue l = eval(e->a);
+            if (yields_reference(e->b))
+                r = eval(e->b);
+            else
+                value(e->b, e->end, r);
+            read_var(l.scope, l.var_id, l.index, e->end, out);
+            if (r.kind == kind_reference) read(r, e->end);
+        }
+        if (!(out.kind == kind_real && r.kind == kind_real && numeric(e->op, out, r.real)))
+            apply(e->op, out, r, e->end);
+    }
+
+    // The operators that cannot fail on two reals, done in place; false for the others.
+    static bool numeric(int32_t op, RValue& l, double b) {
+        double a = l.real;
+        switch (op) {
+        case tk_plus:
+            l.real = a + b;
+            return true;
+        case tk_minus:
+            l.real = a - b;
+            return true;
+        case tk_times:
+            l.real = a * b;
+            return true;
+        case tk_less:
+            l.real = a - b < 0 ? 1 : 0;
+            return true;
+        case tk_less_equal:
+            l.real = a - b <= 0 ? 1 : 0;
+            return true;
+        case tk_equal:
+            l.real = a - b == 0 ? 1 : 0;
+            return true;
+        case tk_not_equal:
+            l.real = a - b != 0 ? 1 : 0;
+            return true;
+        case tk_greater_equal:
+            l.real = a - b >= 0 ? 1 : 0;
+            return true;
+        case tk_greater:
+            l.real = a - b > 0 ? 1 : 0;
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // left . right: left read, it must be a real; right must be a variable reference.
+    [[gnu::noinline]] RValue dot(const Expr* e) {
+        check_stack(e->end);
+        RValue l, r;
+        if (!yields_reference(e->a) || pure(e->b)) {
+            value(e->a, e->end, l);
+            r = eval(e->b);
+        } else {
+            l = eval(e->a);
+            r = eval(e->b);
+            read(l, e->end);
+        }
+        if (l.kind != kind_real || r.kind != kind_reference)
+            raise(e->end, "Wrong type of arguments.");
+        r.scope = to_int32(l.real);
+        return r;
+    }
+
+    // Evaluates and reads: the value of an expression, a variable being read at `token`.
+    void value(const Expr* e, int32_t token, RValue& out) {
         switch (e->kind) {
         case EK::literal:
+            out = e->value;
+            return;
+        case EK::variable:
+            read_var(e->value.scope, e->value.var_id, 0, token, out);
+            return;
+        case EK::indexed: {
+            int32_t index = array_index(e);
+            read_var(e->value.scope, e->value.var_id, index, token, out);
+            return;
+        }
+        case EK::dot: {
+            RValue r = dot(e);
+            read_var(r.scope, r.var_id, r.index, token, out);
+            return;
+        }
+        case EK::binary:
+            binary(e, out);
+            return;
+        case EK::call:
+            call(e, out);
+            return;
+        case EK::negate:
+        case EK::plus:
+        case EK::logical_not:
+            check_stack(e->end);
+            value(e->a, e->end, out);
+            if (out.kind != kind_real)
+                raise(e->end, e->kind == EK::negate ? "Wrong type of argument to -."
+                              : e->kind == EK::plus ? "Wrong type of argument to +."
+                                                    : "Wrong type of argument to not.");
+            if (e->kind == EK::negate) out.real = -out.real;
+            if (e->kind == EK::logical_not) out.real = round_even(out.real) > 0.5 ? 0 : 1;
+            return;
+        case EK::error:
+            for (const Expr* b : e->args) eval(b);
+            raise(e->token, e->error);
+        }
+    }
+
+    // Evaluates without reading: a variable yields its reference.
+    RValue eval(const Expr* e) {
+        switch (e->kind) {
         case EK::variable:
             return e->value;
         case EK::indexed: {
@@ -893,45 +1102,20 @@ class Run {
             v.index = array_index(e);
             return v;
         }
-        case EK::call:
-            return call(e);
-        case EK::binary: {
-            check_stack(e->end);
-            RValue l = eval(e->a);
-            RValue r = eval(e->b);
-            if (l.kind == kind_reference) read(l, e->end);
-            if (r.kind == kind_reference) read(r, e->end);
-            apply(e->op, l, r, e->end);
-            return l;
-        }
-        case EK::negate:
-        case EK::plus:
-        case EK::logical_not: {
-            check_stack(e->end);
-            RValue v = eval_read(e->a, e->end);
-            if (v.kind != kind_real)
-                raise(e->end, e->kind == EK::negate ? "Wrong type of argument to -."
-                              : e->kind == EK::plus ? "Wrong type of argument to +."
-                                                    : "Wrong type of argument to not.");
-            if (e->kind == EK::negate) v.real = -v.real;
-            if (e->kind == EK::logical_not) v.real = round_even(v.real) > 0.5 ? 0 : 1;
+        case EK::dot:
+            return dot(e);
+        default: {
+            RValue v;
+            value(e, e->end, v);
             return v;
         }
-        case EK::dot: {
-            check_stack(e->end);
-            RValue l = eval(e->a);
-            RValue r = eval(e->b);
-            if (l.kind == kind_reference) read(l, e->end);
-            if (l.kind != kind_real || r.kind != kind_reference)
-                raise(e->end, "Wrong type of arguments.");
-            r.scope = to_int32(l.real);
-            return r;
         }
-        case EK::error:
-            for (const Expr* b : e->args) eval(b);
-            raise(e->token, e->error);
-        }
-        return {};
+    }
+
+    double condition(const Expr* e, int32_t token) {
+        RValue v;
+        value(e, token, v);
+        return v.real;
     }
 
     // ---- statements ----
@@ -944,16 +1128,15 @@ class Run {
             return;
         case SK::block:
         case SK::program:
-            build_.build_chain(s);
+            if (!s->chain_built) build_.build_chain(s);
             for (Stmt* st : s->chain) {
                 exec(st);
                 if (stop_) return;
             }
             if (!s->chain_fail.ok()) raise(s->chain_fail);
             return;
-        case SK::if_: {
-            double c = eval_read(s->e, s->e_end).real;
-            if (c >= 0.5) {
+        case SK::if_:
+            if (condition(s->e, s->e_end) >= 0.5) {
                 exec(s->s1);
                 if (stop_) return;
                 if (!s->s1->skip.ok()) raise(s->s1->skip);
@@ -963,18 +1146,15 @@ class Run {
                 if (s->s2) exec(s->s2);
             }
             return;
-        }
         case SK::while_:
-            for (;;) {
-                double c = eval_read(s->e, s->e_end).real;
-                if (c < 0.5) break;
+            while (condition(s->e, s->e_end) >= 0.5) {
                 exec(s->s1);
                 if (stop_) return;
             }
             if (!s->s1->skip.ok()) raise(s->s1->skip);
             return;
         case SK::repeat: {
-            int64_t n = to_int64(eval_read(s->e, s->e_end).real);
+            int64_t n = to_int64(condition(s->e, s->e_end));
             for (int64_t i = 0; i < n; ++i) {
                 exec(s->s1);
                 if (stop_) return;
@@ -990,7 +1170,7 @@ class Run {
             exec(s->s1);
             if (stop_) return;
             if (!s->init.ok()) raise(s->init);
-            double c = eval_read(s->e, s->e_end).real;
+            double c = condition(s->e, s->e_end);
             if (!s->s2->skip.ok()) raise(s->s2->skip);
             if (!s->s3) raise(s->own);
             while (c >= 0.5) {
@@ -998,7 +1178,7 @@ class Run {
                 if (stop_) return;
                 exec(s->s2);
                 if (stop_) return;
-                c = eval_read(s->e, s->e_end).real;
+                c = condition(s->e, s->e_end);
             }
             if (!s->s3->skip.ok()) raise(s->s3->skip);
             return;
@@ -1006,10 +1186,13 @@ class Run {
         case SK::exit:
             stop_ = true;
             return;
-        case SK::return_:
-            result = eval_read(s->e, s->e_end);
+        case SK::return_: {
+            RValue v;
+            value(s->e, s->e_end, v);
+            result = std::move(v);
             stop_ = true;
             return;
+        }
         case SK::assign:
             assign(s);
             return;
@@ -1018,45 +1201,57 @@ class Run {
         }
     }
 
-    void assign(const Stmt* s) {
-        RValue target = eval(s->e);
-        if (!s->op) return; // a call or a bare operand
-        RValue v = eval_read(s->rhs, s->rhs_end);
+    // Combines the current value of a compound assignment's target with the right side.
+    [[gnu::noinline]] void combine(int32_t op, RValue& cur, const RValue& v, int32_t at) {
+        if (op == tk_add_assign) {
+            if (cur.kind == kind_real && v.kind == kind_real)
+                cur.real += v.real;
+            else if (cur.kind == kind_string && v.kind == kind_string)
+                cur.str += v.str;
+            else
+                raise(at, "Wrong type of arguments.");
+            return;
+        }
+        if (cur.kind != kind_real || v.kind != kind_real) raise(at, "Wrong type of arguments.");
+        if (op == tk_sub_assign) cur.real -= v.real;
+        if (op == tk_mul_assign) cur.real *= v.real;
+        if (op == tk_div_assign) {
+            if (v.real == 0) raise(at, "Division by 0.");
+            cur.real /= v.real;
+        }
+    }
+
+    [[gnu::noinline]] void assign(const Stmt* s) {
+        if (!s->op) { // a call or a bare operand: evaluated, not read
+            eval(s->e);
+            return;
+        }
+        RValue target = s->e->kind == EK::variable ? s->e->value : eval(s->e);
+        RValue v;
+        value(s->rhs, s->rhs_end, v);
         int32_t at = s->rhs_end;
         if (target.kind != kind_reference)
             raise(at, "Left-hand side of assignment is not a variable.");
         if (s->op != tk_assign) {
-            RValue cur = target;
-            read(cur, at);
-            switch (s->op) {
-            case tk_add_assign:
-                if (cur.kind == kind_real && v.kind == kind_real) {
-                    cur.real += v.real;
-                } else if (cur.kind == kind_string && v.kind == kind_string) {
-                    cur.str += v.str;
-                } else {
-                    raise(at, "Wrong type of arguments.");
-                }
-                break;
-            default:
-                if (cur.kind != kind_real || v.kind != kind_real)
-                    raise(at, "Wrong type of arguments.");
-                if (s->op == tk_sub_assign) cur.real -= v.real;
-                if (s->op == tk_mul_assign) cur.real *= v.real;
-                if (s->op == tk_div_assign) {
-                    if (v.real == 0) raise(at, "Division by 0.");
-                    cur.real /= v.real;
-                }
+            CVariableList* list = direct_list(target.scope, target.var_id);
+            CVariable* var = list ? list->find(target.var_id) : nullptr;
+            if (var) {
+                // Updated in place: the cell is the current value.
+                combine(s->op, var->cell(target.index), v, at);
+                return;
             }
+            RValue cur;
+            read_var(target.scope, target.var_id, target.index, at, cur);
+            combine(s->op, cur, v, at);
             v = std::move(cur);
         }
-        if (!set_variable(rt_, self_, other_, target.scope, target.var_id, target.index, v))
+        if (!write_var(target.scope, target.var_id, target.index, std::move(v)))
             raise(at, "Cannot assign a value to the variable.");
     }
 
     // with: runs the body once per chosen instance, as self, with the former self as other.
-    void with(Stmt* s) {
-        double t = round_even(eval_read(s->e, s->e_end).real);
+    [[gnu::noinline]] void with(Stmt* s) {
+        double t = round_even(condition(s->e, s->e_end));
         if (t == double(scope_global)) raise(s->s1->start, "Cannot use global in with statement.");
         CInstance* old_self = self_;
         CInstance* old_other = other_;
@@ -1070,10 +1265,11 @@ class Run {
             return !stop_;
         };
         if (t >= first_user_variable) {
-            // t >= 100000 names one instance by id.
+            // An instance id.
             CInstance* inst = ia && t <= INT32_MAX ? ia->find(int32_t(t)) : nullptr;
             if (inst && !ia->destroyed(*inst)) visit(inst);
         } else if ((t >= 0 && t <= 99999) || t < double(scope_unqualified)) {
+            // An object: its instances and those of its descendants.
             int32_t object = to_int32(t);
             int32_t n = ia ? ia->object_count(object) : 0;
             for (int32_t i = 0; i < n; ++i) {

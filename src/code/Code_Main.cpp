@@ -14,6 +14,20 @@ void report_error(Runtime& rt, const std::string& message, bool fatal) {
     r.handler(message, fatal);
 }
 
+ArgumentFrame::ArgumentFrame(ScriptState& s) : s_(s), outer_(s.argument_frame) {
+    s.argument_frame = this;
+}
+
+ArgumentFrame::~ArgumentFrame() {
+    RValue* kept = reinterpret_cast<RValue*>(storage_);
+    for (int32_t i = 0; i < argument_count; ++i)
+        if (saved_ & (1u << i)) {
+            s_.arguments[size_t(i)] = std::move(kept[i]);
+            kept[i].~RValue();
+        }
+    s_.argument_frame = outer_;
+}
+
 void reset_script_state(Runtime& rt) {
     ScriptState& s = rt.script;
     for (auto& a : s.arguments) a = RValue();

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <new>
 #include <string>
 
 #include "code/Code_Token.h"
@@ -48,12 +49,39 @@ struct GameValues {
 
 constexpr int32_t argument_count = 10;
 
+struct ScriptState;
+
+// The argument slots as one script call saw them: a slot's value at call time is kept the
+// first time the call (or anything it runs) changes the slot, and put back when the call
+// returns. So a call costs only the slots it changes, and all ten end as they were.
+class ArgumentFrame {
+  public:
+    explicit ArgumentFrame(ScriptState& s);
+    ArgumentFrame(const ArgumentFrame&) = delete;
+    ArgumentFrame& operator=(const ArgumentFrame&) = delete;
+    ~ArgumentFrame();
+    // Keeps the slot's value unless it was kept already.
+    void save(int32_t i, RValue& slot) {
+        if (saved_ & (1u << i)) return;
+        saved_ |= 1u << i;
+        new (reinterpret_cast<RValue*>(storage_) + i) RValue(slot);
+    }
+
+  private:
+    ScriptState& s_;
+    ArgumentFrame* outer_;
+    uint32_t saved_ = 0;
+    alignas(RValue) unsigned char storage_[argument_count * sizeof(RValue)];
+};
+
 struct ScriptState {
     VariableNames names;
     // The global user variables (global.name).
     CVariableList globals;
-    // The argument slots argument0 ... argument9.
+    // The argument slots argument0 ... argument9. Change them through set_argument.
     std::array<RValue, argument_count> arguments;
+    // The innermost script call in progress, whose slots are restored when it returns.
+    ArgumentFrame* argument_frame = nullptr;
     ErrorGlobals error;
     ErrorReporter reporter;
     GameValues values;
@@ -66,6 +94,12 @@ struct ScriptState {
     int32_t run_depth = 0;
     uintptr_t stack_limit = 0;
 };
+
+// Sets argument slot i (0 ... 9), keeping its old value for the script call in progress.
+inline void set_argument(ScriptState& s, int32_t i, const RValue& v) {
+    if (s.argument_frame) s.argument_frame->save(i, s.arguments[size_t(i)]);
+    s.arguments[size_t(i)] = v;
+}
 
 // Reports an error through the installed handler; nothing while no game runs.
 void report_error(Runtime& rt, const std::string& message, bool fatal);

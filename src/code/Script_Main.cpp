@@ -1,6 +1,8 @@
 // Compiling and calling scripts.
 #include "code/Script_Main.h"
 
+#include <array>
+
 #include "code/Code_Class.h"
 #include "code/Script_Class.h"
 #include "runner/Runtime.h"
@@ -35,13 +37,13 @@ bool call_script(Runtime& rt, int32_t index, CInstance* self, CInstance* other, 
     if (!s) return false;
     // A script added after the game was prepared is compiled when first called.
     if (!s->compiled) s->compiled = std::make_shared<CCode>(s->code, rt);
-    auto& slots = rt.script.arguments;
-    auto saved = slots;
-    for (int32_t i = 0; i < argc && i < argument_count; ++i) slots[size_t(i)] = args[i];
-    // Keeps the code alive even if the script were replaced while it runs.
-    std::shared_ptr<CCode> code = s->compiled;
-    result = run_program(rt, self, other, *code);
-    slots = std::move(saved);
+    // The slots are saved and restored around the call; the first argc take the arguments,
+    // the others keep the caller's values.
+    ArgumentFrame frame(rt.script);
+    int32_t n = argc < 0 ? 0 : argc > argument_count ? argument_count : argc;
+    for (int32_t i = 0; i < n; ++i) set_argument(rt.script, i, args[i]);
+    // Scripts do not change while the game runs, so the code outlives the call.
+    result = run_program(rt, self, other, *s->compiled);
     return true;
 }
 

@@ -22,8 +22,8 @@ bool get_argument(Runtime& rt, int32_t index, RValue& out) {
     out = rt.script.arguments[size_t(index < 0 || index > 9 ? 0 : index)];
     return true;
 }
-bool set_argument(Runtime& rt, int32_t index, const RValue& v) {
-    rt.script.arguments[size_t(index < 0 || index > 9 ? 0 : index)] = v;
+bool set_argument_any(Runtime& rt, int32_t index, const RValue& v) {
+    set_argument(rt.script, index < 0 || index > 9 ? 0 : index, v);
     return true;
 }
 template <int N> bool get_argument_n(Runtime& rt, int32_t, RValue& out) {
@@ -31,7 +31,7 @@ template <int N> bool get_argument_n(Runtime& rt, int32_t, RValue& out) {
     return true;
 }
 template <int N> bool set_argument_n(Runtime& rt, int32_t, const RValue& v) {
-    rt.script.arguments[N] = v;
+    set_argument(rt.script, N, v);
     return true;
 }
 
@@ -120,7 +120,7 @@ constexpr GlobalSetter S0 = run_engine_set;
     { name, false, 0, F::integer, get_local_time<&std::tm::field, offset>, nullptr }
 
 const RBuiltIn global_table[] = {
-    {"argument", true, 10, F::value, get_argument, set_argument},
+    {"argument", true, 10, F::value, get_argument, set_argument_any},
     ARG(0),
     ARG(1),
     ARG(2),

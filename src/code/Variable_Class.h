@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "stream/Support_Stream.h"
@@ -35,19 +37,21 @@ class RString {
     RString(RString&& o) noexcept : rep_(o.rep_) { o.rep_ = nullptr; }
     RString& operator=(const RString& o) {
         if (o.rep_) ++o.rep_->refs;
-        release();
+        if (rep_) release();
         rep_ = o.rep_;
         return *this;
     }
     RString& operator=(RString&& o) noexcept {
         if (this != &o) {
-            release();
+            if (rep_) release();
             rep_ = o.rep_;
             o.rep_ = nullptr;
         }
         return *this;
     }
-    ~RString() { release(); }
+    ~RString() {
+        if (rep_) release();
+    }
 
     size_t size() const { return rep_ ? rep_->size : 0; }
     bool empty() const { return size() == 0; }
@@ -150,6 +154,27 @@ struct RValue {
 
     void write(CStream& s) const;
     void read(CStream& s);
+};
+
+// Room for up to N values that are constructed only when used (a zero-filled array of
+// values costs more than the few a call needs). Destroys what it constructed.
+template <int N> class ValueBuffer {
+  public:
+    ValueBuffer() = default;
+    ValueBuffer(const ValueBuffer&) = delete;
+    ValueBuffer& operator=(const ValueBuffer&) = delete;
+    ~ValueBuffer() {
+        for (int i = 0; i < size_; ++i) data()[i].~RValue();
+    }
+    RValue* data() { return reinterpret_cast<RValue*>(storage_); }
+    int size() const { return size_; }
+    template <typename... A> RValue& push(A&&... a) {
+        return *new (data() + size_++) RValue(std::forward<A>(a)...);
+    }
+
+  private:
+    alignas(RValue) unsigned char storage_[N * sizeof(RValue)];
+    int size_ = 0;
 };
 
 // One user variable: the plain cell (combined index 0) and the rows of its array cells.

@@ -14,7 +14,8 @@ class CInstance;
 
 // What the variable access layer and the interpreter need from the room's instances. The
 // run engine implements it and sets ScriptState::instances while a room is live; with no
-// implementation installed there are no instances at all.
+// implementation installed there are no instances at all. Instances must stay in memory
+// while code runs (destroying only marks them): a run keeps its self's variable list.
 class InstanceAccess {
   public:
     virtual ~InstanceAccess() = default;
@@ -30,7 +31,9 @@ class InstanceAccess {
     virtual CInstance* object_at(int32_t object, int32_t position) = 0;
     // The first instance of the room's list with this id, destroyed or not; null if none.
     virtual CInstance* find(int32_t id) = 0;
-    // Instance built-in variables (ids 1000 ...). The layer checks writability first.
+    // Instance built-in variables (ids 1000 ...). The layer checks writability first and
+    // maps an index outside an array to 0; the value arrives as assigned, so the setter
+    // applies the entry's conversion (convert_builtin) and any effect of the write.
     virtual bool get_builtin(CInstance& inst, int32_t var_id, int32_t index, RValue& out) = 0;
     virtual bool set_builtin(CInstance& inst, int32_t var_id, int32_t index, const RValue& v) = 0;
 };

@@ -178,6 +178,12 @@ void set_string(RValue& r, RString s) {
     r.kind = kind_string;
     r.str = std::move(s);
 }
+// The transcendental functions compute in extended precision, as x87 code does, and
+// store the result as a double.
+constexpr long double pi_l = 3.141592653589793238462643383279502884L;
+long double ld(const RValue& v) {
+    return v.real;
+}
 // An integer argument: the number rounded, halves to even.
 int32_t int_arg(const RValue& v) {
     return to_int32(v.real);
@@ -219,49 +225,49 @@ FN(fn_sqr) {
     set_real(r, a[0].real * a[0].real);
 }
 FN(fn_exp) {
-    set_real(r, std::exp(a[0].real));
+    set_real(r, double(std::exp(ld(a[0]))));
 }
 FN(fn_ln) {
-    set_real(r, std::log(a[0].real));
+    set_real(r, double(std::log(ld(a[0]))));
 }
 FN(fn_log2) {
-    set_real(r, std::log2(a[0].real));
+    set_real(r, double(std::log2(ld(a[0]))));
 }
 FN(fn_log10) {
-    set_real(r, std::log10(a[0].real));
+    set_real(r, double(std::log10(ld(a[0]))));
 }
 FN(fn_sin) {
-    set_real(r, std::sin(a[0].real));
+    set_real(r, double(std::sin(ld(a[0]))));
 }
 FN(fn_cos) {
-    set_real(r, std::cos(a[0].real));
+    set_real(r, double(std::cos(ld(a[0]))));
 }
 FN(fn_tan) {
-    set_real(r, std::tan(a[0].real));
+    set_real(r, double(std::tan(ld(a[0]))));
 }
 FN(fn_arcsin) {
-    set_real(r, std::asin(a[0].real));
+    set_real(r, double(std::asin(ld(a[0]))));
 }
 FN(fn_arccos) {
-    set_real(r, std::acos(a[0].real));
+    set_real(r, double(std::acos(ld(a[0]))));
 }
 FN(fn_arctan) {
-    set_real(r, std::atan2(a[0].real, 1.0));
+    set_real(r, double(std::atan2(ld(a[0]), 1.0L)));
 }
 FN(fn_arctan2) {
-    set_real(r, std::atan2(a[0].real, a[1].real));
+    set_real(r, double(std::atan2(ld(a[0]), ld(a[1]))));
 }
 FN(fn_degtorad) {
-    set_real(r, a[0].real * M_PI / 180);
+    set_real(r, double(ld(a[0]) * pi_l / 180));
 }
 FN(fn_radtodeg) {
-    set_real(r, a[0].real * 180 / M_PI);
+    set_real(r, double(ld(a[0]) * 180 / pi_l));
 }
 FN(fn_power) {
-    set_real(r, std::pow(a[0].real, a[1].real));
+    set_real(r, double(std::pow(ld(a[0]), ld(a[1]))));
 }
 FN(fn_logn) {
-    set_real(r, std::log(a[1].real) / std::log(a[0].real));
+    set_real(r, double(std::log(ld(a[1])) / std::log(ld(a[0]))));
 }
 FN(fn_min) {
     set_real(r, a[0].real < a[1].real ? a[0].real : a[1].real);
@@ -421,7 +427,7 @@ FN(fn_point_distance) {
 FN(fn_point_direction) {
     double dx = a[2].real - a[0].real, dy = a[3].real - a[1].real;
     if (dx != 0) {
-        double d = std::atan2(dy, dx) * 180 / M_PI;
+        double d = double(std::atan2((long double)dy, (long double)dx) * 180 / pi_l);
         set_real(r, d > 0 ? 360 - d : -d);
     } else {
         set_real(r, dy > 0 ? 270 : dy < 0 ? 90 : 0);
