@@ -1,13 +1,212 @@
-// exec: not yet available.
+// kelvane exec: runs script-language code as a program outside any game (a fresh global
+// list, no instances unless --self asks for one), prints the returned value to stdout and
+// every error message to stderr.
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
 
+#include "code/Code_Class.h"
+#include "code/Script_Class.h"
+#include "code/Script_Main.h"
+#include "code/Variable_BuiltIn.h"
+#include "code/Variable_Main.h"
+#include "functions/Function_Math.h"
 #include "runner/Commands.h"
+#include "runner/Runtime.h"
 
 namespace kelvane {
 
-int command_exec(const Args&) {
-    std::fputs("kelvane exec: not available yet\n", stderr);
-    return 1;
+namespace {
+
+const char* const exec_usage =
+    "usage: kelvane exec [OPTIONS] [-e CODE | FILE]\n"
+    "\n"
+    "Runs script-language code as a program outside any game and prints the value it\n"
+    "returns (a string as it is, a real as string() writes it). Error messages go to\n"
+    "stderr; the exit status is then 1.\n"
+    "\n"
+    "  -e CODE        run CODE\n"
+    "  FILE           run the text of FILE (- for standard input)\n"
+    "  --uninit-zero  reading a variable that was never set gives 0 instead of an error\n"
+    "  --self         run with one bare instance as self and other: plain names are then\n"
+    "                 its variables (without it, only global.name variables can be set)\n"
+    "  --seed N       seed the generator of random() (default: the clock)\n"
+    "  --help         this text\n"
+    "\n"
+    "Scripts: in the code, a line \"@script NAME\" starts a script called NAME that runs\n"
+    "to the next such line or to a line \"@main\", after which the program goes on.\n"
+    "Scripts are called by name with up to ten arguments (argument0 ... argument9).\n";
+
+// The one instance of --self: its user variables and plain storage for its built-ins.
+// Motion, sprites and the other instance behaviour arrive with the run engine.
+struct BareInstance {
+    CVariableList locals;
+    std::array<RValue, iv_end - first_instance_builtin> builtins;
+    std::array<RValue, 8> alarms;
+};
+
+class BareInstances : public InstanceAccess {
+  public:
+    CInstance* handle() { return reinterpret_cast<CInstance*>(&inst_); }
+
+    CVariableList& locals(CInstance&) override { return inst_.locals; }
+    bool destroyed(CInstance&) override { return false; }
+    int32_t count() override { return 1; }
+    CInstance* at(int32_t position) override { return position == 0 ? handle() : nullptr; }
+    int32_t object_count(int32_t) override { return 0; }
+    CInstance* object_at(int32_t, int32_t) override { return nullptr; }
+    CInstance* find(int32_t) override { return nullptr; }
+    bool get_builtin(CInstance&, int32_t var_id, int32_t index, RValue& out) override {
+        out = var_id == iv_alarm ? inst_.alarms[size_t(index)]
+                                 : inst_.builtins[size_t(var_id - first_instance_builtin)];
+        return true;
+    }
+    bool set_builtin(CInstance&, int32_t var_id, int32_t index, const RValue& v) override {
+        const RBuiltIn* e = builtin_entry(var_id);
+        RValue stored = convert_builtin(e->form, v);
+        if (var_id == iv_alarm)
+            inst_.alarms[size_t(index)] = stored;
+        else
+            inst_.builtins[size_t(var_id - first_instance_builtin)] = stored;
+        return true;
+    }
+
+  private:
+    BareInstance inst_;
+};
+
+bool read_all(const std::string& path, std::string& out) {
+    if (path == "-") {
+        out.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        return true;
+    }
+    std::ifstream f(path, std::ios::binary);
+    if (!f) return false;
+    std::ostringstream ss;
+    ss << f.rdbuf();
+    out = ss.str();
+    return true;
+}
+
+// Splits the text into the program and the scripts marked by "@script NAME" lines.
+std::string split_scripts(const std::string& text, Game& game) {
+    std::string main, *target = &main;
+    std::vector<std::pair<std::string, std::string>> scripts;
+    size_t p = 0;
+    while (p < text.size()) {
+        size_t nl = text.find('\n', p);
+        size_t e = nl == std::string::npos ? text.size() : nl + 1;
+        std::string_view line(text.data() + p, e - p);
+        std::string_view bare = line;
+        while (!bare.empty() && (bare.back() == '\n' || bare.back() == '\r')) bare.remove_suffix(1);
+        if (bare.substr(0, 8) == "@script ") {
+            std::string_view name = bare.substr(8);
+            while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+            while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+            scripts.emplace_back(std::string(name), std::string());
+            target = &scripts.back().second;
+        } else if (bare == "@main") {
+            target = &main;
+        } else {
+            target->append(line);
+        }
+        p = e;
+    }
+    for (auto& [name, code] : scripts) {
+        auto s = std::make_unique<CScript>();
+        s->code = std::move(code);
+        game.scripts.add(name, std::move(s));
+    }
+    return main;
+}
+
+// Messages are composed with CR LF line breaks; the terminal gets plain ones.
+std::string plain_lines(const std::string& m) {
+    std::string out;
+    for (size_t i = 0; i < m.size(); ++i) {
+        if (m[i] == '\r' && i + 1 < m.size() && m[i + 1] == '\n') continue;
+        out += m[i];
+    }
+    return out;
+}
+
+} // namespace
+
+int command_exec(const Args& args) {
+    std::string code, file;
+    bool have_code = false, with_self = false, uninit_zero = false;
+    uint32_t seed = uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(exec_usage, stdout);
+            return 0;
+        } else if (a == "-e" && i + 1 < args.size()) {
+            code = args[++i];
+            have_code = true;
+        } else if (a == "--uninit-zero") {
+            uninit_zero = true;
+        } else if (a == "--self") {
+            with_self = true;
+        } else if (a == "--seed" && i + 1 < args.size()) {
+            char* end = nullptr;
+            const std::string& v = args[++i];
+            long long n = std::strtoll(v.c_str(), &end, 10);
+            if (v.empty() || *end) {
+                std::fprintf(stderr, "kelvane exec: --seed needs a number, not '%s'\n", v.c_str());
+                return 2;
+            }
+            seed = uint32_t(n);
+        } else if ((a.empty() || a[0] != '-' || a == "-") && file.empty() && !have_code) {
+            file = a;
+        } else {
+            std::fprintf(stderr, "kelvane exec: unexpected argument '%s'\n\n%s", a.c_str(),
+                         exec_usage);
+            return 2;
+        }
+    }
+    if (have_code == !file.empty()) {
+        std::fputs(exec_usage, stderr);
+        return 2;
+    }
+    if (!have_code && !read_all(file, code)) {
+        std::fprintf(stderr, "kelvane exec: cannot read %s\n", file.c_str());
+        return 2;
+    }
+
+    Runtime rt;
+    rt.game.options.uninit_zero = uninit_zero;
+    reset_script_state(rt);
+    start_game_values(rt);
+    seed_random(rt, seed);
+    bool failed = false;
+    rt.script.reporter.game_running = true;
+    rt.script.reporter.handler = [&](const std::string& message, bool) {
+        failed = true;
+        rt.script.values.error_occurred = true;
+        rt.script.values.error_last = message;
+        std::string text = plain_lines(message);
+        std::fprintf(stderr, "%s\n", text.c_str());
+    };
+    BareInstances bare;
+    CInstance* self = nullptr;
+    if (with_self) {
+        rt.script.instances = &bare;
+        self = bare.handle();
+    }
+
+    std::string program = split_scripts(code, rt.game);
+    compile_all_scripts(rt);
+    CCode compiled(program, rt);
+    RValue result = run_program(rt, self, self, compiled);
+    std::string out = result.kind == kind_string ? result.str.str() : format_real(result.real);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fputc('\n', stdout);
+    return failed ? 1 : 0;
 }
 
 } // namespace kelvane

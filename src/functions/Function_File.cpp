@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/Process.h"
+#include "runner/Runtime.h"
 
 namespace fs = std::filesystem;
 
@@ -336,6 +337,192 @@ std::string GameFiles::parameter_string(int32_t n) const {
     if (n == 0) return game_path;
     if (n >= 1 && n <= parameter_count()) return parameters[size_t(n - 1)];
     return {};
+}
+
+// ---- the built-in functions ----
+
+namespace {
+
+#define FILES                                                                                      \
+    GameFiles* f = rt.files.get();                                                                 \
+    if (!f) return;
+#define H(name) void name(Runtime& rt, CInstance*, CInstance*, int32_t, RValue& result, RValue* a)
+
+std::string s(const RValue& v) {
+    return v.str.str();
+}
+int32_t n(const RValue& v) {
+    return to_int32(v.real);
+}
+void set_text(RValue& r, const std::string& text) {
+    r = RValue(RString(text));
+}
+
+H(fn_file_open_read) {
+    FILES f->open_read(s(a[0]));
+    (void)result;
+}
+H(fn_file_open_write) {
+    FILES f->open_write(s(a[0]));
+    (void)result;
+}
+H(fn_file_open_append) {
+    FILES f->open_append(s(a[0]));
+    (void)result;
+}
+H(fn_file_close) {
+    FILES f->close();
+    (void)result, (void)a;
+}
+H(fn_file_read_string) {
+    FILES set_text(result, f->read_string());
+    (void)a;
+}
+H(fn_file_read_real) {
+    FILES result = RValue(f->read_real());
+    (void)a;
+}
+H(fn_file_readln) {
+    FILES f->readln();
+    (void)result, (void)a;
+}
+H(fn_file_eof) {
+    FILES result = RValue(f->eof() ? 1.0 : 0.0);
+    (void)a;
+}
+H(fn_file_write_string) {
+    FILES f->write_string(s(a[0]));
+    (void)result;
+}
+H(fn_file_write_real) {
+    FILES f->write_real(a[0].real);
+    (void)result;
+}
+H(fn_file_writeln) {
+    FILES f->writeln();
+    (void)result, (void)a;
+}
+H(fn_file_exists) {
+    FILES result = RValue(f->file_exists(s(a[0])) ? 1.0 : 0.0);
+}
+H(fn_file_delete) {
+    FILES f->file_delete(s(a[0]));
+    (void)result;
+}
+H(fn_file_rename) {
+    FILES f->file_rename(s(a[0]), s(a[1]));
+    (void)result;
+}
+H(fn_file_copy) {
+    FILES f->file_copy(s(a[0]), s(a[1]));
+    (void)result;
+}
+H(fn_directory_exists) {
+    FILES result = RValue(f->directory_exists(s(a[0])) ? 1.0 : 0.0);
+}
+H(fn_directory_create) {
+    FILES f->directory_create(s(a[0]));
+    (void)result;
+}
+H(fn_registry_write_string) {
+    FILES f->registry_write_string(s(a[0]), s(a[1]));
+    (void)result;
+}
+H(fn_registry_write_real) {
+    FILES f->registry_write_real(s(a[0]), a[1].real);
+    (void)result;
+}
+H(fn_registry_read_string) {
+    FILES set_text(result, f->registry_read_string(f->game_key(), s(a[0])));
+}
+H(fn_registry_read_real) {
+    FILES result = RValue(f->registry_read_real(f->game_key(), s(a[0])));
+}
+H(fn_registry_exists) {
+    FILES result = RValue(f->registry_exists(f->game_key(), s(a[0])) ? 1.0 : 0.0);
+}
+H(fn_registry_read_string_ext) {
+    FILES set_text(result, f->registry_read_string(s(a[0]), s(a[1])));
+}
+H(fn_registry_read_real_ext) {
+    FILES result = RValue(f->registry_read_real(s(a[0]), s(a[1])));
+}
+H(fn_registry_exists_ext) {
+    FILES result = RValue(f->registry_exists(s(a[0]), s(a[1])) ? 1.0 : 0.0);
+}
+H(fn_execute_program) {
+    FILES f->execute_program(s(a[0]), s(a[1]), a[2].real >= 0.5);
+    (void)result;
+}
+H(fn_execute_shell) {
+    FILES f->execute_shell(s(a[0]), s(a[1]));
+    (void)result;
+}
+H(fn_file_find_first) {
+    FILES set_text(result, f->find_first(s(a[0]), n(a[1])));
+}
+H(fn_file_find_next) {
+    FILES set_text(result, f->find_next());
+    (void)a;
+}
+H(fn_file_find_close) {
+    FILES f->find_close();
+    (void)result, (void)a;
+}
+H(fn_file_attributes) {
+    FILES result = RValue(double(f->file_attributes(s(a[0]), n(a[1]))));
+}
+H(fn_parameter_count) {
+    FILES result = RValue(double(f->parameter_count()));
+    (void)a;
+}
+H(fn_parameter_string) {
+    FILES set_text(result, f->parameter_string(n(a[0])));
+}
+
+#undef H
+#undef FILES
+
+const RFunction functions[] = {
+    {"file_open_read", fn_file_open_read, 1},
+    {"file_open_write", fn_file_open_write, 1},
+    {"file_open_append", fn_file_open_append, 1},
+    {"file_close", fn_file_close, 0},
+    {"file_read_string", fn_file_read_string, 0},
+    {"file_read_real", fn_file_read_real, 0},
+    {"file_readln", fn_file_readln, 0},
+    {"file_eof", fn_file_eof, 0},
+    {"file_write_string", fn_file_write_string, 1},
+    {"file_write_real", fn_file_write_real, 1},
+    {"file_writeln", fn_file_writeln, 0},
+    {"file_exists", fn_file_exists, 1},
+    {"file_delete", fn_file_delete, 1},
+    {"file_rename", fn_file_rename, 2},
+    {"file_copy", fn_file_copy, 2},
+    {"directory_exists", fn_directory_exists, 1},
+    {"directory_create", fn_directory_create, 1},
+    {"registry_write_string", fn_registry_write_string, 2},
+    {"registry_write_real", fn_registry_write_real, 2},
+    {"registry_read_string", fn_registry_read_string, 1},
+    {"registry_read_real", fn_registry_read_real, 1},
+    {"registry_exists", fn_registry_exists, 1},
+    {"registry_read_string_ext", fn_registry_read_string_ext, 2},
+    {"registry_read_real_ext", fn_registry_read_real_ext, 2},
+    {"registry_exists_ext", fn_registry_exists_ext, 2},
+    {"execute_program", fn_execute_program, 3},
+    {"execute_shell", fn_execute_shell, 2},
+    {"file_find_first", fn_file_find_first, 2},
+    {"file_find_next", fn_file_find_next, 0},
+    {"file_find_close", fn_file_find_close, 0},
+    {"file_attributes", fn_file_attributes, 2},
+    {"parameter_count", fn_parameter_count, 0},
+    {"parameter_string", fn_parameter_string, 1},
+};
+
+} // namespace
+
+std::span<const RFunction> file_functions() {
+    return functions;
 }
 
 } // namespace kelvane

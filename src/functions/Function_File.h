@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include <span>
+
+#include "functions/Function_Main.h"
 #include "platform/Files.h"
 #include "platform/Registry_Store.h"
 
@@ -92,5 +95,9 @@ class GameFiles {
     int peek();
     void write_bytes(const std::string& s);
 };
+
+// The 33 built-in functions of the file family; they act on Runtime::files and do
+// nothing while there is none.
+std::span<const RFunction> file_functions();
 
 } // namespace kelvane

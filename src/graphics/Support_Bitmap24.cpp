@@ -87,7 +87,21 @@ Bitmap24 read_runs(CStream& s, int32_t w, int32_t h, size_t colour_bytes, ReadCo
 
 } // namespace
 
+namespace {
+std::optional<Bitmap24> read_image(CStream& s, bool* unknown_scheme);
+}
+
 std::optional<Bitmap24> ReadImage(CStream& s, bool* unknown_scheme) {
+    size_t start = s.position();
+    auto image = read_image(s, unknown_scheme);
+    if (image)
+        image->stored = std::make_shared<const std::vector<uint8_t>>(
+            s.bytes().begin() + long(start), s.bytes().begin() + long(s.position()));
+    return image;
+}
+
+namespace {
+std::optional<Bitmap24> read_image(CStream& s, bool* unknown_scheme) {
     if (unknown_scheme) *unknown_scheme = false;
     size_t at = s.file_offset();
     int32_t scheme = read_raw_int(s);
@@ -126,12 +140,34 @@ std::optional<Bitmap24> ReadImage(CStream& s, bool* unknown_scheme) {
     }
 }
 
+} // namespace
+
+bool StoredEncodingMatches(const Bitmap24& image) {
+    if (!image.stored) return false;
+    try {
+        CStream in(*image.stored);
+        auto decoded = read_image(in, nullptr);
+        return decoded && in.remaining() == 0 && *decoded == image;
+    } catch (const StreamError&) {
+        return false;
+    }
+}
+
 void WriteImage(CStream& s, const std::optional<Bitmap24>& image) {
     if (!image) {
         write_raw_int(s, -1);
         return;
     }
-    const Bitmap24& img = *image;
+    if (StoredEncodingMatches(*image)) {
+        s.write_raw(image->stored->data(), image->stored->size());
+        return;
+    }
+    auto bytes = EncodeImage(*image);
+    s.write_raw(bytes.data(), bytes.size());
+}
+
+std::vector<uint8_t> EncodeImage(const Bitmap24& img) {
+    CStream s;
     std::unordered_map<uint32_t, uint8_t> index;
     std::vector<uint32_t> palette;
     bool fits = true;
@@ -187,6 +223,7 @@ void WriteImage(CStream& s, const std::optional<Bitmap24>& image) {
         s.write_raw(lengths.data(), lengths.size());
         s.write_raw(colours.data(), colours.size());
     }
+    return s.take_bytes();
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ struct Bitmap24 {
     int32_t width = 0;
     int32_t height = 0;
     std::vector<uint8_t> pixels;
+    // The picture's encoding as a game file stored it (scheme number included), so that an
+    // unchanged picture is written back byte for byte. Ignored once the pixels differ.
+    std::shared_ptr<const std::vector<uint8_t>> stored;
 
     Bitmap24() = default;
     Bitmap24(int32_t w, int32_t h, uint32_t fill_colour = 0);
@@ -24,7 +28,10 @@ struct Bitmap24 {
     // Colours are Windows colour values: red + 256 * green + 65536 * blue.
     uint32_t pixel(int32_t x, int32_t y) const;
     void set_pixel(int32_t x, int32_t y, uint32_t colour);
-    bool operator==(const Bitmap24&) const = default;
+    // Pictures are equal when their pixels are; how they were stored does not count.
+    bool operator==(const Bitmap24& o) const {
+        return width == o.width && height == o.height && pixels == o.pixels;
+    }
 };
 
 // Largest width or height, and largest pixel count, accepted from any file.
@@ -34,13 +41,18 @@ constexpr int64_t max_image_pixels = int64_t(1) << 28;
 // Image encoding schemes of the game file.
 enum class ImageScheme : int32_t { none = -1, bitmap = 0, runs = 1, palette_runs = 2 };
 
-// Reads one image in the game file's image encoding (raw bytes, no substitution).
-// Yields no image for scheme -1. An unknown scheme sets `unknown_scheme` and yields no
-// image; malformed data throws StreamError.
+// Reads one image in the game file's image encoding (raw bytes, no substitution); the
+// result keeps its encoded bytes in `stored`. Yields no image for scheme -1. An unknown scheme sets
+// `unknown_scheme` and yields no image; malformed data throws StreamError.
 std::optional<Bitmap24> ReadImage(CStream& s, bool* unknown_scheme = nullptr);
-// Writes an image with the run-length schemes: the palette scheme when it has at most
-// 256 colours (palette in order of first appearance), else true colour. Deterministic.
+// Writes an image: its stored encoding when that still gives its pixels, else the
+// run-length schemes: the palette scheme when it has at most 256 colours (palette in order
+// of first appearance), else true colour. Deterministic.
 void WriteImage(CStream& s, const std::optional<Bitmap24>& image);
+// The run-length encoding WriteImage makes for a picture without a usable stored one.
+std::vector<uint8_t> EncodeImage(const Bitmap24& image);
+// True when `image.stored` holds an encoding of exactly these pixels.
+bool StoredEncodingMatches(const Bitmap24& image);
 
 // Windows bitmap files. Decoding accepts uncompressed 1, 4, 8, 16, 24 and 32 bits per
 // pixel (and 4/8-bit run-length), top-down or bottom-up; the result is always 24-bit.

@@ -1,6 +1,8 @@
 // The object record of the game file and the object's own event lookups.
 #include "model/Object_Class.h"
 
+#include <algorithm>
+
 namespace kelvane {
 
 CEvent* CObject::event_slot(int32_t type, int32_t number) {
@@ -44,6 +46,7 @@ bool CObject::read(CStream& s) {
         last = ReadInt(s);
         if (last >= event_type_count)
             throw StreamError("impossible event type " + std::to_string(last), at);
+        last_event_type = last;
     }
     for (int32_t t = 0; t <= last; ++t) {
         for (;;) {
@@ -58,7 +61,10 @@ bool CObject::read(CStream& s) {
 void CObject::write(CStream& s) const {
     int32_t v = version;
     if (v == 400 && (!events[ev_keypress].empty() || !events[ev_keyrelease].empty())) v = 430;
-    int32_t last = v == 400 ? ev_draw : event_type_count - 1;
+    int32_t last = v == 400 ? ev_draw : std::min(last_event_type, event_type_count - 1);
+    if (v == 430)
+        for (int32_t t = last + 1; t < event_type_count; ++t)
+            if (!events[size_t(t)].empty()) last = t;
     WriteInt(s, v);
     WriteInt(s, sprite);
     WriteBool(s, solid);

@@ -12,6 +12,8 @@ class CObject {
   public:
     // Record version: 400 stores event types 0 ... 8, 430 names its last type.
     int32_t version = 430;
+    // The last event type a record of version 430 stored (negative: none).
+    int32_t last_event_type = event_type_count - 1;
     int32_t sprite = -1;
     bool solid = false;
     bool visible = true;
@@ -30,7 +32,8 @@ class CObject {
     bool has_own_events_of_type(int32_t type) const;
     void clear();
     bool read(CStream& s);
-    // Writes a record of the object's version (430 when it has events of type 9 or 10).
+    // Writes a record of the object's version (430 when it has events of type 9 or 10),
+    // with its last event type raised to cover every stored event.
     void write(CStream& s) const;
 };
 

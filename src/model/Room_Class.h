@@ -4,12 +4,16 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "stream/Support_Stream.h"
 
 namespace kelvane {
+
+struct Game;
+class CInstance;
 
 // A tile: part of a background image placed in the room.
 struct RTile {
@@ -75,11 +79,46 @@ class CRoom {
     std::vector<RRoomInstance> placed;
     std::vector<RTile> tiles;
 
+    // Live state, for a room the game plays in: its instances in creation order, and per
+    // object id the instances of exactly that object and of that object or a descendant.
+    std::vector<std::unique_ptr<CInstance>> instances;
+    std::vector<std::vector<CInstance*>> object_lists;
+    std::vector<std::vector<CInstance*>> ancestor_lists;
+    int32_t last_tile_found = -1;
+
+    CRoom();
+    ~CRoom();
+    CRoom(CRoom&&) noexcept;
+    CRoom& operator=(CRoom&&) noexcept;
+
     CBackground* background(int32_t i) {
         return i >= 0 && i < 8 ? &backgrounds[size_t(i)] : nullptr;
     }
     CView* view(int32_t i) { return i >= 0 && i < 8 ? &views[size_t(i)] : nullptr; }
-    void clear() { *this = CRoom(); }
+    void clear();
+
+    // Adds an instance with this id, appends it to the lists and returns it.
+    CInstance* add_instance(const Game& game, int32_t object, double x, double y, int32_t id);
+    // The lists of exactly object o / of o and its descendants; empty outside the objects.
+    const std::vector<CInstance*>& instances_of(int32_t o) const;
+    const std::vector<CInstance*>& instances_of_family(int32_t o) const;
+    void rebuild_lists(const Game& game);
+    // Insertion sort by non-increasing depth; equal depths keep their order.
+    void sort_by_depth();
+    // Frees destroyed instances and rebuilds the lists.
+    void purge(const Game& game);
+    void scroll_backgrounds();
+    // Becomes a live copy of a designed room: its fields, fresh instances made from its
+    // placed instances (ids and positions kept), its tiles.
+    void copy_from(const CRoom& designed, const Game& game);
+
+    // Tiles.
+    int32_t add_tile(RTile tile, int32_t& last_tile_id);
+    int32_t find_tile(int32_t id);
+    int32_t find_tile_at(double px, double py, bool foreground);
+    void delete_tiles_at(double px, double py, bool foreground);
+    void delete_tile(int32_t index);
+    void sort_tiles_by_depth();
     // How many layers and views the record writes.
     int32_t background_count() const;
     int32_t view_count() const;

@@ -21,6 +21,9 @@ class Dialogs {
     virtual ~Dialogs() = default;
     // A plain message box with an OK button.
     virtual void show_message(const std::string& text) = 0;
+    // An error dialog with the single button Abort, or with Abort and Ignore when
+    // `can_ignore`; true when the player chose Abort.
+    virtual bool show_error(const std::string& text, bool can_ignore) = 0;
     // True when the texts already go to stderr (then callers need not print them again).
     virtual bool shown_on_stderr() const { return false; }
 };

@@ -121,11 +121,13 @@ int command_pack(const Args& args) {
         return fail("pack", e.what());
     }
     auto bytes = write_game_bytes(game, seed);
-    // The packed game must load; anything else is our own fault, and is said so.
+    // The packed game must load (a project can hold more than the loader accepts, such as
+    // absurd counts); such a game is not written.
     Game check;
     LoadResult loaded = load_game_bytes(bytes, check);
     if (!loaded.ok)
-        return fail("pack", "internal error: the packed game does not load: " + loaded.describe());
+        return fail("pack", a.input + ": the packed game would not load, so it is not written: " +
+                                loaded.describe());
     if (!write_whole_file(a.output, bytes)) return fail("pack", a.output + ": cannot be written");
     std::printf("packed %s into %s (seed %d)\n", a.input.c_str(), a.output.c_str(), int(seed));
     return 0;

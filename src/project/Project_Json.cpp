@@ -167,6 +167,8 @@ void path_json(const CPath& p, Json& j) {
 
 void object_json(const CObject& o, Json& j, const std::string& stem, GameJsonSink& sink) {
     j["record_version"] = o.version;
+    if (o.version == 430 && o.last_event_type != event_type_count - 1)
+        j["last_event_type"] = o.last_event_type;
     j["sprite"] = o.sprite;
     j["solid"] = o.solid;
     j["visible"] = o.visible;
@@ -444,10 +446,18 @@ struct Reader {
             empty.width = w, empty.height = h;
             return empty;
         }
-        std::string name, error;
-        auto bytes = file(v, where, &name);
-        auto image = decode_picture(bytes, &error);
-        if (!image) fail(where, "file '" + name + "': " + error);
+        // A picture file, with the encoding the game stored it in when that is kept.
+        Fields f(v, where);
+        const Json& name = f.need("file");
+        if (!name.is_string()) fail(f.at("file"), "must be a file name");
+        const Json* encoding = f.get("encoding");
+        f.finish();
+        std::string error, encoding_name;
+        auto image = decode_picture(source.file(name.get<std::string>(), where), &error);
+        if (!image) fail(where, "file '" + name.get<std::string>() + "': " + error);
+        if (encoding)
+            image->stored = std::make_shared<const std::vector<uint8_t>>(
+                file(*encoding, f.at("encoding"), &encoding_name));
         return image;
     }
 
@@ -698,6 +708,8 @@ void Reader::path(Fields& f, CPath& p) {
 void Reader::object(Fields& f, CObject& o) {
     f.read("record_version", o.version);
     if (o.version != 400 && o.version != 430) fail(f.at("record_version"), "must be 400 or 430");
+    f.read("last_event_type", o.last_event_type);
+    if (o.last_event_type >= event_type_count) fail(f.at("last_event_type"), "must be at most 10");
     ref(f, "sprite", o.sprite, game.sprites, "sprite");
     f.read("solid", o.solid);
     f.read("visible", o.visible);

@@ -50,7 +50,14 @@ class ManifestSink : public GameJsonSink {
     Json picture(const Bitmap24& image, const std::string& file) override {
         auto png = encode_png(image);
         if (png.empty()) throw ProjectError(file + ": the picture could not be encoded as PNG");
-        return put(file, std::move(png));
+        Json j = put(file, std::move(png));
+        // A picture the game stored differently from how pack would store it keeps its
+        // stored bytes beside it, so that packing gives the same game file again.
+        if (StoredEncodingMatches(image) && *image.stored != EncodeImage(image)) {
+            std::string encoding = file.substr(0, file.size() - 4) + ".kimg";
+            j["encoding"] = put(encoding, *image.stored);
+        }
+        return j;
     }
     Json data(const std::vector<uint8_t>& bytes, const std::string& file) override {
         return put(file, bytes);
@@ -132,8 +139,7 @@ void write_file(const fs::path& p, const void* data, size_t size) {
 // Every {"file": NAME} in a manifest.
 void collect_files(const Json& j, std::set<std::string>& out) {
     if (j.is_object()) {
-        if (j.size() == 1 && j.contains("file") && j["file"].is_string())
-            out.insert(j["file"].get<std::string>());
+        if (j.contains("file") && j["file"].is_string()) out.insert(j["file"].get<std::string>());
         for (const auto& [key, value] : j.items()) collect_files(value, out);
     } else if (j.is_array()) {
         for (const auto& value : j) collect_files(value, out);

@@ -13,7 +13,13 @@ class SummarySink : public GameJsonSink {
   public:
     std::string stem(const std::string&, const std::string&) override { return {}; }
     Json picture(const Bitmap24& image, const std::string&) override {
-        return Json{{"width", image.width}, {"height", image.height}};
+        Json j{{"width", image.width}, {"height", image.height}};
+        // How the game file stores it: 0 bitmap, 1 run-length, 2 run-length with palette.
+        if (image.stored && image.stored->size() >= 4)
+            j["scheme"] =
+                int32_t(uint32_t((*image.stored)[0]) | uint32_t((*image.stored)[1]) << 8 |
+                        uint32_t((*image.stored)[2]) << 16 | uint32_t((*image.stored)[3]) << 24);
+        return j;
     }
     Json data(const std::vector<uint8_t>& bytes, const std::string&) override {
         return Json{{"size", bytes.size()}};

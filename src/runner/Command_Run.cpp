@@ -1,4 +1,5 @@
 // run: plays a game; parses the options of the command line.
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -27,6 +28,8 @@ const char* const run_help =
     "  --frames DIR   write every presented frame as DIR/frame-NNNNNN.png\n"
     "  --input FILE   scripted input, one event a line: STEP EVENT ARGS\n"
     "  --workdir DIR  the game's working directory (default: GAME's folder)\n"
+    "  --drive X=DIR  the folder that the game's drive letter X: stands for\n"
+    "                 (C: is / unless given)\n"
     "\n"
     "exit status: 0 normal end, 1 the game could not be loaded or prepared,\n"
     "2 the game ended on a fatal error\n";
@@ -75,6 +78,10 @@ int command_run(const Args& args) {
             if (!value(o.input_file)) return usage_error("--input needs a file");
         } else if (a == "--workdir") {
             if (!value(o.workdir)) return usage_error("--workdir needs a folder");
+        } else if (a == "--drive") {
+            if (!value(v) || v.size() < 3 || v[1] != '=' || !std::isalpha((unsigned char)v[0]))
+                return usage_error("--drive needs a letter, '=' and a folder, as in D=/media/cd");
+            o.drives.emplace_back(v[0], v.substr(2));
         } else if (a == "--") {
             o.game_args.assign(args.begin() + long(i) + 1, args.end());
             break;

@@ -5,10 +5,16 @@
 #include <filesystem>
 #include <fstream>
 
+#include "code/Code_Class.h"
+#include "code/Script_Main.h"
 #include "graphics/Graphics_Main.h"
 #include "graphics/Sprite_Main.h"
 #include "graphics/Support_File.h"
 #include "project/Project_Main.h"
+#include "run/Event_Name.h"
+#include "run/Room_Draw.h"
+#include "run/Run_Instances.h"
+#include "run/Runner_Debug.h"
 #include "runner/Runner_Load.h"
 
 namespace fs = std::filesystem;
@@ -86,7 +92,12 @@ bool load_game(Runtime& rt, Platform& platform, const std::string& path) {
         r = load_game_file(path, rt.game, progress);
     }
     for (const auto& w : r.warnings) diagnose("warning: " + w);
-    if (r.ok) return true;
+    if (r.ok) {
+        // The collision structure is built from the sprites as loaded; the game is not
+        // running yet, so a failing mask is reported to nobody.
+        rt.masks.build_all(rt.game, [](const std::string&) {});
+        return true;
+    }
     if (!r.message.empty()) show(platform, r.message);
     if (!r.diagnostic.empty()) diagnose(r.diagnostic);
     if (r.message.empty() && r.diagnostic.empty()) diagnose("the game could not be loaded");
@@ -100,8 +111,11 @@ bool prepare_game(Runtime& rt, Platform& platform) {
         platform.loading->hide();
         return false;
     }
+    reset_script_state(rt);
     platform.loading->progress(50, "Compiling scripts");
+    compile_all_scripts(rt);
     platform.loading->progress(65, "Compiling object actions");
+    compile_object_actions(rt);
     platform.loading->progress(75, "Preparing rooms");
     platform.loading->progress(80, "Preparing sounds");
     platform.loading->progress(90, "Preparing graphics");
@@ -119,7 +133,36 @@ bool prepare_game(Runtime& rt, Platform& platform) {
     // The drawable records hold the pictures now.
     release_resource_images(rt.game);
     platform.loading->hide();
+    // Built-in variables that start as the game's options.
+    const GameOptions& o = rt.game.options;
+    rt.run.keyboard_continuous = o.keyboard_continuous;
+    rt.run.mouse_continuous = o.mouse_continuous;
+    rt.run.show_score = o.show_score;
+    rt.run.show_cursor = o.show_cursor;
     return true;
+}
+
+void install_error_report(Runtime& rt, Platform& platform) {
+    rt.script.reporter.handler = [&rt, &platform](const std::string& message, bool fatal) {
+        const Game& g = rt.game;
+        const RunState& run = rt.run;
+        ErrorPlace place;
+        place.action_number = run.action_number;
+        place.event_name = event_name(
+            run.event_type, run.event_number,
+            run.event_type == ev_collision ? g.objects.name(run.event_number) : std::string());
+        place.object_name = g.objects.name(run.event_object);
+        ErrorOptions options{g.options.show_errors, g.options.log_errors, g.options.abort_on_error,
+                             g.options.exclusive_mode};
+        ErrorOutcome out = report_running_error(message, fatal, place, options, *platform.dialogs,
+                                                rt.run.first_error);
+        rt.script.values.error_last = out.text;
+        rt.script.values.error_occurred = true;
+        if (out.fatal) {
+            rt.run.pending = pending_error_end;
+            rt.run.fatal_error = true;
+        }
+    };
 }
 
 int run_game(const RunOptions& options, Platform& platform) {
@@ -150,8 +193,26 @@ int run_game(const RunOptions& options, Platform& platform) {
     }
     if (!load_game(rt, platform, absolute.string())) return exit_not_loaded;
     if (!prepare_game(rt, platform)) return exit_not_loaded;
-    // The main loop arrives with the run engine; until then a prepared game ends here.
-    return exit_normal;
+    rt.platform = &platform;
+    rt.temp_directory = rt.temp.path();
+    for (const auto& [letter, dir] : options.drives) rt.file_names.map_drive(letter, dir);
+    rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
+    rt.files = std::make_unique<GameFiles>(
+        rt.file_names, *rt.registry, [&rt](const std::string& m) { report_error(rt, m, false); });
+    rt.files->secure_mode = read_secure_mode(*rt.registry);
+    rt.files->game_id = rt.game.header.game_id;
+    rt.files->game_path = absolute.string();
+    rt.files->parameters = options.game_args;
+    rt.files->keep_alive = [&rt] { process_window_events(rt); };
+    RoomInstances instances(rt);
+    rt.script.instances = &instances;
+    install_error_report(rt, platform);
+    rt.run.headless = options.headless;
+    rt.run.max_steps = options.steps;
+    if (options.seed) rt.run.fixed_seed = uint32_t(*options.seed);
+    run_game_loop(rt);
+    rt.script.instances = nullptr;
+    return rt.run.fatal_error ? exit_fatal_error : exit_normal;
 }
 
 } // namespace kelvane

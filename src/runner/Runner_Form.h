@@ -24,6 +24,8 @@ struct RunOptions {
     std::string frames_dir;
     std::string input_file;
     std::string workdir;
+    // Drive letters the game's file names may use, with their host folders (C: is /).
+    std::vector<std::pair<char, std::string>> drives;
 };
 
 // Resolves which file holds the game when none is named: the runner's own executable

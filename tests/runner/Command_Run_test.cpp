@@ -49,7 +49,7 @@ class RunCommand : public ::testing::Test {
 
 TEST_F(RunCommand, APreparedGameEndsNormally) {
     write("game.kgame", write_game_bytes(kelvane::testing::sample_game(), 1234));
-    Outcome o = run("--headless game.kgame", dir);
+    Outcome o = run("--headless --steps 5 game.kgame", dir);
     EXPECT_EQ(o.status, 0) << o.err;
 }
 
@@ -86,7 +86,8 @@ TEST_F(RunCommand, LoadAndPrepareFailuresExitWithOneAndTheirMessage) {
 }
 
 TEST_F(RunCommand, AProjectFolderIsPackedAndPlayed) {
-    Outcome o = run(std::string("--headless '") + KELVANE_SOURCE_DIR + "/examples/demo'", dir);
+    Outcome o =
+        run(std::string("--headless --steps 5 '") + KELVANE_SOURCE_DIR + "/examples/demo'", dir);
     EXPECT_EQ(o.status, 0) << o.err;
     fs::create_directories(dir / "empty");
     o = run("--headless empty", dir);
@@ -96,14 +97,15 @@ TEST_F(RunCommand, AProjectFolderIsPackedAndPlayed) {
 
 TEST_F(RunCommand, WithoutAGameNamedItPlaysGameDat) {
     write("game.dat", write_game_bytes(kelvane::testing::sample_game(), 77));
-    EXPECT_EQ(run("--headless", dir).status, 0);
+    EXPECT_EQ(run("--headless --steps 1", dir).status, 0);
 }
 
 TEST_F(RunCommand, TheTemporaryDirectoryIsRemovedAtExit) {
     write("game.kgame", write_game_bytes(kelvane::testing::sample_game(), 9));
     fs::create_directories(dir / "tmp");
     std::string cmd = "TMPDIR='" + (dir / "tmp").string() + "' '" + KELVANE_BINARY +
-                      "' run --headless '" + (dir / "game.kgame").string() + "' 2>/dev/null";
+                      "' run --headless --steps 3 '" + (dir / "game.kgame").string() +
+                      "' 2>/dev/null";
     int raw = std::system(cmd.c_str());
     EXPECT_EQ(WEXITSTATUS(raw), 0);
     EXPECT_TRUE(fs::is_empty(dir / "tmp"));

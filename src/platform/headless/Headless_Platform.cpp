@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/Scripted_Input.h"
+#include "platform/Text_Encoding.h"
 
 namespace kelvane {
 
@@ -15,7 +16,12 @@ namespace {
 class StderrDialogs : public Dialogs {
   public:
     void show_message(const std::string& text) override {
-        std::fprintf(stderr, "%s\n", text.c_str());
+        std::fprintf(stderr, "%s\n", cp1252_to_utf8(text).c_str());
+    }
+    // Headless, an error dialog answers as Ignore when it may, else as Abort.
+    bool show_error(const std::string& text, bool can_ignore) override {
+        std::fprintf(stderr, "%s\n", cp1252_to_utf8(text).c_str());
+        return !can_ignore;
     }
     bool shown_on_stderr() const override { return true; }
 };

@@ -1,0 +1,251 @@
+// The script language's value (RValue, with its shared string RString) and the variable
+// containers: CVariable (one user variable with all its array cells) and CVariableList (the
+// variables of one instance, or the global user variables).
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "stream/Support_Stream.h"
+
+namespace kelvane {
+
+// An 8-bit string that copies in constant time: the characters live in one shared,
+// reference-counted block (none for the empty string) and are copied only when a shared
+// block is changed. Values are copied all the time (reads, arguments, saved argument
+// slots), so this keeps a copy as cheap as for a real.
+class RString {
+  public:
+    // The longest string the language builds. Longer results are refused as out of memory,
+    // so that no program can make the process allocate without bound.
+    static constexpr size_t max_length = size_t(1) << 30;
+
+    RString() = default;
+    RString(std::string_view s) { assign(s); }
+    RString(const char* s) : RString(std::string_view(s)) {}
+    RString(const std::string& s) : RString(std::string_view(s)) {}
+    RString(const RString& o) : rep_(o.rep_) {
+        if (rep_) ++rep_->refs;
+    }
+    RString(RString&& o) noexcept : rep_(o.rep_) { o.rep_ = nullptr; }
+    RString& operator=(const RString& o) {
+        if (o.rep_) ++o.rep_->refs;
+        if (rep_) release();
+        rep_ = o.rep_;
+        return *this;
+    }
+    RString& operator=(RString&& o) noexcept {
+        if (this != &o) {
+            if (rep_) release();
+            rep_ = o.rep_;
+            o.rep_ = nullptr;
+        }
+        return *this;
+    }
+    ~RString() {
+        if (rep_) release();
+    }
+
+    size_t size() const { return rep_ ? rep_->size : 0; }
+    bool empty() const { return size() == 0; }
+    const char* data() const { return rep_ ? rep_->chars : ""; }
+    std::string_view view() const { return {data(), size()}; }
+    operator std::string_view() const { return view(); }
+    std::string str() const { return std::string(view()); }
+    char operator[](size_t i) const { return rep_->chars[i]; }
+
+    // Appends in place when this string is the only owner of its block and there is room.
+    RString& operator+=(std::string_view s);
+
+    friend bool operator==(const RString& a, const RString& b) { return a.view() == b.view(); }
+    friend bool operator==(const RString& a, std::string_view b) { return a.view() == b; }
+    friend bool operator==(const RString& a, const char* b) { return a.view() == b; }
+
+  private:
+    struct Rep {
+        uint32_t refs;
+        uint32_t size;
+        uint32_t capacity;
+        char chars[1];
+    };
+    Rep* rep_ = nullptr;
+
+    void assign(std::string_view s);
+    void release();
+    static Rep* allocate(size_t capacity);
+};
+
+std::ostream& operator<<(std::ostream& os, const RString& s);
+
+// Value kinds.
+enum ValueKind : int32_t { kind_real = 0, kind_string = 1, kind_reference = 2 };
+
+// Scope codes of a variable reference (and the values of the keywords self ... global).
+enum Scope : int32_t {
+    scope_self = -1,
+    scope_other = -2,
+    scope_all = -3,
+    scope_noone = -4,
+    scope_global = -5,
+    scope_unqualified = -6,
+};
+
+// First id of the user variables; built-in globals are 0 ... 999, instance ones 1000 ...
+constexpr int32_t first_user_variable = 100000;
+constexpr int32_t first_instance_builtin = 1000;
+// Combined array index: name[i, j] is i * array_row_size + j.
+constexpr int32_t array_row_size = 32000;
+
+// A real rounded to the nearest integer, halves to even (0.5 -> 0, 1.5 -> 2, 2.5 -> 2).
+inline double round_even(double x) {
+    return std::nearbyint(x);
+}
+// The rounded value as a 32-bit integer; values beyond the range saturate, NaN gives 0.
+inline int32_t to_int32(double x) {
+    double r = std::nearbyint(x);
+    if (!(r == r)) return 0;
+    if (r >= 2147483647.0) return INT32_MAX;
+    if (r <= -2147483648.0) return INT32_MIN;
+    return int32_t(r);
+}
+// The rounded value as a 64-bit integer, saturating likewise.
+inline int64_t to_int64(double x) {
+    double r = std::nearbyint(x);
+    if (!(r == r)) return 0;
+    if (r >= 9223372036854775807.0) return INT64_MAX;
+    if (r <= -9223372036854775808.0) return INT64_MIN;
+    return int64_t(r);
+}
+
+// The language's value. A zero-filled value is the real 0 with an empty string. Only `kind`
+// says which of `real` and `str` is meant; operators change only the field they compute.
+struct RValue {
+    int32_t kind = kind_real;
+    // For a variable reference: whose variable, which, and the combined array index.
+    int32_t scope = 0;
+    int32_t var_id = 0;
+    int32_t index = 0;
+    double real = 0;
+    RString str;
+
+    RValue() = default;
+    RValue(double r) : real(r) {}
+    RValue(RString s) : kind(kind_string), str(std::move(s)) {}
+    RValue(const char* s) : kind(kind_string), str(s) {}
+
+    static RValue reference(int32_t scope, int32_t var_id, int32_t index = 0) {
+        RValue v;
+        v.kind = kind_reference;
+        v.scope = scope;
+        v.var_id = var_id;
+        v.index = index;
+        return v;
+    }
+    bool is_real() const { return kind == kind_real; }
+    bool is_string() const { return kind == kind_string; }
+    bool is_reference() const { return kind == kind_reference; }
+
+    void write(CStream& s) const;
+    void read(CStream& s);
+};
+
+// Room for up to N values that are constructed only when used (a zero-filled array of
+// values costs more than the few a call needs). Destroys what it constructed.
+template <int N> class ValueBuffer {
+  public:
+    ValueBuffer() = default;
+    ValueBuffer(const ValueBuffer&) = delete;
+    ValueBuffer& operator=(const ValueBuffer&) = delete;
+    ~ValueBuffer() {
+        for (int i = 0; i < size_; ++i) data()[i].~RValue();
+    }
+    RValue* data() { return reinterpret_cast<RValue*>(storage_); }
+    int size() const { return size_; }
+    template <typename... A> RValue& push(A&&... a) {
+        return *new (data() + size_++) RValue(std::forward<A>(a)...);
+    }
+
+  private:
+    alignas(RValue) unsigned char storage_[N * sizeof(RValue)];
+    int size_ = 0;
+};
+
+// One user variable: the plain cell (combined index 0) and the rows of its array cells.
+class CVariable {
+  public:
+    int32_t id = 0;
+    RValue value;
+    std::vector<std::vector<RValue>> rows;
+
+    // The cell at combined index n; real 0 for a cell that was never written.
+    const RValue& get(int32_t n) const;
+    // The cell at combined index n, made (with the rows and cells before it) when missing.
+    RValue& cell(int32_t n);
+    void set(int32_t n, const RValue& v) { cell(n) = v; }
+
+    void write(CStream& s) const;
+    void read(CStream& s);
+};
+
+// The variables of one owner, in creation order. A variable is found by id in constant
+// time: user ids index a table of positions, the few other ids are searched.
+class CVariableList {
+  public:
+    CVariableList() = default;
+    CVariableList(const CVariableList& o) { assign(o); }
+    CVariableList& operator=(const CVariableList& o) {
+        if (this != &o) assign(o);
+        return *this;
+    }
+    CVariableList(CVariableList&&) = default;
+    CVariableList& operator=(CVariableList&&) = default;
+
+    int32_t count() const { return int32_t(items_.size()); }
+    const CVariable& item(int32_t i) const { return *items_[size_t(i)]; }
+
+    void clear();
+    // The variable with this id, or null.
+    CVariable* find(int32_t id) const {
+        uint32_t slot = uint32_t(id) - uint32_t(first_user_variable);
+        if (slot < table_limit) {
+            int32_t p = slot < positions_.size() ? positions_[slot] : 0;
+            return p ? items_[size_t(p - 1)].get() : nullptr;
+        }
+        return find_other(id);
+    }
+    // The variable with this id, appended when absent.
+    CVariable& make(int32_t id);
+    // get (id, n): false when the list holds no variable with this id.
+    bool get(int32_t id, int32_t n, RValue& out) const {
+        const CVariable* v = find(id);
+        if (!v) return false;
+        out = v->get(n);
+        return true;
+    }
+    void set(int32_t id, int32_t n, const RValue& v) { make(id).set(n, v); }
+    // Clears, then appends deep copies of all of o's variables in the same order.
+    void assign(const CVariableList& o);
+
+    void write(CStream& s) const;
+    // Reads a list; one that does not start with the list version is left empty.
+    void read(CStream& s);
+
+  private:
+    // User ids below first_user_variable + table_limit are found through positions_; any
+    // other id (a built-in id used as a plain id, or one from a damaged file) by searching.
+    static constexpr uint32_t table_limit = 1u << 24;
+    std::vector<std::unique_ptr<CVariable>> items_;
+    // positions_[id - first_user_variable]: 1 + position in items_, 0 when absent.
+    std::vector<int32_t> positions_;
+
+    CVariable* find_other(int32_t id) const;
+};
+
+} // namespace kelvane

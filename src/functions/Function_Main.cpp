@@ -1,0 +1,67 @@
+// The function registry: registration, lookup by name and the call of an entry.
+#include "functions/Function_Main.h"
+
+#include <array>
+
+#include "code/Code_Token.h"
+#include "code/Script_Main.h"
+#include "functions/Function_File.h"
+#include "functions/Function_Math.h"
+
+namespace kelvane {
+
+namespace {
+constexpr size_t max_name_length = 64;
+}
+
+void FunctionRegistry::add(const RFunction& f) {
+    names_.emplace_back(f.name.substr(0, max_name_length));
+    RFunction e = f;
+    e.name = names_.back();
+    entries_.push_back(e);
+    index_.try_emplace(e.name, count() - 1);
+}
+
+int32_t FunctionRegistry::find(std::string_view name) const {
+    auto it = index_.find(name);
+    return it == index_.end() ? -1 : it->second;
+}
+
+int32_t FunctionRegistry::argument_count(int32_t index) const {
+    return index >= 0 && index < count() ? entries_[size_t(index)].argc : -1;
+}
+
+const FunctionRegistry& function_registry() {
+    static const FunctionRegistry registry = [] {
+        FunctionRegistry r;
+        for (const auto& f : math_functions()) r.add(f);
+        // The drawing and game families register before the files as they arrive, then
+        // the interaction, multiplayer and miscellaneous families.
+        for (const auto& f : file_functions()) r.add(f);
+        return r;
+    }();
+    return registry;
+}
+
+bool invoke_function(Runtime& rt, int32_t index, CInstance* self, CInstance* other, RValue& result,
+                     RValue* args, int32_t argc) {
+    if (index >= script_call_base)
+        return call_script(rt, index - script_call_base, self, other, args, argc, result);
+    const FunctionRegistry& reg = function_registry();
+    if (index < 0 || index >= reg.count()) return false;
+    const RFunction& f = reg.entry(index);
+    if (argc != f.argc) return false;
+    RValue r;
+    f.handler(rt, self, other, argc, r, args);
+    result = std::move(r);
+    return true;
+}
+
+bool call_function(Runtime& rt, int32_t index, CInstance* self, CInstance* other, RValue& result,
+                   const RValue* args, int32_t argc) {
+    std::array<RValue, max_call_arguments> copy;
+    for (int32_t i = 0; i < argc && i < max_call_arguments; ++i) copy[size_t(i)] = args[i];
+    return invoke_function(rt, index, self, other, result, copy.data(), argc);
+}
+
+} // namespace kelvane

@@ -1,0 +1,603 @@
+// The main loop: game start and end, room entry and exit, the requests, and the work of
+// one step in its fixed order, paced by a millisecond tick count and sleep.
+#include "run/Run_Main.h"
+
+#include <chrono>
+#include <cmath>
+
+#include "code/Code_Class.h"
+#include "code/Code_Main.h"
+#include "platform/Platform.h"
+#include "run/Event_Main.h"
+#include "run/Room_Draw.h"
+#include "runner/Runtime.h"
+
+namespace kelvane {
+
+// ---- input state ----
+
+void InputState::key_down(int32_t k) {
+    keyboard_lastkey = k;
+    keyboard_key = k;
+    if (k >= 0 && k <= 255) {
+        if (keys[size_t(k)] == 0) key_pressed[size_t(k)] = true;
+        keys[size_t(k)] = 3;
+    }
+}
+
+void InputState::key_up(int32_t k) {
+    if (k == keyboard_key) keyboard_key = 0;
+    if (k >= 0 && k <= 255) {
+        keys[size_t(k)] &= 1;
+        key_released[size_t(k)] = true;
+    }
+}
+
+void InputState::key_press(uint8_t ch) {
+    keyboard_lastchar = std::string(1, char(ch));
+    if (keyboard_string.size() > 80) keyboard_string.erase(0, keyboard_string.size() - 80);
+    if (ch == 8) {
+        if (!keyboard_string.empty()) keyboard_string.pop_back();
+    } else if (ch > 31) {
+        keyboard_string += char(ch);
+    }
+}
+
+void InputState::mouse_down(int32_t b) {
+    if (b < 1 || b > 3) return;
+    mouse_button = b;
+    mouse[size_t(b - 1)] = 3;
+    mouse_pressed[size_t(b - 1)] = true;
+}
+
+void InputState::mouse_up(int32_t b) {
+    if (b < 1 || b > 3) return;
+    mouse_button = 0;
+    mouse[size_t(b - 1)] &= 1;
+    mouse_released[size_t(b - 1)] = true;
+}
+
+void InputState::clear_states() {
+    keys.fill(0);
+    key_pressed.fill(false);
+    key_released.fill(false);
+    mouse.fill(0);
+    mouse_pressed.fill(false);
+    mouse_released.fill(false);
+}
+
+void InputState::clear_all() {
+    clear_states();
+    keyboard_key = keyboard_lastkey = mouse_button = 0;
+    keyboard_lastchar.clear();
+    keyboard_string.clear();
+}
+
+void InputState::end_step() {
+    for (auto& k : keys) k &= 2;
+    for (auto& m : mouse) m &= 2;
+}
+
+namespace {
+
+bool pending(const Runtime& rt) {
+    return rt.run.pending != pending_none;
+}
+
+// ---- dispatch tables ----
+
+void build_tables(Runtime& rt) {
+    DispatchTables& t = rt.run.tables;
+    if (t.built) return;
+    const Game& g = rt.game;
+    auto has = [&](int32_t o, int32_t type, int32_t n) {
+        return g.objects.exists(o) && find_event(g, o, type, n) != nullptr;
+    };
+    for (int32_t o = 0; o < g.objects.count(); ++o) {
+        if (!g.objects.exists(o)) continue;
+        for (int32_t i = 0; i < 8; ++i)
+            if (has(o, ev_alarm, i)) t.alarm[size_t(i)].push_back(o);
+        for (int32_t i = 0; i < 3; ++i)
+            if (has(o, ev_step, i)) t.step[size_t(i)].push_back(o);
+        for (int32_t k = 0; k <= 200; ++k) {
+            if (has(o, ev_keyboard, k)) t.keyboard[size_t(k)].push_back(o);
+            if (has(o, ev_keypress, k)) t.keypress[size_t(k)].push_back(o);
+            if (has(o, ev_keyrelease, k)) t.keyrelease[size_t(k)].push_back(o);
+        }
+        for (int32_t m = 0; m < 10; ++m)
+            if (has(o, ev_mouse, m)) t.mouse[size_t(m)].push_back(o);
+        if (has(o, ev_other, 0)) t.outside.push_back(o);
+        if (has(o, ev_other, 1)) t.boundary.push_back(o);
+        for (int32_t b = 0; b < g.objects.count(); ++b)
+            if (g.objects.exists(b) && has(o, ev_collision, b))
+                t.collision_pairs.emplace_back(o, b);
+    }
+    t.built = true;
+}
+
+// ---- rooms and the game ----
+
+void room_entry(Runtime& rt, int32_t r, bool game_start) {
+    RunState& run = rt.run;
+    run.pending = pending_none;
+    run.input.clear_all();
+    if (r < 0 || size_t(r) >= run.rooms.size()) return;
+    run.current_room = r;
+    bool fresh = !run.rooms[size_t(r)];
+    if (fresh) {
+        auto room = std::make_unique<CRoom>();
+        if (const CRoom* designed = rt.game.rooms.get(r)) room->copy_from(*designed, rt.game);
+        run.rooms[size_t(r)] = std::move(room);
+    }
+    CRoom& room = *run.rooms[size_t(r)];
+    size_t from_resource = room.instances.size();
+    for (auto& c : run.carried) {
+        CInstance* inst = room.add_instance(rt.game, c->object_index, c->x, c->y, c->id);
+        inst->copy_from(*c);
+    }
+    run.carried.clear();
+    if (fresh) {
+        for (size_t i = 0; i < from_resource && i < room.instances.size(); ++i) {
+            CInstance* inst = room.instances[i].get();
+            if (!inst->destroyed) perform_own(rt, inst, inst, ev_create, 0);
+        }
+    }
+    size_room_display(rt);
+    if (game_start) perform_for_all(rt, ev_other, 2);
+    if (fresh && !room.creation_code.empty() && !pending(rt)) {
+        CCode code(room.creation_code, rt);
+        CInstance temp(rt.game, 0, 0, 0, 0);
+        run_program(rt, &temp, &temp, code);
+    }
+    perform_for_all(rt, ev_other, 4);
+    if (!pending(rt)) {
+        draw_room(rt);
+        present_room(rt);
+    }
+}
+
+void room_exit(Runtime& rt, bool game_end) {
+    RunState& run = rt.run;
+    CRoom* room = run.room();
+    if (!room) return;
+    room->purge(rt.game);
+    int32_t saved = run.pending;
+    run.pending = pending_none;
+    perform_for_all(rt, ev_other, 5);
+    if (game_end) perform_for_all(rt, ev_other, 3);
+    run.pending = saved;
+    for (auto& p : room->instances) {
+        if (p->destroyed || !p->persistent) continue;
+        auto copy = std::make_unique<CInstance>(rt.game, p->id, p->object_index, p->x, p->y);
+        copy->copy_from(*p);
+        run.carried.push_back(std::move(copy));
+        p->destroyed = true;
+    }
+    if (!room->persistent) run.rooms[size_t(run.current_room)].reset();
+    release_room_resources(rt);
+}
+
+void game_start(Runtime& rt) {
+    RunState& run = rt.run;
+    start_game_values(rt);
+    uint32_t seed = run.fixed_seed
+                        ? *run.fixed_seed
+                        : uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    seed_random(rt, seed);
+    show_game_cursor(rt, true);
+    run.rooms.clear();
+    run.rooms.resize(size_t(std::max(0, rt.game.rooms.count())));
+    run.carried.clear();
+    build_tables(rt);
+    room_entry(rt, rt.game.first_room(), true);
+}
+
+void game_end(Runtime& rt) {
+    room_exit(rt, true);
+    rt.run.rooms.clear();
+    rt.run.current_room = -1;
+    show_game_cursor(rt, false);
+}
+
+void goto_room(Runtime& rt, int32_t r) {
+    room_exit(rt, false);
+    room_entry(rt, r, false);
+}
+
+void handle_pending(Runtime& rt) {
+    RunState& run = rt.run;
+    int32_t p = run.pending;
+    if (p == pending_end || p == pending_error_end) {
+        run.running = false;
+    } else if (p == pending_restart) {
+        game_end(rt);
+        run.pending = pending_none;
+        game_start(rt);
+    } else if (p == pending_load) {
+        // Loading saved games arrives with the save format; the request ends nothing.
+        run.pending = pending_none;
+    } else if (p >= 0) {
+        goto_room(rt, p);
+    }
+}
+
+// ---- the parts of one step ----
+
+void alarms(Runtime& rt) {
+    CRoom* room = rt.run.room();
+    for (int32_t i = 0; i < 8; ++i) {
+        for (int32_t o : rt.run.tables.alarm[size_t(i)]) {
+            if (pending(rt)) return;
+            const auto& list = room->instances_of(o);
+            size_t n = list.size();
+            for (size_t k = 0; k < n; ++k) {
+                CInstance* inst = list[k];
+                if (inst->destroyed) continue;
+                int32_t& a = inst->alarm[size_t(i)];
+                if (a >= 0) {
+                    --a;
+                    if (a == 0) perform_own(rt, inst, inst, ev_alarm, i);
+                }
+            }
+        }
+    }
+}
+
+void keyboard(Runtime& rt) {
+    RunState& run = rt.run;
+    InputState& in = run.input;
+    const DispatchTables& t = run.tables;
+    bool continuous = run.keyboard_continuous;
+    bool any = false;
+    for (int32_t k = 8; k <= 127 && !pending(rt); ++k) {
+        int32_t s = in.keys[size_t(k)];
+        if ((s & 1) || (continuous && s != 0)) {
+            any = true;
+            perform_for_objects(rt, t.keyboard[size_t(k)], ev_keyboard, k);
+        }
+    }
+    perform_for_objects(rt, t.keyboard[any ? 1 : 0], ev_keyboard, any ? 1 : 0);
+    auto flags = [&](std::array<bool, 256>& flag,
+                     const std::array<std::vector<int32_t>, 201>& table, int32_t type) {
+        bool fired = false;
+        for (int32_t k = 8; k <= 127 && !pending(rt); ++k) {
+            if (!flag[size_t(k)]) continue;
+            fired = true;
+            perform_for_objects(rt, table[size_t(k)], type, k);
+            flag[size_t(k)] = false;
+        }
+        perform_for_objects(rt, table[fired ? 1 : 0], type, fired ? 1 : 0);
+    };
+    flags(in.key_pressed, t.keypress, ev_keypress);
+    flags(in.key_released, t.keyrelease, ev_keyrelease);
+}
+
+// Mouse events go to the instances under the mouse.
+void mouse(Runtime& rt) {
+    RunState& run = rt.run;
+    InputState& in = run.input;
+    CRoom* room = run.room();
+    double mx = 0, my = 0;
+    mouse_in_room(rt, mx, my);
+    auto fire = [&](int32_t number) {
+        for (int32_t o : run.tables.mouse[size_t(number)]) {
+            if (pending(rt)) return;
+            const auto& list = room->instances_of(o);
+            size_t n = list.size();
+            for (size_t k = 0; k < n; ++k) {
+                CInstance* inst = list[k];
+                if (!inst->destroyed && instance_contains_point(rt.masks, *inst, mx, my))
+                    perform_own(rt, inst, inst, ev_mouse, number);
+            }
+        }
+    };
+    bool continuous = run.mouse_continuous;
+    bool any = false;
+    for (int32_t b = 0; b < 3; ++b) {
+        int32_t s = in.mouse[size_t(b)];
+        if ((s & 1) || (continuous && s != 0)) {
+            any = true;
+            fire(b);
+        }
+    }
+    if (!any) fire(3);
+    for (int32_t b = 0; b < 3; ++b)
+        if (in.mouse_pressed[size_t(b)]) {
+            fire(4 + b);
+            in.mouse_pressed[size_t(b)] = false;
+        }
+    for (int32_t b = 0; b < 3; ++b)
+        if (in.mouse_released[size_t(b)]) {
+            fire(7 + b);
+            in.mouse_released[size_t(b)] = false;
+        }
+}
+
+void path_motion(Runtime& rt, CInstance& inst) {
+    const CPath* path = rt.game.paths.get(inst.path_index);
+    if (!path || path->length <= 0) return;
+    RPathPoint p0 = path->point_at(inst.path_position);
+    double f = p0.speed / 100;
+    double w = inst.path_scale != 0 ? f / inst.path_scale : 0;
+    double c0 = std::floor(inst.path_position);
+    inst.path_position += inst.speed * w / path->length;
+    double c1 = std::floor(inst.path_position);
+    RPathPoint p1 = path->point_at(inst.path_position);
+    double th = inst.path_orientation * 3.14159265358979323846 / 180, k = inst.path_scale;
+    auto mx = [&](const RPathPoint& p) { return k * (std::cos(th) * p.x + std::sin(th) * p.y); };
+    auto my = [&](const RPathPoint& p) { return k * (std::cos(th) * p.y - std::sin(th) * p.x); };
+    double speed = inst.speed;
+    inst.set_hspeed(mx(p1) - mx(p0));
+    inst.set_vspeed(my(p1) - my(p0));
+    inst.speed = speed;
+    if (c0 != c1) perform_own(rt, &inst, &inst, ev_other, 8);
+}
+
+void motion(Runtime& rt) {
+    CRoom* room = rt.run.room();
+    size_t n = room->instances.size();
+    for (size_t i = 0; i < n; ++i) {
+        CInstance& inst = *room->instances[i];
+        if (inst.friction != 0) {
+            double s = inst.speed;
+            double nv = s > 0 ? s - inst.friction : s + inst.friction;
+            if ((s > 0 && nv < 0) || (s < 0 && nv > 0))
+                inst.set_speed(0);
+            else if (s != 0)
+                inst.set_speed(nv);
+        }
+        if (inst.gravity != 0) inst.motion_add(inst.gravity_direction, inst.gravity);
+        if (inst.path_index >= 0) path_motion(rt, inst);
+        inst.set_position(inst.x + inst.hspeed, inst.y + inst.vspeed);
+    }
+}
+
+void outside_and_boundary(Runtime& rt) {
+    CRoom* room = rt.run.room();
+    auto walk = [&](const std::vector<int32_t>& objects, int32_t number, auto condition) {
+        for (int32_t o : objects) {
+            if (pending(rt)) return;
+            const auto& list = room->instances_of(o);
+            size_t n = list.size();
+            for (size_t k = 0; k < n; ++k) {
+                CInstance* inst = list[k];
+                if (!inst->destroyed && condition(*inst))
+                    perform_own(rt, inst, inst, ev_other, number);
+            }
+        }
+    };
+    walk(rt.run.tables.outside, 0, [&](const CInstance& i) {
+        return i.bbox_right < 0 || i.bbox_left > room->width || i.bbox_bottom < 0 ||
+               i.bbox_top > room->height;
+    });
+    walk(rt.run.tables.boundary, 1, [&](const CInstance& i) {
+        return i.bbox_left < 0 || i.bbox_right > room->width || i.bbox_top < 0 ||
+               i.bbox_bottom > room->height;
+    });
+}
+
+void collisions(Runtime& rt) {
+    CRoom* room = rt.run.room();
+    for (auto [a, b] : rt.run.tables.collision_pairs) {
+        if (pending(rt)) return;
+        const auto& as = room->instances_of(a);
+        size_t na = as.size();
+        for (size_t i = 0; i < na && !pending(rt); ++i) {
+            CInstance* I = as[i];
+            if (I->destroyed) continue;
+            const auto& bs = room->instances_of(b);
+            size_t nb = bs.size();
+            for (size_t j = 0; j < nb && !pending(rt); ++j) {
+                CInstance* J = bs[j];
+                if (!instances_collide(rt.masks, *I, *J)) continue;
+                bool solid = I->solid || J->solid;
+                if (solid) {
+                    I->set_position(I->xprevious, I->yprevious);
+                    J->set_position(J->xprevious, J->yprevious);
+                }
+                perform_own(rt, I, J, ev_collision, J->object_index);
+                perform_own(rt, J, I, ev_collision, I->object_index);
+                if (solid) {
+                    I->set_position(I->xprevious + I->hspeed, I->yprevious + I->vspeed);
+                    J->set_position(J->xprevious + J->hspeed, J->yprevious + J->vspeed);
+                    if (instances_collide(rt.masks, *I, *J)) {
+                        I->set_position(I->xprevious, I->yprevious);
+                        J->set_position(J->xprevious, J->yprevious);
+                    }
+                }
+            }
+        }
+    }
+}
+
+void animation(Runtime& rt) {
+    CRoom* room = rt.run.room();
+    size_t n = room->instances.size();
+    for (size_t i = 0; i < n; ++i) {
+        CInstance& inst = *room->instances[i];
+        if (inst.image_single >= 0) continue;
+        inst.image_index += inst.image_speed;
+        if (round_int(inst.image_index) >= inst.image_number()) {
+            perform_own(rt, &inst, &inst, ev_other, 7);
+            inst.image_index = 0;
+        }
+    }
+}
+
+void function_keys(Runtime& rt) {
+    RunState& run = rt.run;
+    int32_t key = run.input.keyboard_lastkey;
+    run.input.keyboard_lastkey = 0;
+    const GameOptions& o = rt.game.options;
+    if (key == 27 && o.let_esc_end) request_end(rt);
+    // F1, F4, F5 and F6 arrive with the game information, the display and saved games.
+}
+
+} // namespace
+
+// ---- requests ----
+
+void request_goto(Runtime& rt, int32_t room) {
+    if (!rt.game.rooms.exists(room)) {
+        report_error(rt, "Unexisting room number: " + std::to_string(room), true);
+        rt.run.pending = pending_error_end;
+        return;
+    }
+    rt.run.pending = room;
+}
+
+void request_previous(Runtime& rt) {
+    if (rt.run.current_room == rt.game.first_room()) {
+        report_error(rt, "Moving to previous room before the first room.", true);
+        rt.run.pending = pending_error_end;
+        return;
+    }
+    request_goto(rt, rt.game.previous_room(rt.run.current_room));
+}
+
+void request_next(Runtime& rt) {
+    if (rt.run.current_room == rt.game.last_room()) {
+        report_error(rt, "Moving to next room after the last room.", true);
+        rt.run.pending = pending_error_end;
+        return;
+    }
+    request_goto(rt, rt.game.next_room(rt.run.current_room));
+}
+
+void request_restart_room(Runtime& rt) {
+    request_goto(rt, rt.run.current_room);
+}
+void request_end(Runtime& rt) {
+    rt.run.pending = pending_end;
+}
+void request_restart_game(Runtime& rt) {
+    rt.run.pending = pending_restart;
+}
+
+void set_lives(Runtime& rt, int32_t lives) {
+    int32_t old = rt.script.values.lives;
+    rt.script.values.lives = lives;
+    if (old > 0 && lives <= 0) perform_for_all(rt, ev_other, 6);
+}
+
+// ---- instances ----
+
+CInstance* create_instance(Runtime& rt, int32_t object, double x, double y) {
+    if (!rt.game.objects.exists(object)) {
+        report_error(rt, "Creating instance for non-existing object: " + std::to_string(object),
+                     false);
+        return nullptr;
+    }
+    CRoom* room = rt.run.room();
+    if (!room) return nullptr;
+    CInstance* inst = room->add_instance(rt.game, object, x, y, ++rt.game.last_instance_id);
+    perform_own(rt, inst, inst, ev_create, 0);
+    return inst;
+}
+
+void destroy_instance(Runtime& rt, CInstance& inst) {
+    perform_own(rt, &inst, &inst, ev_destroy, 0);
+    inst.destroyed = true;
+}
+
+void change_instance(Runtime& rt, CInstance& inst, int32_t object, bool perform_events) {
+    if (!rt.game.objects.exists(object)) {
+        report_error(rt, "Asking to change into non-existing object: " + std::to_string(object),
+                     false);
+        return;
+    }
+    CRoom* room = rt.run.room();
+    if (!room) return;
+    if (perform_events) perform_own(rt, &inst, &inst, ev_destroy, 0);
+    // The new instance joins the lists of its new object; it takes every field of the old
+    // one (its id too), then the new object's settings.
+    CInstance* fresh =
+        room->add_instance(rt.game, object, inst.x, inst.y, ++rt.game.last_instance_id);
+    fresh->copy_from(inst);
+    fresh->set_object(object);
+    inst.destroyed = true;
+    if (perform_events) perform_own(rt, fresh, fresh, ev_create, 0);
+}
+
+// ---- one step and the loop ----
+
+void run_step(Runtime& rt) {
+    RunState& run = rt.run;
+    CRoom* room = run.room();
+    if (!room) return;
+    function_keys(rt);
+    for (auto& p : room->instances) {
+        p->xprevious = p->x;
+        p->yprevious = p->y;
+    }
+    const DispatchTables& t = run.tables;
+    if (!pending(rt)) perform_for_objects(rt, t.step[1], ev_step, 1);
+    if (!pending(rt)) alarms(rt);
+    if (!pending(rt)) keyboard(rt);
+    if (!pending(rt)) mouse(rt);
+    if (!pending(rt)) perform_for_objects(rt, t.step[0], ev_step, 0);
+    if (!pending(rt)) {
+        motion(rt);
+        outside_and_boundary(rt);
+    }
+    if (!pending(rt)) collisions(rt);
+    if (!pending(rt)) perform_for_objects(rt, t.step[2], ev_step, 2);
+    if (!pending(rt)) room->purge(rt.game);
+    if (!pending(rt)) draw_room(rt);
+    if (!pending(rt)) room->scroll_backgrounds();
+    if (!pending(rt)) animation(rt);
+    if (!pending(rt)) run.input.end_step();
+}
+
+void run_game_loop(Runtime& rt) {
+    RunState& run = rt.run;
+    Clock& clock = *rt.platform->clock;
+    rt.script.reporter.game_running = true;
+    if (!run.running) {
+        run.running = true;
+        game_start(rt);
+    }
+    run.running = true;
+    run.paused = false;
+    handle_pending(rt);
+    int64_t last = clock.ticks_ms(), second = last;
+    int32_t count = 0;
+    while (run.running && !run.paused) {
+        process_window_events(rt);
+        if (run.max_steps && run.steps_done >= *run.max_steps) request_end(rt);
+        if (!pending(rt)) {
+            begin_display_step(rt, run.steps_done + 1);
+            run_step(rt);
+            ++run.steps_done;
+            if (rt.game.options.wait_vsync) wait_vertical_blank(rt);
+            int64_t now = clock.ticks_ms();
+            if (!run.headless) {
+                CRoom* room = run.room();
+                int32_t speed = room && room->speed > 0 ? room->speed : 30;
+                int64_t wait = int64_t(std::nearbyint(1000.0 / speed - double(now - last)));
+                if (wait <= 0) {
+                    last = now;
+                } else {
+                    clock.sleep_ms(wait);
+                    last = now + wait;
+                }
+            }
+            if (now / 1000 != second / 1000) {
+                run.fps = count;
+                count = 0;
+                second = now;
+            }
+            if (!pending(rt)) {
+                present_room(rt);
+                rt.script.values.transition_kind = 0;
+            }
+        }
+        handle_pending(rt);
+        process_window_events(rt);
+        ++count;
+    }
+    if (!run.running) game_end(rt);
+    rt.script.reporter.game_running = false;
+}
+
+} // namespace kelvane

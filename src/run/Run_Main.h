@@ -1,0 +1,116 @@
+// The run state of a game and the main loop: rooms entered and left, game start, end and
+// restart, the room-change requests, the order of work inside one step, and pacing.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/Room_Class.h"
+#include "run/Instance_Class.h"
+
+namespace kelvane {
+
+struct Runtime;
+
+// Pending room change values besides a room index.
+enum PendingChange : int32_t {
+    pending_none = -1,
+    pending_end = -100,
+    pending_restart = -200,
+    pending_load = -300,
+    pending_error_end = -400,
+};
+
+// Keyboard and mouse state as the window's input handlers keep it. Key and mouse states:
+// value 1 = went down since the last step, value 2 = held.
+struct InputState {
+    std::array<int32_t, 256> keys{};
+    std::array<bool, 256> key_pressed{}, key_released{};
+    std::array<int32_t, 3> mouse{};
+    std::array<bool, 3> mouse_pressed{}, mouse_released{};
+    int32_t keyboard_key = 0, keyboard_lastkey = 0, mouse_button = 0;
+    std::string keyboard_lastchar, keyboard_string;
+    bool close_request = false;
+
+    void key_down(int32_t k);
+    void key_up(int32_t k);
+    void key_press(uint8_t ch);
+    void mouse_down(int32_t b); // 1 left, 2 right, 3 middle
+    void mouse_up(int32_t b);
+    // Clears states and flags (the stored keys and texts stay).
+    void clear_states();
+    // Room entry: everything.
+    void clear_all();
+    // End of step: only the held bits stay.
+    void end_step();
+};
+
+// Objects having each event, computed once from the objects and their parents.
+struct DispatchTables {
+    bool built = false;
+    std::array<std::vector<int32_t>, 8> alarm;
+    std::array<std::vector<int32_t>, 3> step;
+    std::array<std::vector<int32_t>, 201> keyboard, keypress, keyrelease;
+    std::array<std::vector<int32_t>, 10> mouse;
+    std::vector<int32_t> outside, boundary;
+    std::vector<std::pair<int32_t, int32_t>> collision_pairs;
+};
+
+struct RunState {
+    bool running = false;
+    bool paused = false;
+    int32_t pending = pending_none;
+    int32_t current_room = -1;
+    std::vector<std::unique_ptr<CRoom>> rooms; // the room table: one slot per room
+    std::vector<std::unique_ptr<CInstance>> carried;
+    int32_t event_object = -1, event_type = 0, event_number = 0;
+    int32_t action_number = 0;
+    int32_t fps = 0;
+    InputState input;
+    DispatchTables tables;
+    std::string load_file_name;
+    int64_t steps_done = 0;
+    std::optional<int64_t> max_steps;   // end as Esc does after this many steps
+    std::optional<uint32_t> fixed_seed; // seed for every game start instead of the clock
+    bool headless = false;
+    // Settings the game may change through built-in variables; they start as the options.
+    bool keyboard_continuous = true, mouse_continuous = true;
+    bool show_score = true, show_cursor = true;
+    int32_t view_current = 0;
+    bool first_error = true;
+    bool fatal_error = false; // the game ended on a fatal error
+
+    CRoom* room() const {
+        return current_room >= 0 && size_t(current_room) < rooms.size()
+                   ? rooms[size_t(current_room)].get()
+                   : nullptr;
+    }
+};
+
+// Runs the game until it ends (start-up calls this after load and prepare).
+void run_game_loop(Runtime& rt);
+// One step of the current room.
+void run_step(Runtime& rt);
+
+// Requests (no immediate effect; they stop the running action lists).
+void request_goto(Runtime& rt, int32_t room);
+void request_previous(Runtime& rt);
+void request_next(Runtime& rt);
+void request_restart_room(Runtime& rt);
+void request_end(Runtime& rt);
+void request_restart_game(Runtime& rt);
+
+// The lives setter: the no-more-lives event when lives drop from above 0 to 0 or less.
+void set_lives(Runtime& rt, int32_t lives);
+
+// Performs the creation event of a new instance made at run time, and the other run-time
+// instance operations.
+CInstance* create_instance(Runtime& rt, int32_t object, double x, double y);
+void destroy_instance(Runtime& rt, CInstance& inst);
+void change_instance(Runtime& rt, CInstance& inst, int32_t object, bool perform_events);
+
+} // namespace kelvane

@@ -1,0 +1,138 @@
+// The pack, unpack and info commands as a user runs them, on the bundled demo project.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "Project_Test_Util.h"
+#include "project/Project_Json.h"
+
+using namespace kelvane;
+using namespace kelvane::testing;
+
+namespace {
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+// Runs the kelvane program with the arguments (each quoted) and collects its output.
+Result run_kelvane(const TempFolder& tmp, const std::vector<std::string>& args) {
+    std::string cmd = "'" KELVANE_BINARY "'";
+    for (const auto& a : args) cmd += " '" + a + "'";
+    cmd += " >'" + (tmp / "stdout").string() + "' 2>'" + (tmp / "stderr").string() + "'";
+    int status = std::system(cmd.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(tmp / "stdout"),
+            read_text(tmp / "stderr")};
+}
+
+const std::string demo = std::string(KELVANE_SOURCE_DIR) + "/examples/demo";
+
+} // namespace
+
+TEST(Commands, DemoPacksUnpacksAndPacksToTheSameBytes) {
+    TempFolder tmp;
+    std::string first = (tmp / "demo.kgame").string(), second = (tmp / "again.kgame").string();
+    Result r = run_kelvane(tmp, {"pack", demo, "-o", first, "--seed", "4242"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run_kelvane(tmp, {"unpack", first, "-o", (tmp / "project").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run_kelvane(tmp, {"pack", (tmp / "project").string(), "-o", second, "--seed", "4242"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_text(first), read_text(second));
+    EXPECT_NE(read_text(first).size(), 0u);
+
+    // Without --seed the seed is drawn from the readable range.
+    r = run_kelvane(tmp, {"pack", demo, "-o", second});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run_kelvane(tmp, {"info", "--json", second});
+    ASSERT_EQ(r.status, 0) << r.err;
+    int seed = Json::parse(r.out)["seed"];
+    EXPECT_GE(seed, 1);
+    EXPECT_LE(seed, 214748);
+}
+
+TEST(Commands, InfoJsonOfTheDemoHoldsTheRequiredKeys) {
+    TempFolder tmp;
+    std::string game = (tmp / "demo.kgame").string();
+    ASSERT_EQ(run_kelvane(tmp, {"pack", demo, "-o", game, "--seed", "4242"}).status, 0);
+    Result r = run_kelvane(tmp, {"info", "--json", game});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Json j = Json::parse(r.out);
+    for (const char* key : {"version", "game_id", "debug", "options", "room_order", "sounds",
+                            "sprites", "backgrounds", "paths", "scripts", "objects", "rooms"})
+        EXPECT_TRUE(j.contains(key)) << key;
+    EXPECT_EQ(j["seed"], 4242);
+    size_t options = 0;
+    GameOptions defaults;
+    for_each_option(defaults, [&](const char* name, const auto&) {
+        EXPECT_TRUE(j["options"].contains(name)) << name;
+        ++options;
+    });
+    EXPECT_EQ(j["options"].size(), options);
+
+    const Json& player = j["objects"][2];
+    EXPECT_EQ(player["name"], "obj_player");
+    EXPECT_EQ(player["sprite"], 0);
+    EXPECT_EQ(player["parent"], -1);
+    bool collision = false;
+    for (const auto& e : player["events"]) {
+        EXPECT_TRUE(e["type"].is_number_integer() && e["number"].is_number_integer());
+        for (const auto& a : e["actions"]) EXPECT_EQ(a["function"], 34);
+        collision |= e["type"] == 4 && e["number"] == 1;
+    }
+    EXPECT_TRUE(collision);
+    const Json& room = j["rooms"][0];
+    EXPECT_EQ(room["name"], "room_start");
+    EXPECT_EQ(room["width"], 640);
+    EXPECT_EQ(room["height"], 480);
+    EXPECT_EQ(room["speed"], 30);
+    EXPECT_FALSE(room["instances"].empty());
+    EXPECT_EQ(room["instances"][0]["object"], 0);
+    EXPECT_EQ(j["sprites"][1]["number"], 4);
+    EXPECT_EQ(j["room_order"], (Json{0, 1}));
+
+    r = run_kelvane(tmp, {"info", game});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("room_start"), std::string::npos);
+}
+
+TEST(Commands, FailuresSayWhyOnOneLineAndExitOne) {
+    TempFolder tmp;
+    write_text(tmp / "short.kgame", "too short");
+    write_text(tmp / "bad/kelvane-project.json", R"({"rooms": [{"name": "r", "widht": 1}]})");
+    // More frames than any game file may hold.
+    std::string frames = "null";
+    for (int i = 0; i < 100000; ++i) frames += ", null";
+    write_text(tmp / "huge/kelvane-project.json",
+               R"({"rooms": [{"name": "r"}], "sprites": [{"name": "s", "frames": [)" + frames +
+                   "]}]}");
+    std::string out = (tmp / "out.kgame").string();
+    struct Case {
+        std::vector<std::string> args;
+        std::string expect;
+    } cases[] = {
+        {{"pack", demo, "-o", out, "--seed", "214749"}, "above 214748"},
+        {{"pack", demo, "-o", out, "--seed", "12x"}, "not a whole number"},
+        {{"pack", demo}, "needs an input and -o"},
+        {{"pack", (tmp / "bad").string(), "-o", out}, "rooms[0] (r): unknown key 'widht'"},
+        {{"pack", (tmp / "huge").string(), "-o", out}, "would not load, so it is not written"},
+        {{"unpack", (tmp / "short.kgame").string(), "-o", (tmp / "p").string()},
+         "This is not a valid kelvane file."},
+        {{"info", (tmp / "short.kgame").string()}, "This is not a valid kelvane file."},
+        {{"info", (tmp / "missing.kgame").string()}, "Cannot open the game file."},
+        {{"info", "--yaml", out}, "unknown option --yaml"},
+    };
+    for (const auto& c : cases) {
+        Result r = run_kelvane(tmp, c.args);
+        EXPECT_EQ(r.status, 1) << c.expect;
+        EXPECT_NE(r.err.find(c.expect), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err; // one line
+    }
+    EXPECT_FALSE(fs::exists(out)); // nothing half written
+    for (const char* command : {"pack", "unpack", "info"}) {
+        Result r = run_kelvane(tmp, {command, "--help"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.out.find(std::string("usage: kelvane ") + command), std::string::npos);
+    }
+}
