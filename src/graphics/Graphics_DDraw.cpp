@@ -8,8 +8,10 @@
 namespace kelvane {
 
 bool surface_size_allowed(int64_t w, int64_t h) {
-    return w > 0 && h > 0 && w <= max_image_side && h <= max_image_side &&
-           w * h <= max_image_pixels;
+    // A strip of many frames may be far higher than any picture file; only its pixel count
+    // is bounded, by the same limit as a picture's.
+    constexpr int64_t max_side = int64_t(1) << 24;
+    return w > 0 && h > 0 && w <= max_side && h <= max_side && w * h <= max_image_pixels;
 }
 
 bool DDSurface::create(int32_t w, int32_t h, bool, uint32_t colour_key, bool is_transparent) {

@@ -123,10 +123,11 @@ class Display {
     virtual void transition_pause(int64_t ms) = 0;
     // Sets the three gamma ramps (red, green, blue); false when the platform cannot.
     virtual bool set_gamma(const std::array<std::array<uint16_t, 256>, 3>& ramps) = 0;
-    // The step about to run (1-based): presented frames are numbered by it, and scripted
-    // input for it is delivered at the next process_events.
+    // The step about to run (1-based): presented frames are numbered by it.
     virtual void begin_step(int64_t step) = 0;
-    // Handles pending window events, giving their input to the sink.
+    // Handles pending window events, giving their input to the sink. Between steps this
+    // is the input for the next step; headless, the scripted input of every step up to
+    // the one after the last step begun.
     virtual void process_events(InputSink& sink) = 0;
     // The mouse cursor in window client pixels.
     virtual void mouse_position(int32_t& x, int32_t& y) = 0;

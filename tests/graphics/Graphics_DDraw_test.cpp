@@ -106,7 +106,8 @@ TEST(Surface, ColoursConvertBothWaysAndFillIgnoresTheClip) {
 TEST(Surface, SurfacesThatCannotExistAreNotMade) {
     DDSurface s;
     EXPECT_FALSE(s.create(0, 5, true, 0, false));
-    EXPECT_FALSE(s.create(40000, 2, true, 0, false));
+    EXPECT_FALSE(s.create(20000, 20000, true, 0, false)); // more pixels than any picture
+    EXPECT_FALSE(s.create(-3, 2, true, 0, false));
     EXPECT_FALSE(s.exists());
     s.fill(0xFFFFFF); // does nothing, and does not crash
     DDSurface src = surface_of({"r"});

@@ -213,8 +213,8 @@ TEST(Display, MouseMapsThroughTheHighestPortThatHoldsIt) {
         {-4, 2},    // (-4.5, 1.5) -> (-4, 2): no port holds it, the whole buffer's mapping
     };
     for (int step = 1; step <= 4; ++step) {
-        window.begin_step(step);
-        window.process_events(sink);
+        window.begin_step(step - 1);
+        window.process_events(sink); // the input for `step`
         int32_t x = 0, y = 0;
         d.mouse_position(x, y);
         EXPECT_EQ(x, expected[step - 1].first) << "step " << step;
@@ -233,7 +233,6 @@ TEST(Display, FullScreenMouseUsesTheLetterbox) {
     s.full_screen_scale = 1;
     ASSERT_TRUE(d.initialise(window, s));
     NoInput sink;
-    window.begin_step(1);
     window.process_events(sink);
     int32_t x = 0, y = 0;
     d.mouse_position(x, y);
@@ -260,7 +259,7 @@ TEST(Display, BufferSizeChangesRemakeTheBufferAndResizeTheWindow) {
     EXPECT_EQ(d.buffer().clip, (RRect{0, 0, 300, 200}));
     EXPECT_EQ(layer.target, &d.buffer());
     d.set_buffer_size(0, 10); // cannot be made: the old buffer stays
-    d.set_buffer_size(100000, 10);
+    d.set_buffer_size(100000, 100000);
     EXPECT_EQ(d.buffer_width(), 300);
     d.set_window_scale(-1); // not above 0: 1
     EXPECT_EQ(window.setup().client_width, 300);

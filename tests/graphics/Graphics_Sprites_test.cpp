@@ -65,6 +65,18 @@ TEST(Drawables, StripHoldsFramesInRowsOfAtMost640Pixels) {
     EXPECT_EQ(r.surface->get_pixel(150, 7), 8u); // frame 7
 }
 
+TEST(Drawables, StripsOfManyFramesMayBeHigherThanAnyPicture) {
+    CSprite s;
+    s.width = 64, s.height = 64, s.number = 6000, s.transparent = false;
+    s.frames.assign(6000, Bitmap24());
+    s.frames[5999] = Bitmap24(64, 64, 0x0000FF);
+    CDrawables images;
+    images.build_sprite(0, &s);
+    ASSERT_TRUE(images.sprites[0].exists);
+    EXPECT_EQ(images.sprites[0].surface->height, 600 * 64); // 10 frames a row
+    EXPECT_EQ(images.sprite_frame_bitmap(0, 5999)->pixel(3, 3), 0x0000FFu);
+}
+
 TEST(Drawables, FrameIndicesWrapAroundTheFrameCount) {
     CSprite s = sprite_of({{"r"}, {"g"}, {"b"}, {"y"}});
     Canvas c(1, 1);

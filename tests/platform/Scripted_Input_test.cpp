@@ -77,6 +77,8 @@ TEST(ScriptedInput, BadLinesAreNamed) {
 }
 
 TEST(HeadlessWindow, DeliversEachStepsInputBeforeItRuns) {
+    // The main loop processes the window's events between steps, then begins the next
+    // step: the events processed after step n has begun are those of step n + 1.
     std::string error;
     HeadlessOptions o;
     o.input = *parse_scripted_input("1 key-down 16\n"
@@ -88,23 +90,24 @@ TEST(HeadlessWindow, DeliversEachStepsInputBeforeItRuns) {
     HeadlessDisplay window(o);
     InputState s;
     CWindowInput sink(s);
-    window.begin_step(1);
-    window.process_events(sink);
+    window.process_events(sink); // before step 1
     EXPECT_EQ(s.keys[16], 3);
     EXPECT_EQ(s.keyboard_string, "ab");
     EXPECT_TRUE(window.key_held(16));
     EXPECT_TRUE(window.key_held(160)); // either side
-    window.process_events(sink);       // nothing more for step 1
+    window.process_events(sink);       // nothing more before step 1
     EXPECT_EQ(s.keyboard_string, "ab");
-    window.begin_step(3); // step 2 was skipped: its events come now
-    window.process_events(sink);
+    window.begin_step(1);
+    window.process_events(sink); // after step 1: step 2's events
     EXPECT_EQ(s.keys[16], 1);
     EXPECT_FALSE(window.key_held(16));
     int32_t x = 0, y = 0;
     window.mouse_position(x, y);
     EXPECT_EQ(std::make_pair(x, y), std::make_pair(5, 6));
+    window.begin_step(2);
+    window.process_events(sink);
     EXPECT_EQ(s.mouse[0], 0);
-    window.begin_step(4);
+    window.begin_step(3);
     window.process_events(sink);
     EXPECT_EQ(s.mouse[0], 3);
 }
