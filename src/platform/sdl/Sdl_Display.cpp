@@ -89,6 +89,8 @@ bool SdlDisplay::open(const RWindowSetup& setup) {
         centre_window();
     }
     SDL_ShowWindow(window_);
+    // Typed characters come as text input events.
+    SDL_StartTextInput();
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
     SDL_RenderPresent(renderer_);
