@@ -1,6 +1,10 @@
 // The background record of the game file.
 #include "graphics/Background_Class.h"
 
+#include <filesystem>
+
+#include "graphics/Support_Picture.h"
+
 namespace kelvane {
 
 bool CBackground::read(CStream& s, std::vector<std::string>* warnings) {
@@ -29,6 +33,23 @@ void CBackground::write(CStream& s) const {
     WriteBool(s, loadonuse);
     WriteBool(s, image.has_value());
     if (image) WriteImage(s, image);
+}
+
+bool CBackground::load_from_file(const std::string& path, bool transparent_flag, bool videomem_flag,
+                                 bool loadonuse_flag) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    auto bytes = read_picture_file(path);
+    if (!bytes) return false;
+    auto picture = decode_picture_file(*bytes);
+    if (!picture) return false;
+    width = picture->width;
+    height = picture->height;
+    image = std::move(*picture);
+    transparent = transparent_flag;
+    videomem = videomem_flag;
+    loadonuse = loadonuse_flag;
+    return true;
 }
 
 } // namespace kelvane

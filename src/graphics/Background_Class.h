@@ -21,6 +21,9 @@ class CBackground {
     // Reads the record; false for a wrong record version. Malformed data throws.
     bool read(CStream& s, std::vector<std::string>* warnings = nullptr);
     void write(CStream& s) const;
+    // Loads the picture from a file (host path). False, leaving the background as it was,
+    // when the file is missing, unreadable or of no known kind.
+    bool load_from_file(const std::string& path, bool transparent, bool videomem, bool loadonuse);
 };
 
 } // namespace kelvane

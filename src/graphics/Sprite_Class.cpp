@@ -1,6 +1,11 @@
 // The sprite record of the game file and the bounding-box rule.
 #include "graphics/Sprite_Class.h"
 
+#include <algorithm>
+#include <filesystem>
+
+#include "graphics/Support_Picture.h"
+
 namespace kelvane {
 
 namespace {
@@ -71,6 +76,51 @@ void CSprite::compute_bounding_box() {
     bbox_left = width - 1, bbox_top = height - 1, bbox_right = 0, bbox_bottom = 0;
     for (const auto& f : frames)
         Bitmap24_BoundingBox(f, bbox_left, bbox_top, bbox_right, bbox_bottom);
+}
+
+bool CSprite::load_from_file(const std::string& path, int32_t imgnumb, bool precise_flag,
+                             bool transparent_flag, bool videomem_flag, bool loadonuse_flag,
+                             int32_t xorig, int32_t yorig) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    auto bytes = read_picture_file(path);
+    if (!bytes) return false;
+    std::vector<Bitmap24> loaded;
+    if (has_gif_extension(path)) {
+        auto gif = decode_gif_frames(*bytes);
+        if (!gif) return false;
+        loaded = std::move(*gif);
+    } else {
+        auto picture = decode_picture_file(*bytes);
+        if (!picture) return false;
+        // A frame count of 0 (or less) counts as 1; more frames than pixel columns would
+        // give frames without width, which no sprite can have.
+        const int32_t count = imgnumb < 1 ? 1 : imgnumb;
+        if (count > picture->width) return false;
+        const int32_t fw = picture->width / count;
+        for (int32_t i = 0; i < count; ++i) {
+            Bitmap24 f(fw, picture->height);
+            for (int32_t y = 0; y < f.height; ++y)
+                std::copy_n(
+                    &picture->pixels[(size_t(y) * size_t(picture->width) + size_t(i) * size_t(fw)) *
+                                     3],
+                    size_t(fw) * 3, &f.pixels[size_t(y) * size_t(fw) * 3]);
+            loaded.push_back(std::move(f));
+        }
+    }
+    frames = std::move(loaded);
+    number = int32_t(frames.size());
+    width = frames[0].width;
+    height = frames[0].height;
+    bbox_mode = 0;
+    precise = precise_flag;
+    transparent = transparent_flag;
+    videomem = videomem_flag;
+    loadonuse = loadonuse_flag;
+    xoffset = xorig;
+    yoffset = yorig;
+    compute_bounding_box();
+    return true;
 }
 
 } // namespace kelvane

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "graphics/Support_Bitmap24.h"
@@ -28,6 +29,12 @@ class CSprite {
     void write(CStream& s) const;
     // The bounding box from the frames, the mode and the transparency.
     void compute_bounding_box();
+    // Loads the frames from a picture file (host path): every image of a ".gif" file, else
+    // `imgnumb` frames side by side (below 1 counts as 1). False, leaving the sprite as it
+    // was, when the file is missing, unreadable or of no known kind, or too narrow for the
+    // frame count.
+    bool load_from_file(const std::string& path, int32_t imgnumb, bool precise, bool transparent,
+                        bool videomem, bool loadonuse, int32_t xorig, int32_t yorig);
 };
 
 } // namespace kelvane

@@ -1,11 +1,17 @@
-// The seams between the runner and the machine: dialogs, the loading window, the clock.
-// Two back ends implement them: headless (tests, CI, tools) and the windowed one. Later
-// subsystems add their own seams here (display and input, audio, network, libraries).
+// The seams between the runner and the machine: dialogs, the loading window, the clock, the
+// game window with its presentation and input. Two back ends implement them: headless
+// (tests, CI, tools) and SDL (src/platform/sdl/). Later subsystems add their own seams here
+// (audio, network, libraries).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "graphics/Support_Bitmap24.h"
 
 namespace kelvane {
 
@@ -22,10 +28,19 @@ class Dialogs {
     virtual bool shown_on_stderr() const { return false; }
 };
 
+// The pictures of the loading window that a game may bring, from its options.
+struct RLoadingPictures {
+    int32_t load_bar = 1;          // 0 no bar, 1 the default bar, 2 the game's own bar images
+    std::optional<Bitmap24> image; // replaces the default loading picture
+    std::optional<Bitmap24> bar_back, bar_front;
+};
+
 // The window that shows loading progress.
 class LoadingWindow {
   public:
     virtual ~LoadingWindow() = default;
+    // The game's pictures, given before show; without them the default pictures show.
+    virtual void set_pictures(const RLoadingPictures&) {}
     virtual void show(bool debug) = 0;
     virtual void progress(int percent, const std::string& caption) = 0;
     virtual void hide() = 0;
@@ -39,13 +54,116 @@ class Clock {
     virtual void sleep_ms(int64_t ms) = 0;
 };
 
+// A picture of 32-bit pixels 0x00RRGGBB, rows from the top, no padding: the drawing
+// buffer and every display surface are kept in this form, and the display presents it.
+struct Image32 {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+// Receives the input of the game window, already in the game's terms: Windows virtual-key
+// codes, Windows-1252 characters, mouse buttons 1 left, 2 right, 3 middle.
+class InputSink {
+  public:
+    virtual ~InputSink() = default;
+    virtual void key_down(int32_t vk) = 0;
+    virtual void key_up(int32_t vk) = 0;
+    virtual void key_press(uint8_t ch) = 0;
+    virtual void mouse_down(int32_t button) = 0;
+    virtual void mouse_up(int32_t button) = 0;
+    // The player tried to close the window.
+    virtual void close_request() = 0;
+};
+
+// What the game window looks like.
+struct RWindowSetup {
+    int32_t client_width = 640, client_height = 480; // the windowed client area
+    bool full_screen = false;
+    bool no_border = false;
+    bool on_top = false;
+    std::string caption; // Windows-1252
+};
+
+// Where the presented picture goes in the window client area: its top-left corner and the
+// scale (the presented size is round(picture size x scale)). Outside it the window is
+// black.
+struct RPlacement {
+    double scale = 1;
+    int32_t x = 0, y = 0;
+};
+
+// One joystick reading as the Windows joystick interface gives it: axes 0 ... 65535
+// (centre 32767), one bit per button.
+struct RJoystickState {
+    uint32_t x = 32767, y = 32767, z = 32767;
+    uint32_t buttons = 0;
+};
+
+// The game window: presentation of finished pictures, the window's look, and input.
+class Display {
+  public:
+    virtual ~Display() = default;
+    // Opens (or re-shapes) the game window; false when no window can be had.
+    virtual bool open(const RWindowSetup& setup) = 0;
+    // Hides the game window.
+    virtual void close() = 0;
+    virtual void desktop_size(int32_t& width, int32_t& height) = 0;
+    // The current client area: the windowed size, or the desktop in full screen.
+    virtual void client_size(int32_t& width, int32_t& height) = 0;
+    virtual void set_client_size(int32_t width, int32_t height) = 0;
+    virtual void set_full_screen(bool on) = 0;
+    virtual void set_caption(const std::string& cp1252) = 0;
+    virtual void set_cursor_visible(bool visible) = 0;
+    // Shows the picture at the placement (nearest-neighbour scaling, black around it).
+    virtual void present(const Image32& picture, const RPlacement& placement) = 0;
+    // Waits for the next vertical blank where the platform knows it; headless: no wait.
+    virtual void wait_vertical_blank() = 0;
+    // Pauses between the steps of a transition; headless: no pause.
+    virtual void transition_pause(int64_t ms) = 0;
+    // Sets the three gamma ramps (red, green, blue); false when the platform cannot.
+    virtual bool set_gamma(const std::array<std::array<uint16_t, 256>, 3>& ramps) = 0;
+    // The step about to run (1-based): presented frames are numbered by it, and scripted
+    // input for it is delivered at the next process_events.
+    virtual void begin_step(int64_t step) = 0;
+    // Handles pending window events, giving their input to the sink.
+    virtual void process_events(InputSink& sink) = 0;
+    // The mouse cursor in window client pixels.
+    virtual void mouse_position(int32_t& x, int32_t& y) = 0;
+    // Whether a key (virtual-key code, the left/right codes 160 ... 165 included) is held
+    // right now.
+    virtual bool key_held(int32_t vk) = 0;
+    // Joystick 1 or 2; nullopt when there is none.
+    virtual std::optional<RJoystickState> joystick(int32_t id) = 0;
+};
+
 struct Platform {
     std::unique_ptr<Dialogs> dialogs;
     std::unique_ptr<LoadingWindow> loading;
     std::unique_ptr<Clock> clock;
+    std::unique_ptr<Display> display;
 };
 
-// The back end that opens no window and no audio device: messages go to stderr.
-Platform make_headless_platform();
+// One line of a scripted input file: delivered before step `step` (1-based) runs.
+struct RScriptedEvent {
+    enum Kind { key_down, key_up, character, mouse_move, mouse_down, mouse_up };
+    int64_t step = 1;
+    Kind kind = key_down;
+    int32_t a = 0, b = 0; // key code, button, or the mouse position
+    std::string text;     // Windows-1252 characters of a `char` line
+};
+
+struct HeadlessOptions {
+    std::string frames_dir; // when set, every presented picture is written there as PNG
+    std::vector<RScriptedEvent> input;
+    int32_t desktop_width = 1024, desktop_height = 768;
+};
+
+// The back end that opens no window and no audio device: messages go to stderr; presented
+// frames are kept (and written when asked); input comes from the script.
+Platform make_headless_platform(HeadlessOptions options = {});
+
+// The clock both back ends use: the steady clock and a real sleep.
+std::unique_ptr<Clock> make_steady_clock();
 
 } // namespace kelvane

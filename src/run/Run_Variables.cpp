@@ -44,7 +44,7 @@ bool set_lives(Runtime& rt, int32_t, const RValue& v) {
     return true;
 }
 bool get_temp_directory(Runtime& rt, int32_t, RValue& out) {
-    return put(out, rt.temp_directory);
+    return put(out, rt.temp.path());
 }
 bool set_temp_directory(Runtime&, int32_t, const RValue&) {
     return false;
@@ -342,38 +342,38 @@ bool set_mouse_y(Runtime&, int32_t, const RValue&) {
     return false;
 }
 bool get_mouse_button(Runtime& rt, int32_t, RValue& out) {
-    return put(out, double(rt.run.input.mouse_button));
+    return put(out, double(rt.input.current_button));
 }
 bool set_mouse_button(Runtime& rt, int32_t, const RValue& v) {
-    rt.run.input.mouse_button = as_int(v);
+    rt.input.current_button = as_int(v);
     return true;
 }
 bool get_keyboard_key(Runtime& rt, int32_t, RValue& out) {
-    return put(out, double(rt.run.input.keyboard_key));
+    return put(out, double(rt.input.current_key));
 }
 bool set_keyboard_key(Runtime& rt, int32_t, const RValue& v) {
-    rt.run.input.keyboard_key = as_int(v);
+    rt.input.current_key = as_int(v);
     return true;
 }
 bool get_keyboard_lastkey(Runtime& rt, int32_t, RValue& out) {
-    return put(out, double(rt.run.input.keyboard_lastkey));
+    return put(out, double(rt.input.last_key));
 }
 bool set_keyboard_lastkey(Runtime& rt, int32_t, const RValue& v) {
-    rt.run.input.keyboard_lastkey = as_int(v);
+    rt.input.last_key = as_int(v);
     return true;
 }
 bool get_keyboard_lastchar(Runtime& rt, int32_t, RValue& out) {
-    return put(out, rt.run.input.keyboard_lastchar);
+    return put(out, rt.input.last_char);
 }
 bool set_keyboard_lastchar(Runtime& rt, int32_t, const RValue& v) {
-    rt.run.input.keyboard_lastchar = v.str.str();
+    rt.input.last_char = v.str.str();
     return true;
 }
 bool get_keyboard_string(Runtime& rt, int32_t, RValue& out) {
-    return put(out, rt.run.input.keyboard_string);
+    return put(out, rt.input.typed);
 }
 bool set_keyboard_string(Runtime& rt, int32_t, const RValue& v) {
-    rt.run.input.keyboard_string = v.str.str();
+    rt.input.typed = v.str.str();
     return true;
 }
 bool get_show_cursor(Runtime& rt, int32_t, RValue& out) {

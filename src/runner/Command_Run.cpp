@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Scripted_Input.h"
 #include "runner/Commands.h"
 #include "runner/Runner_Form.h"
 
@@ -93,9 +94,16 @@ int command_run(const Args& args) {
                                "); put the game's own arguments after --");
         }
     }
-    // The windowed back end arrives with the display; until then both modes run without
-    // a window.
-    Platform platform = make_headless_platform();
+    // Until the main loop arrives both modes run without a window.
+    HeadlessOptions headless;
+    headless.frames_dir = o.frames_dir;
+    if (!o.input_file.empty()) {
+        std::string error;
+        auto events = read_scripted_input_file(o.input_file, &error);
+        if (!events) return usage_error("the input file " + o.input_file + ": " + error);
+        headless.input = std::move(*events);
+    }
+    Platform platform = make_headless_platform(std::move(headless));
     return run_game(o, platform);
 }
 

@@ -7,6 +7,8 @@
 
 #include "code/Code_Class.h"
 #include "code/Script_Main.h"
+#include "graphics/Graphics_Main.h"
+#include "graphics/Sprite_Main.h"
 #include "graphics/Support_File.h"
 #include "project/Project_Main.h"
 #include "run/Event_Name.h"
@@ -58,6 +60,14 @@ bool load_game(Runtime& rt, Platform& platform, const std::string& path) {
     bool shown = false;
     auto progress = [&](int percent, const std::string& caption) {
         if (!shown) {
+            // The header and options are read by now: the game's own pictures are known.
+            const GameOptions& o = rt.game.options;
+            RLoadingPictures pictures;
+            pictures.load_bar = o.load_bar;
+            if (o.load_image_on) pictures.image = o.load_image;
+            pictures.bar_back = o.load_bar_back;
+            pictures.bar_front = o.load_bar_front;
+            platform.loading->set_pictures(pictures);
             platform.loading->show(rt.game.header.debug_flag());
             platform.loading->progress(0, "Loading");
             shown = true;
@@ -109,7 +119,19 @@ bool prepare_game(Runtime& rt, Platform& platform) {
     platform.loading->progress(75, "Preparing rooms");
     platform.loading->progress(80, "Preparing sounds");
     platform.loading->progress(90, "Preparing graphics");
+    if (platform.display) {
+        int32_t desktop_width = 0, desktop_height = 0;
+        platform.display->desktop_size(desktop_width, desktop_height);
+        if (!initialise_display(rt, *platform.display,
+                                display_setup_for(rt.game.options, desktop_width))) {
+            show(platform, "Failed to initialize DirectX.");
+            platform.loading->hide();
+            return false;
+        }
+    }
     platform.loading->progress(100, "Ready");
+    // The drawable records hold the pictures now.
+    release_resource_images(rt.game);
     platform.loading->hide();
     // Built-in variables that start as the game's options.
     const GameOptions& o = rt.game.options;
@@ -145,8 +167,8 @@ void install_error_report(Runtime& rt, Platform& platform) {
 
 int run_game(const RunOptions& options, Platform& platform) {
     // Module start-up work.
-    TempDirectory temp;
-    if (!temp.create()) show(platform, TempDirectory::failure_message);
+    Runtime rt;
+    if (!rt.temp.create()) show(platform, TempDirectory::failure_message);
 
     std::error_code ec;
     std::string game_path = options.game;
@@ -164,7 +186,6 @@ int run_game(const RunOptions& options, Platform& platform) {
         }
     }
 
-    Runtime rt;
     if (options.game.empty() && !fs::exists(absolute, ec)) {
         // Neither the executable nor a game.dat holds a game.
         show(platform, "This is not a valid kelvane file.");
@@ -173,7 +194,6 @@ int run_game(const RunOptions& options, Platform& platform) {
     if (!load_game(rt, platform, absolute.string())) return exit_not_loaded;
     if (!prepare_game(rt, platform)) return exit_not_loaded;
     rt.platform = &platform;
-    rt.temp_directory = temp.path();
     for (const auto& [letter, dir] : options.drives) rt.file_names.map_drive(letter, dir);
     rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
     rt.files = std::make_unique<GameFiles>(

@@ -8,6 +8,10 @@
 
 #include "code/Code_Main.h"
 #include "functions/Function_File.h"
+#include "graphics/Graphics_Main.h"
+#include "graphics/Graphics_Sprites.h"
+#include "graphics/Graphics_Window.h"
+#include "graphics/Support_File.h"
 #include "platform/Files.h"
 #include "platform/Registry_Store.h"
 #include "run/Collision_Main.h"
@@ -22,7 +26,7 @@ struct Runtime {
     Game game;
     // The script language: variables, argument slots, errors, random generator.
     ScriptState script;
-    // Rooms, instances, events, input and the main loop's state.
+    // Rooms, instances, events and the main loop's state.
     RunState run;
     CollisionMasks masks;
     // Where the game is shown; set by the start-up before the game runs.
@@ -31,8 +35,12 @@ struct Runtime {
     FileNames file_names;
     std::unique_ptr<RegistryStore> registry;
     std::unique_ptr<GameFiles> files;
-    // The program's temporary directory (empty when it could not be made).
-    std::string temp_directory;
+    // The temporary directory of the run (made at start-up, removed with the runtime).
+    TempDirectory temp;
+    // The drawing buffer, ports and presentation; the drawable images; the input state.
+    CDisplay display;
+    CDrawables images;
+    RInputState input;
 };
 
 } // namespace kelvane

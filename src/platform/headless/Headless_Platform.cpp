@@ -1,9 +1,13 @@
-// The headless back end: no window, no audio; message texts go to stderr.
+// The headless back end: no window, no audio; message texts go to stderr; presented
+// pictures are kept and, when asked, written as PNG files; input comes from the script.
+#include "platform/headless/Headless_Platform.h"
+
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 #include "platform/Platform.h"
+#include "platform/Scripted_Input.h"
 #include "platform/Text_Encoding.h"
 
 namespace kelvane {
@@ -42,13 +46,96 @@ class SteadyClock : public Clock {
     }
 };
 
+// Passes input on and remembers which keys are held, for key_held.
+class HeldKeys : public InputSink {
+  public:
+    HeldKeys(InputSink& to, std::set<int32_t>& held) : to_(to), held_(held) {}
+    void key_down(int32_t vk) override { held_.insert(vk), to_.key_down(vk); }
+    void key_up(int32_t vk) override { held_.erase(vk), to_.key_up(vk); }
+    void key_press(uint8_t ch) override { to_.key_press(ch); }
+    void mouse_down(int32_t b) override { to_.mouse_down(b); }
+    void mouse_up(int32_t b) override { to_.mouse_up(b); }
+    void close_request() override { to_.close_request(); }
+
+  private:
+    InputSink& to_;
+    std::set<int32_t>& held_;
+};
+
 } // namespace
 
-Platform make_headless_platform() {
+HeadlessDisplay::HeadlessDisplay(HeadlessOptions options)
+    : options_(std::move(options)), frames_(options_.frames_dir) {}
+
+bool HeadlessDisplay::open(const RWindowSetup& setup) {
+    setup_ = setup;
+    open_ = true;
+    return true;
+}
+
+void HeadlessDisplay::desktop_size(int32_t& width, int32_t& height) {
+    width = options_.desktop_width;
+    height = options_.desktop_height;
+}
+
+void HeadlessDisplay::client_size(int32_t& width, int32_t& height) {
+    if (setup_.full_screen) return desktop_size(width, height);
+    width = setup_.client_width;
+    height = setup_.client_height;
+}
+
+void HeadlessDisplay::set_client_size(int32_t width, int32_t height) {
+    setup_.client_width = width;
+    setup_.client_height = height;
+}
+
+void HeadlessDisplay::present(const Image32& picture, const RPlacement& placement) {
+    last_ = picture;
+    placement_ = placement;
+    ++presented_;
+    // Several presentations in one step (a transition) leave the step's last picture.
+    frames_.write(step_, picture);
+}
+
+void HeadlessDisplay::process_events(InputSink& sink) {
+    HeldKeys held(sink, held_);
+    deliver_scripted_input(options_.input, next_event_, step_, held, mouse_x_, mouse_y_);
+}
+
+bool HeadlessDisplay::key_held(int32_t vk) {
+    auto held = [&](int32_t k) { return held_.count(k) > 0; };
+    // The shared codes stand for either side; a side's code for the shared one too.
+    switch (vk) {
+    case 16:
+        return held(16) || held(160) || held(161);
+    case 17:
+        return held(17) || held(162) || held(163);
+    case 18:
+        return held(18) || held(164) || held(165);
+    case 160:
+    case 161:
+        return held(vk) || held(16);
+    case 162:
+    case 163:
+        return held(vk) || held(17);
+    case 164:
+    case 165:
+        return held(vk) || held(18);
+    default:
+        return held(vk);
+    }
+}
+
+std::unique_ptr<Clock> make_steady_clock() {
+    return std::make_unique<SteadyClock>();
+}
+
+Platform make_headless_platform(HeadlessOptions options) {
     Platform p;
     p.dialogs = std::make_unique<StderrDialogs>();
     p.loading = std::make_unique<SilentLoadingWindow>();
-    p.clock = std::make_unique<SteadyClock>();
+    p.clock = make_steady_clock();
+    p.display = std::make_unique<HeadlessDisplay>(std::move(options));
     return p;
 }
 

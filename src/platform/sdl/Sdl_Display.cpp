@@ -1,0 +1,309 @@
+// The SDL game window: window shape, presentation, gamma, events and joysticks.
+#include "platform/sdl/Sdl_Display.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/Key_Map.h"
+#include "platform/Text_Encoding.h"
+
+namespace kelvane {
+
+// The key table is written in scancode numbers; they are SDL's (the USB usage numbers).
+static_assert(SDL_SCANCODE_A == 4 && SDL_SCANCODE_1 == 30 && SDL_SCANCODE_RETURN == 40 &&
+              SDL_SCANCODE_F1 == 58 && SDL_SCANCODE_KP_1 == 89 && SDL_SCANCODE_F13 == 104 &&
+              SDL_SCANCODE_LCTRL == 224 && SDL_SCANCODE_RGUI == 231);
+
+namespace {
+
+int32_t rounded(double v) {
+    if (!(v == v)) return 0;
+    return int32_t(std::nearbyint(std::fmax(-1e9, std::fmin(1e9, v))));
+}
+
+int32_t button_of(uint8_t sdl_button) {
+    switch (sdl_button) {
+    case SDL_BUTTON_LEFT:
+        return 1;
+    case SDL_BUTTON_RIGHT:
+        return 2;
+    case SDL_BUTTON_MIDDLE:
+        return 3;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+SdlDisplay::SdlDisplay(SdlSessionRef session, std::string frames_dir)
+    : session_(std::move(session)), frames_(std::move(frames_dir)) {
+    open_joysticks();
+}
+
+SdlDisplay::~SdlDisplay() {
+    for (auto*& j : joysticks_)
+        if (j) SDL_JoystickClose(j), j = nullptr;
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (window_) SDL_DestroyWindow(window_);
+}
+
+void SdlDisplay::open_joysticks() {
+    for (int i = 0, slot = 0; i < SDL_NumJoysticks() && slot < 2; ++i) {
+        if (joysticks_[slot]) {
+            ++slot;
+            continue;
+        }
+        if ((joysticks_[slot] = SDL_JoystickOpen(i))) ++slot;
+    }
+}
+
+bool SdlDisplay::open(const RWindowSetup& setup) {
+    setup_ = setup;
+    const std::string title = cp1252_to_utf8(setup.caption);
+    if (!window_) {
+        Uint32 flags = SDL_WINDOW_HIDDEN;
+        if (setup.no_border) flags |= SDL_WINDOW_BORDERLESS;
+        if (setup.on_top) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+        window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                   std::max(1, setup.client_width),
+                                   std::max(1, setup.client_height), flags);
+        if (!window_) return false;
+        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
+        if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        if (!renderer_) {
+            SDL_DestroyWindow(window_);
+            window_ = nullptr;
+            return false;
+        }
+    } else {
+        SDL_SetWindowTitle(window_, title.c_str());
+        SDL_SetWindowBordered(window_, setup.no_border ? SDL_FALSE : SDL_TRUE);
+        SDL_SetWindowAlwaysOnTop(window_, setup.on_top ? SDL_TRUE : SDL_FALSE);
+    }
+    SDL_SetWindowFullscreen(window_, setup.full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (!setup.full_screen) {
+        SDL_SetWindowSize(window_, std::max(1, setup.client_width),
+                          std::max(1, setup.client_height));
+        centre_window();
+    }
+    SDL_ShowWindow(window_);
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderPresent(renderer_);
+    return true;
+}
+
+void SdlDisplay::close() {
+    if (window_) SDL_HideWindow(window_);
+}
+
+void SdlDisplay::centre_window() {
+    SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+}
+
+void SdlDisplay::desktop_size(int32_t& width, int32_t& height) {
+    SDL_DisplayMode mode;
+    int index = window_ ? SDL_GetWindowDisplayIndex(window_) : 0;
+    if (SDL_GetDesktopDisplayMode(index < 0 ? 0 : index, &mode) != 0) {
+        width = 640, height = 480;
+        return;
+    }
+    width = mode.w, height = mode.h;
+}
+
+void SdlDisplay::client_size(int32_t& width, int32_t& height) {
+    if (!window_) {
+        width = setup_.client_width, height = setup_.client_height;
+        return;
+    }
+    int w = 0, h = 0;
+    // The renderer's output: the pixels the picture is placed in.
+    if (SDL_GetRendererOutputSize(renderer_, &w, &h) != 0) SDL_GetWindowSize(window_, &w, &h);
+    width = w, height = h;
+}
+
+void SdlDisplay::set_client_size(int32_t width, int32_t height) {
+    setup_.client_width = width;
+    setup_.client_height = height;
+    if (!window_ || setup_.full_screen) return;
+    SDL_SetWindowSize(window_, std::max(1, width), std::max(1, height));
+    centre_window();
+}
+
+void SdlDisplay::set_full_screen(bool on) {
+    setup_.full_screen = on;
+    if (!window_) return;
+    SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (!on) {
+        SDL_SetWindowSize(window_, std::max(1, setup_.client_width),
+                          std::max(1, setup_.client_height));
+        centre_window();
+    }
+    show_last();
+}
+
+void SdlDisplay::set_caption(const std::string& cp1252) {
+    setup_.caption = cp1252;
+    if (window_) SDL_SetWindowTitle(window_, cp1252_to_utf8(cp1252).c_str());
+}
+
+void SdlDisplay::set_cursor_visible(bool visible) {
+    SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void SdlDisplay::present(const Image32& picture, const RPlacement& placement) {
+    last_ = picture;
+    placement_ = placement;
+    frames_.write(step_, picture);
+    show_last();
+}
+
+void SdlDisplay::show_last() {
+    if (!renderer_) return;
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    if (last_.width > 0 && last_.height > 0) {
+        if (!texture_ || texture_w_ != last_.width || texture_h_ != last_.height) {
+            if (texture_) SDL_DestroyTexture(texture_);
+            // Nearest-neighbour scaling, as a stretching blit.
+            SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888,
+                                         SDL_TEXTUREACCESS_STREAMING, last_.width, last_.height);
+            texture_w_ = texture_ ? last_.width : 0;
+            texture_h_ = texture_ ? last_.height : 0;
+        }
+        if (texture_) {
+            SDL_UpdateTexture(texture_, nullptr, last_.pixels.data(), last_.width * 4);
+            SDL_Rect to{placement_.x, placement_.y, rounded(last_.width * placement_.scale),
+                        rounded(last_.height * placement_.scale)};
+            SDL_RenderCopy(renderer_, texture_, nullptr, &to);
+        }
+    }
+    SDL_RenderPresent(renderer_);
+}
+
+void SdlDisplay::wait_vertical_blank() {
+    // SDL offers no wait without presenting: wait for the next refresh tick of the
+    // display's rate, counted from the performance counter's start.
+    SDL_DisplayMode mode;
+    int rate = 60;
+    if (window_ && SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0)
+        rate = mode.refresh_rate;
+    const Uint64 freq = SDL_GetPerformanceFrequency();
+    const Uint64 now = SDL_GetPerformanceCounter();
+    const Uint64 period = freq / Uint64(rate);
+    if (period == 0) return;
+    const Uint64 wait = period - now % period;
+    SDL_Delay(Uint32(wait * 1000 / freq));
+}
+
+void SdlDisplay::transition_pause(int64_t ms) {
+    if (ms > 0) SDL_Delay(Uint32(std::min<int64_t>(ms, 60000)));
+}
+
+bool SdlDisplay::set_gamma(const std::array<std::array<uint16_t, 256>, 3>& ramps) {
+    if (!window_) return false;
+    return SDL_SetWindowGammaRamp(window_, ramps[0].data(), ramps[1].data(), ramps[2].data()) == 0;
+}
+
+void SdlDisplay::process_events(InputSink& sink) {
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        switch (e.type) {
+        case SDL_QUIT:
+            sink.close_request();
+            break;
+        case SDL_WINDOWEVENT:
+            if (e.window.event == SDL_WINDOWEVENT_CLOSE)
+                sink.close_request();
+            else if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                     e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+                show_last();
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            const SDL_Keysym& k = e.key.keysym;
+            const int32_t vk = vk_from_key(k.sym, k.scancode, (k.mod & KMOD_NUM) != 0);
+            if (vk == 0) break;
+            if (e.type == SDL_KEYUP) {
+                sink.key_up(vk);
+                break;
+            }
+            sink.key_down(vk);
+            // Keys that type a control character, which SDL's text input leaves out.
+            const bool ctrl = (k.mod & KMOD_CTRL) && !(k.mod & KMOD_ALT);
+            if (int32_t ch = control_char_for_key(vk, ctrl)) sink.key_press(uint8_t(ch));
+            break;
+        }
+        case SDL_TEXTINPUT:
+            for (char c : typed_text_to_cp1252(e.text.text)) sink.key_press(uint8_t(c));
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+            if (int32_t b = button_of(e.button.button)) sink.mouse_down(b);
+            break;
+        case SDL_MOUSEBUTTONUP:
+            if (int32_t b = button_of(e.button.button)) sink.mouse_up(b);
+            break;
+        case SDL_JOYDEVICEADDED:
+            open_joysticks();
+            break;
+        case SDL_JOYDEVICEREMOVED:
+            for (auto*& j : joysticks_)
+                if (j && SDL_JoystickInstanceID(j) == e.jdevice.which)
+                    SDL_JoystickClose(j), j = nullptr;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void SdlDisplay::mouse_position(int32_t& x, int32_t& y) {
+    int mx = 0, my = 0;
+    SDL_GetMouseState(&mx, &my);
+    x = mx, y = my;
+}
+
+bool SdlDisplay::key_held(int32_t vk) {
+    // The mouse buttons have key codes too: 1 left, 2 right, 4 middle.
+    if (vk == 1 || vk == 2 || vk == 4) {
+        const Uint32 b = SDL_GetMouseState(nullptr, nullptr);
+        const Uint32 mask = vk == 1   ? SDL_BUTTON_LMASK
+                            : vk == 2 ? SDL_BUTTON_RMASK
+                                      : SDL_BUTTON_MMASK;
+        return (b & mask) != 0;
+    }
+    int count = 0;
+    const Uint8* state = SDL_GetKeyboardState(&count);
+    const bool numlock = (SDL_GetModState() & KMOD_NUM) != 0;
+    for (int sc = 0; sc < count; ++sc) {
+        if (!state[sc]) continue;
+        const auto code = SDL_Scancode(sc);
+        if (vk_from_key(SDL_GetKeyFromScancode(code), sc, numlock) == vk ||
+            vk_side_from_scancode(sc) == vk)
+            return true;
+    }
+    return false;
+}
+
+std::optional<RJoystickState> SdlDisplay::joystick(int32_t id) {
+    SDL_Joystick* j = joysticks_[id == 2 ? 1 : 0];
+    if (!j) return std::nullopt;
+    SDL_JoystickUpdate();
+    // SDL's axes run -32768 ... 32767; the game's 0 ... 65535.
+    auto axis = [&](int n) {
+        return n < SDL_JoystickNumAxes(j) ? uint32_t(int32_t(SDL_JoystickGetAxis(j, n)) + 32768)
+                                          : 32767u;
+    };
+    RJoystickState s;
+    s.x = axis(0);
+    s.y = axis(1);
+    s.z = axis(2);
+    for (int b = 0; b < SDL_JoystickNumButtons(j) && b < 32; ++b)
+        if (SDL_JoystickGetButton(j, b)) s.buttons |= 1u << b;
+    return s;
+}
+
+} // namespace kelvane

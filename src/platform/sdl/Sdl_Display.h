@@ -1,0 +1,57 @@
+// The game window on SDL2: a window with a renderer and one streaming texture. The
+// finished picture is uploaded and scaled nearest-neighbour to its placement, black
+// around it; SDL's events become the game's input.
+#pragma once
+
+#include <SDL.h>
+
+#include <vector>
+
+#include "platform/Frame_Files.h"
+#include "platform/Platform.h"
+#include "platform/sdl/Sdl_Session.h"
+
+namespace kelvane {
+
+class SdlDisplay : public Display {
+  public:
+    SdlDisplay(SdlSessionRef session, std::string frames_dir);
+    ~SdlDisplay() override;
+
+    bool open(const RWindowSetup& setup) override;
+    void close() override;
+    void desktop_size(int32_t& width, int32_t& height) override;
+    void client_size(int32_t& width, int32_t& height) override;
+    void set_client_size(int32_t width, int32_t height) override;
+    void set_full_screen(bool on) override;
+    void set_caption(const std::string& cp1252) override;
+    void set_cursor_visible(bool visible) override;
+    void present(const Image32& picture, const RPlacement& placement) override;
+    void wait_vertical_blank() override;
+    void transition_pause(int64_t ms) override;
+    bool set_gamma(const std::array<std::array<uint16_t, 256>, 3>& ramps) override;
+    void begin_step(int64_t step) override { step_ = step; }
+    void process_events(InputSink& sink) override;
+    void mouse_position(int32_t& x, int32_t& y) override;
+    bool key_held(int32_t vk) override;
+    std::optional<RJoystickState> joystick(int32_t id) override;
+
+  private:
+    SdlSessionRef session_;
+    FrameFiles frames_;
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    int32_t texture_w_ = 0, texture_h_ = 0;
+    RWindowSetup setup_;
+    Image32 last_;
+    RPlacement placement_;
+    int64_t step_ = 0;
+    SDL_Joystick* joysticks_[2] = {nullptr, nullptr};
+
+    void show_last();
+    void centre_window();
+    void open_joysticks();
+};
+
+} // namespace kelvane

@@ -1,0 +1,138 @@
+// Starting SDL, message boxes, the loading window, and the platform factory.
+#include "platform/sdl/Sdl_Platform.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+
+#include "platform/Text_Encoding.h"
+#include "platform/sdl/Sdl_Display.h"
+#include "runner/Runner_LoadForm.h"
+
+namespace kelvane {
+
+SdlSession::~SdlSession() {
+    SDL_Quit();
+}
+
+namespace {
+
+class SdlDialogs : public Dialogs {
+  public:
+    explicit SdlDialogs(SdlSessionRef session) : session_(std::move(session)) {}
+    void show_message(const std::string& text) override {
+        const std::string utf8 = cp1252_to_utf8(text);
+        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Kelvane", utf8.c_str(),
+                                     nullptr) != 0)
+            std::fprintf(stderr, "%s\n", text.c_str());
+    }
+
+    // The error dialog: Abort alone, or Abort and Ignore; without a desktop to show it on,
+    // the text goes to stderr and the answer is what headless runs answer.
+    bool show_error(const std::string& text, bool can_ignore) override {
+        const std::string utf8 = cp1252_to_utf8(text);
+        std::fprintf(stderr, "%s\n", utf8.c_str());
+        SDL_MessageBoxButtonData buttons[2] = {
+            {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Abort"},
+            {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "Ignore"},
+        };
+        SDL_MessageBoxData box{SDL_MESSAGEBOX_ERROR, nullptr, "Error", utf8.c_str(),
+                               can_ignore ? 2 : 1,   buttons, nullptr};
+        int chosen = can_ignore ? 0 : 1;
+        if (SDL_ShowMessageBox(&box, &chosen) != 0) return !can_ignore;
+        return chosen == 1;
+    }
+
+  private:
+    SdlSessionRef session_;
+};
+
+// The loading window: a small borderless window centred on the screen, showing the
+// picture the form draws.
+class SdlLoadingWindow : public LoadingWindow {
+  public:
+    explicit SdlLoadingWindow(SdlSessionRef session) : session_(std::move(session)) {}
+    ~SdlLoadingWindow() override { destroy(); }
+
+    void set_pictures(const RLoadingPictures& pictures) override { form_.set_pictures(pictures); }
+
+    void show(bool debug) override {
+        SDL_DisplayMode mode;
+        int sw = 640, sh = 480;
+        if (SDL_GetDesktopDisplayMode(0, &mode) == 0) sw = mode.w, sh = mode.h;
+        form_.show(debug, sw, sh);
+        destroy();
+        window_ = SDL_CreateWindow(
+            "", form_.left(), form_.top(), form_.client_width(), form_.client_height(),
+            SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR);
+        if (!window_) return;
+        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        if (!renderer_) return destroy();
+        SDL_SetCursor(wait_cursor());
+        paint();
+    }
+
+    void progress(int percent, const std::string& caption) override {
+        form_.progress(percent, caption);
+        paint();
+        // Keeps the window responsive during the long load; the events stay queued.
+        SDL_PumpEvents();
+    }
+
+    void hide() override {
+        destroy();
+        form_.hide();
+        SDL_SetCursor(SDL_GetDefaultCursor());
+    }
+
+  private:
+    SdlSessionRef session_;
+    TLoadForm form_;
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Cursor* cursor_ = nullptr;
+
+    SDL_Cursor* wait_cursor() {
+        if (!cursor_) cursor_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT);
+        return cursor_ ? cursor_ : SDL_GetDefaultCursor();
+    }
+
+    void paint() {
+        if (!renderer_ || !form_.visible()) return;
+        Image32 picture = form_.render();
+        if (picture.pixels.empty()) return;
+        SDL_Texture* t = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888,
+                                           SDL_TEXTUREACCESS_STATIC, picture.width, picture.height);
+        if (!t) return;
+        SDL_UpdateTexture(t, nullptr, picture.pixels.data(), picture.width * 4);
+        SDL_RenderClear(renderer_);
+        SDL_RenderCopy(renderer_, t, nullptr, nullptr);
+        SDL_RenderPresent(renderer_);
+        SDL_DestroyTexture(t);
+    }
+
+    void destroy() {
+        if (renderer_) SDL_DestroyRenderer(renderer_), renderer_ = nullptr;
+        if (window_) SDL_DestroyWindow(window_), window_ = nullptr;
+        if (cursor_) SDL_FreeCursor(cursor_), cursor_ = nullptr;
+    }
+};
+
+} // namespace
+
+std::optional<Platform> make_sdl_platform(const SdlOptions& options, std::string* error) {
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0 && SDL_Init(SDL_INIT_VIDEO) != 0) {
+        if (error) *error = std::string("cannot open a window: ") + SDL_GetError();
+        SDL_Quit();
+        return std::nullopt;
+    }
+    auto session = std::make_shared<SdlSession>();
+    Platform p;
+    p.dialogs = std::make_unique<SdlDialogs>(session);
+    p.loading = std::make_unique<SdlLoadingWindow>(session);
+    p.clock = make_steady_clock();
+    p.display = std::make_unique<SdlDisplay>(session, options.frames_dir);
+    return p;
+}
+
+} // namespace kelvane

@@ -1,0 +1,122 @@
+// Surface copies: placement, colour key, nearest-neighbour scaling, clipping with the
+// source moved by the cut, copies within one surface, and the colour conversion.
+#include <gtest/gtest.h>
+
+#include "Pixel_Art.h"
+
+using namespace kelvane;
+using namespace kelvane::testing;
+
+TEST(Surface, PlainCopyLandsAtThePositionAndStopsAtTheEdges) {
+    DDSurface src = surface_of({"rg", "by"});
+    DDSurface dst = blank(4, 3);
+    dst.copy_whole(1, 1, src, true, 1, 1);
+    dst.copy_whole(3, -1, src, true, 1, 1); // partly outside: only what fits
+    EXPECT_EQ(rows_of(dst), (Rows{"...b", ".rg.", ".by."}));
+}
+
+TEST(Surface, ColourKeySkipsKeyPixelsOnlyWhenTheSourceIsTransparent) {
+    DDSurface keyed = surface_of({"krk", "gkb"}, true);
+    DDSurface plain = surface_of({"krk", "gkb"}, false);
+    DDSurface a = surface_of({"www", "www"}), b = surface_of({"www", "www"});
+    a.copy_whole(0, 0, keyed, true, 1, 1);
+    b.copy_whole(0, 0, plain, true, 1, 1);
+    EXPECT_EQ(rows_of(a), (Rows{"wrw", "gwb"}));
+    EXPECT_EQ(rows_of(b), (Rows{"krk", "gkb"}));
+    EXPECT_EQ(keyed.colour_key(), colour_of('k'));
+}
+
+TEST(Surface, ScalingTakesSourcePixelsFromTheLeftAndTop) {
+    // Destination column j of D takes source column floor(j * S / D).
+    struct Case {
+        double xscale, yscale;
+        Rows expected;
+    };
+    const Case cases[] = {
+        {2, 1, {"rrggbbyy"}},
+        {0.5, 1, {"rb"}},
+        {1.5, 1, {"rrgbby"}},
+        {0.75, 2, {"rgb", "rgb"}},
+    };
+    DDSurface src = surface_of({"rgby"});
+    for (const Case& c : cases) {
+        DDSurface dst = blank(int32_t(c.expected[0].size()), int32_t(c.expected.size()));
+        dst.copy_whole(0, 0, src, true, c.xscale, c.yscale);
+        EXPECT_EQ(rows_of(dst), c.expected) << c.xscale << " x " << c.yscale;
+    }
+}
+
+TEST(Surface, ClippingCutsTheDestinationAndMovesTheSourceByTheCutOverTheScale) {
+    DDSurface src = surface_of({"rgby"});
+    DDSurface dst = blank(7, 1);
+    dst.clip = {1, 0, 7, 1};
+    // Unclipped this would be "rrgbby" from x 0. The cut of 1 moves the source by
+    // round(1 / 1.5) = 1, so "gby" is stretched over the five columns 1 ... 5.
+    dst.copy_whole(0, 0, src, true, 1.5, 1);
+    EXPECT_EQ(rows_of(dst), (Rows{".ggbby."}));
+
+    DDSurface whole = blank(7, 1);
+    whole.clip = {1, 0, 7, 1};
+    whole.copy_whole(0, 0, src, false, 1.5, 1); // no clip: every pixel that fits
+    EXPECT_EQ(rows_of(whole), (Rows{"rrgbby."}));
+}
+
+TEST(Surface, NothingIsCopiedOutsideTheClipOrWithABadScaleOrSource) {
+    DDSurface src = surface_of({"rg"});
+    DDSurface dst = blank(4, 1);
+    dst.clip = {2, 0, 4, 1};
+    dst.copy_whole(0, 0, src, true, 1, 1); // ends where the clip starts
+    dst.copy_whole(2, 0, src, true, 0, 1);
+    dst.copy_whole(2, 0, src, true, -1, 1);
+    dst.copy(2, 0, {1, 0, 3, 1}, src, true, 1, 1); // source beyond its surface
+    dst.copy(2, 0, {1, 0, 1, 1}, src, true, 1, 1); // empty source
+    EXPECT_EQ(rows_of(dst), (Rows{"...."}));
+    // A source that sticks out is fine once the clip has cut it back inside.
+    dst.copy(3, 0, {1, 0, 3, 1}, src, true, 1, 1);
+    EXPECT_EQ(rows_of(dst), (Rows{"...g"}));
+}
+
+TEST(Surface, CopyWithinOneSurfaceReadsThePictureBeforeTheCopy) {
+    DDSurface s = surface_of({"rgby.", "....."});
+    s.copy(1, 0, {0, 0, 4, 1}, s, true, 1, 1);
+    s.copy(0, 1, {1, 0, 3, 1}, s, true, 2, 1);
+    EXPECT_EQ(rows_of(s), (Rows{"rrgby", "rrgg."}));
+}
+
+TEST(Surface, FarAwayDestinationsAreHarmless) {
+    DDSurface src = surface_of({"rg"});
+    DDSurface dst = blank(2, 1);
+    dst.copy_whole(2147483647, 0, src, true, 1e300, 1);
+    dst.copy_whole(-2147483647, 0, src, false, 1e300, 1);
+    dst.copy_whole(0, 0, src, true, std::nan(""), 1);
+    EXPECT_EQ(rows_of(dst), (Rows{".."}));
+}
+
+TEST(Surface, ColoursConvertBothWaysAndFillIgnoresTheClip) {
+    EXPECT_EQ(colour_to_pixel(0x0080FF), 0xFF8000u); // Windows orange -> 0x00RRGGBB
+    EXPECT_EQ(pixel_to_colour(0xFF8000), 0x0080FFu);
+    DDSurface s = blank(2, 2);
+    s.clip = {0, 0, 1, 1};
+    s.fill(colour_of('o'));
+    EXPECT_EQ(rows_of(s), (Rows{"oo", "oo"}));
+    EXPECT_EQ(s.get_pixel(1, 1), colour_of('o'));
+    EXPECT_EQ(s.get_pixel(5, 5), 0u);
+}
+
+TEST(Surface, SurfacesThatCannotExistAreNotMade) {
+    DDSurface s;
+    EXPECT_FALSE(s.create(0, 5, true, 0, false));
+    EXPECT_FALSE(s.create(40000, 2, true, 0, false));
+    EXPECT_FALSE(s.exists());
+    s.fill(0xFFFFFF); // does nothing, and does not crash
+    DDSurface src = surface_of({"r"});
+    EXPECT_TRUE(s.copy_whole(0, 0, src, true, 1, 1));
+}
+
+TEST(Surface, RoundingIsToNearestWithHalvesToEven) {
+    EXPECT_EQ(round_pixel(2.5), 2);
+    EXPECT_EQ(round_pixel(3.5), 4);
+    EXPECT_EQ(round_pixel(-2.5), -2);
+    EXPECT_EQ(round_pixel(1e20), 1073741824);
+    EXPECT_EQ(round_pixel(std::nan("")), 0);
+}
