@@ -26,8 +26,8 @@ void room_buffer_size(bool view_enabled, const std::array<CView, 8>& views, int3
     int64_t w = 8, h = 8;
     for (const CView& v : views) {
         if (!v.visible) continue;
-        w = std::max(w, int64_t(v.left) + v.width);
-        h = std::max(h, int64_t(v.top) + v.height);
+        w = std::max(w, int64_t(v.x) + v.width);
+        h = std::max(h, int64_t(v.y) + v.height);
     }
     width = int32_t(std::min<int64_t>(w, INT32_MAX));
     height = int32_t(std::min<int64_t>(h, INT32_MAX));
@@ -47,8 +47,11 @@ void follow_box(CView& view, const RBox& box, int32_t room_width, int32_t room_h
         if (speed >= 0 && std::abs(v - old) > speed) v = v > old ? old + speed : old - speed;
         return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
     };
-    view.x = axis(view.x, view.width, box.left, box.right, view.hborder, room_width, view.hspeed);
-    view.y = axis(view.y, view.height, box.top, box.bottom, view.vborder, room_height, view.vspeed);
+    // (left, top) is the part of the room shown; (x, y) places the port on the screen.
+    view.left =
+        axis(view.left, view.width, box.left, box.right, view.hborder, room_width, view.hspeed);
+    view.top =
+        axis(view.top, view.height, box.top, box.bottom, view.vborder, room_height, view.vspeed);
 }
 
 void set_view_ports(CDisplay& display, bool view_enabled, const std::array<CView, 8>& views) {
@@ -56,7 +59,7 @@ void set_view_ports(CDisplay& display, bool view_enabled, const std::array<CView
         display.clear_port(i);
         const CView& v = views[size_t(i)];
         if (view_enabled && v.visible)
-            display.set_port(i, v.left, v.top, v.width, v.height, v.x, v.y);
+            display.set_port(i, v.x, v.y, v.width, v.height, v.left, v.top);
     }
 }
 

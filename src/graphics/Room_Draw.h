@@ -20,7 +20,8 @@ namespace kelvane {
 std::string room_caption_text(const std::string& caption, bool show_score, int64_t score,
                               int64_t lives);
 
-// The buffer a room needs: with views, the largest port corner over the visible views
+// The buffer a room needs: with views, the largest port corner (x, y plus the size) over
+// the visible views
 // (each side at least 8); without, the room's size.
 void room_buffer_size(bool view_enabled, const std::array<CView, 8>& views, int32_t room_width,
                       int32_t room_height, int32_t& width, int32_t& height);

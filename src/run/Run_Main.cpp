@@ -9,7 +9,7 @@
 #include "code/Code_Main.h"
 #include "platform/Platform.h"
 #include "run/Event_Main.h"
-#include "run/Room_Draw.h"
+#include "run/Run_Draw.h"
 #include "runner/Runtime.h"
 
 namespace kelvane {

@@ -3,7 +3,7 @@
 #include "run/Run_Variables.h"
 
 #include "platform/Platform.h"
-#include "run/Room_Draw.h"
+#include "run/Run_Draw.h"
 #include "run/Run_Main.h"
 #include "runner/Runtime.h"
 

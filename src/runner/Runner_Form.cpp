@@ -12,7 +12,7 @@
 #include "graphics/Support_File.h"
 #include "project/Project_Main.h"
 #include "run/Event_Name.h"
-#include "run/Room_Draw.h"
+#include "run/Run_Draw.h"
 #include "run/Run_Instances.h"
 #include "run/Runner_Debug.h"
 #include "runner/Runner_Load.h"

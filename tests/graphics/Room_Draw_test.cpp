@@ -23,9 +23,10 @@ TEST(RoomDraw, BufferSizeComesFromTheVisibleViews) {
     views[0].visible = true, views[0].width = 4, views[0].height = 4;
     room_buffer_size(true, views, 1000, 300, w, h);
     EXPECT_EQ(std::make_pair(w, h), std::make_pair(8, 8)); // at least 8 each way
-    views[2].visible = true, views[2].left = 320, views[2].width = 320, views[2].top = 10,
+    views[2].visible = true, views[2].x = 320, views[2].width = 320, views[2].y = 10,
     views[2].height = 200;
-    views[5].left = 2000; // not visible
+    views[2].left = 5000; // the room area shown does not size the buffer
+    views[5].x = 2000;    // not visible
     room_buffer_size(true, views, 1000, 300, w, h);
     EXPECT_EQ(std::make_pair(w, h), std::make_pair(640, 210));
 }
@@ -49,16 +50,18 @@ TEST(RoomDraw, ViewsFollowTheBoxWithinBordersRoomAndSpeed) {
     };
     for (const Case& c : cases) {
         CView v;
-        v.x = c.x, v.width = c.width, v.hborder = c.hborder, v.hspeed = c.hspeed;
-        v.y = 0, v.height = 100, v.vborder = 0, v.vspeed = -1;
+        v.left = c.x, v.width = c.width, v.hborder = c.hborder, v.hspeed = c.hspeed;
+        v.top = 0, v.height = 100, v.vborder = 0, v.vspeed = -1;
+        v.x = 11, v.y = 12; // the port's place on the screen does not move
         follow_box(v, c.box, c.room_width, 100);
-        EXPECT_EQ(v.x, c.expected) << "from " << c.x << " box " << c.box.left;
-        EXPECT_EQ(v.y, 0);
+        EXPECT_EQ(v.left, c.expected) << "from " << c.x << " box " << c.box.left;
+        EXPECT_EQ(v.top, 0);
+        EXPECT_EQ(std::make_pair(v.x, v.y), std::make_pair(11, 12));
     }
     CView v;
-    v.y = 0, v.height = 100, v.vborder = 20, v.vspeed = 7, v.width = 10, v.hborder = 0;
+    v.top = 0, v.height = 100, v.vborder = 20, v.vspeed = 7, v.width = 10, v.hborder = 0;
     follow_box(v, {0, 200, 5, 210}, 10, 1000);
-    EXPECT_EQ(v.y, 7);
+    EXPECT_EQ(v.top, 7);
 }
 
 TEST(RoomDraw, ViewPortsFollowTheViews) {
@@ -74,9 +77,10 @@ TEST(RoomDraw, ViewPortsFollowTheViews) {
     EXPECT_FALSE(d.port(0)->in_use);
     EXPECT_FALSE(d.port(4)->in_use);
     ASSERT_TRUE(d.port(1)->in_use);
-    EXPECT_EQ(d.port(1)->dest, (RRect{10, 20, 40, 60}));
-    EXPECT_EQ(d.port(1)->source_x, 100);
-    EXPECT_EQ(d.port(1)->source_y, 200);
+    // The port sits at (x, y) on the screen and shows the room from (left, top).
+    EXPECT_EQ(d.port(1)->dest, (RRect{100, 200, 130, 240}));
+    EXPECT_EQ(d.port(1)->source_x, 10);
+    EXPECT_EQ(d.port(1)->source_y, 20);
     set_view_ports(d, false, views);
     EXPECT_FALSE(d.port(1)->in_use);
     EXPECT_TRUE(d.port(-1)->in_use);
