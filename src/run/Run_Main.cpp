@@ -361,12 +361,13 @@ void animation(Runtime& rt) {
 }
 
 void function_keys(Runtime& rt) {
-    RunState& run = rt.run;
     int32_t key = rt.input.last_key;
     rt.input.last_key = 0;
     const GameOptions& o = rt.game.options;
     if (key == 27 && o.let_esc_end) request_end(rt);
-    // F1, F4, F5 and F6 arrive with the game information, the display and saved games.
+    if (key == 115 && o.let_f4_switch && !o.exclusive_mode)
+        rt.display.set_full_screen(!rt.display.is_full_screen());
+    // F1 (the game information) and F5/F6 (saved games) arrive with their subsystems.
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include "code/Code_Main.h"
 #include "functions/Function_File.h"
+#include "graphics/Graphics_GDI.h"
 #include "graphics/Graphics_Main.h"
 #include "graphics/Graphics_Sprites.h"
 #include "graphics/Graphics_Window.h"
@@ -41,6 +42,8 @@ struct Runtime {
     CDisplay display;
     CDrawables images;
     RInputState input;
+    // Pen, brush and font of the drawing functions.
+    RDrawingState drawing;
 };
 
 } // namespace kelvane

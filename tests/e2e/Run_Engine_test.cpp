@@ -228,3 +228,22 @@ TEST_F(GameTest, InstancesFollowPathsAndRaiseTheEndOfPath) {
     // before that step's move; the path is clamped at its end after that.
     EXPECT_EQ(read("out.txt"), "end150;150 1.20");
 }
+
+TEST_F(GameTest, PersistentRoomsKeepTheirInstances) {
+    write("kelvane-project.json",
+          R"({"objects": [
+      {"name": "counter", "events": [)" +
+              event("create", 0, {code("n = 0; global.s += \"c;\";")}) + "," +
+              event("other", 4,
+                    {code("n += 1; global.s += string(room) + \":\" + string(n) + \";\";")}) +
+              R"(]},
+      {"name": "boss", "persistent": true, "events": [)" +
+              event("create", 0, {code("global.s = \"\"; t = 0;")}) + "," +
+              event("step", 0, {code("t += 1; if t == 1 room_goto(1); if t == 2 room_goto(0);")}) +
+              "," + event("other", 3, {code(write_s)}) + R"(]}],
+      "rooms": [{"name": "kept", "persistent": true, "instances": [{"object": "boss"}, {"object": "counter"}]},
+                {"name": "other", "instances": [{"object": "counter"}]}]})");
+    ASSERT_EQ(run(3), 0) << err;
+    // Room 0 is kept: back in it, its counter has no new creation event and counts on.
+    EXPECT_EQ(read("out.txt"), "c;0:1;c;1:1;0:2;");
+}
