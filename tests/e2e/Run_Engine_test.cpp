@@ -247,3 +247,18 @@ TEST_F(GameTest, PersistentRoomsKeepTheirInstances) {
     // Room 0 is kept: back in it, its counter has no new creation event and counts on.
     EXPECT_EQ(read("out.txt"), "c;0:1;c;1:1;0:2;");
 }
+
+TEST_F(GameTest, ScriptedKeysReachKeyboardAndKeyPressEvents) {
+    write("input.txt", "1 key-down 37\n2 key-down 32\n2 key-up 32\n3 key-up 37\n4 char Hi\n");
+    write("kelvane-project.json",
+          R"({"objects": [{"name": "o", "events": [)" +
+              event("create", 0, {code("global.s = \"\";")}) + "," +
+              event("keyboard", 37, {code("x -= 1;")}) + "," +
+              event("keypress", 32, {code("global.s += \"space;\";")}) + "," +
+              event("other", 3,
+                    {code("global.s += string(x) + keyboard_string;" + std::string(write_s))}) +
+              R"(]}], "rooms": [{"name": "r", "instances": [{"x": 10, "object": "o"}]}]})");
+    ASSERT_EQ(run(5, "--input input.txt"), 0) << err;
+    // Left is held during steps 1 and 2 (keyboard events go on while a key is held).
+    EXPECT_EQ(read("out.txt"), "space;8Hi");
+}
