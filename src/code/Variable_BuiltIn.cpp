@@ -1,6 +1,6 @@
 // The built-in variable tables in registration order. Getters and setters that touch only
-// script state or plain run-wide values are here; entries marked "run engine" read as real
-// 0 and refuse writes until the subsystem that owns their state implements them.
+// script state or plain run-wide values are here; those of the room, the display, input,
+// drawing and events are the run engine's (run/Run_Variables.h).
 #include "code/Variable_BuiltIn.h"
 
 #include <chrono>
@@ -95,27 +95,10 @@ bool set_error_last(Runtime& rt, int32_t, const RValue& v) {
     return true;
 }
 
-// Run engine: the room, display, input, drawing and event state arrive with their
-// subsystems. Until then these read as real 0 and refuse writes.
-bool run_engine_get(Runtime&, int32_t, RValue& out) {
-    out = RValue();
-    return true;
-}
-bool run_engine_set(Runtime&, int32_t, const RValue&) {
-    return false;
-}
-
-constexpr GlobalGetter G0 = run_engine_get;
-constexpr GlobalSetter S0 = run_engine_set;
-
 #define ARG(n)                                                                                     \
     { "argument" #n, true, 0, F::value, get_argument_n<n>, set_argument_n<n> }
 #define INT(name, field)                                                                           \
     { name, true, 0, F::integer, get_int<&GameValues::field>, set_int<&GameValues::field> }
-#define PEND_R(name, arr, form)                                                                    \
-    { name, false, arr, form, G0, nullptr }
-#define PEND_W(name, arr, form)                                                                    \
-    { name, true, arr, form, G0, S0 }
 #define LOCAL(name, field, offset)                                                                 \
     { name, false, 0, F::integer, get_local_time<&std::tm::field, offset>, nullptr }
 
@@ -187,10 +170,10 @@ const RBuiltIn global_table[] = {
     {"keyboard_lastkey", true, 0, F::integer, get_keyboard_lastkey, set_keyboard_lastkey},
     {"keyboard_lastchar", true, 0, F::string, get_keyboard_lastchar, set_keyboard_lastchar},
     {"keyboard_string", true, 0, F::string, get_keyboard_string, set_keyboard_string},
-    PEND_W("full_screen", 0, F::boolean),
-    PEND_W("scale_screen", 0, F::boolean),
-    PEND_W("scale_window", 0, F::real),
-    PEND_W("scale_full", 0, F::real),
+    {"full_screen", true, 0, F::boolean, get_full_screen, set_full_screen},
+    {"scale_screen", true, 0, F::boolean, get_scale_screen, set_scale_screen},
+    {"scale_window", true, 0, F::real, get_scale_window, set_scale_window},
+    {"scale_full", true, 0, F::real, get_scale_full, set_scale_full},
     {"show_cursor", true, 0, F::boolean, get_show_cursor, set_show_cursor},
     {"show_score", true, 0, F::boolean, get_show_score, set_show_score},
     {"keyboard_continuous", true, 0, F::boolean, get_keyboard_continuous, set_keyboard_continuous},
@@ -204,20 +187,20 @@ const RBuiltIn global_table[] = {
     LOCAL("current_hour", tm_hour, 0),
     LOCAL("current_minute", tm_min, 0),
     LOCAL("current_second", tm_sec, 0),
-    PEND_R("monitor_width", 0, F::integer),
-    PEND_R("monitor_height", 0, F::integer),
-    PEND_W("brush_color", 0, F::integer),
-    PEND_W("pen_color", 0, F::integer),
-    PEND_W("font_color", 0, F::integer),
-    PEND_W("brush_style", 0, F::integer),
-    PEND_W("pen_size", 0, F::integer),
-    PEND_W("font_size", 0, F::integer),
-    PEND_W("font_style", 0, F::integer),
-    PEND_W("font_angle", 0, F::real),
-    PEND_W("font_name", 0, F::string),
-    PEND_W("font_align", 0, F::integer),
-    PEND_W("screen_width", 0, F::integer),
-    PEND_W("screen_height", 0, F::integer),
+    {"monitor_width", false, 0, F::integer, get_monitor_width, nullptr},
+    {"monitor_height", false, 0, F::integer, get_monitor_height, nullptr},
+    {"brush_color", true, 0, F::integer, get_brush_color, set_brush_color},
+    {"pen_color", true, 0, F::integer, get_pen_color, set_pen_color},
+    {"font_color", true, 0, F::integer, get_font_color, set_font_color},
+    {"brush_style", true, 0, F::integer, get_brush_style, set_brush_style},
+    {"pen_size", true, 0, F::integer, get_pen_size, set_pen_size},
+    {"font_size", true, 0, F::integer, get_font_size, set_font_size},
+    {"font_style", true, 0, F::integer, get_font_style, set_font_style},
+    {"font_angle", true, 0, F::real, get_font_angle, set_font_angle},
+    {"font_name", true, 0, F::string, get_font_name, set_font_name},
+    {"font_align", true, 0, F::integer, get_font_align, set_font_align},
+    {"screen_width", true, 0, F::integer, get_screen_width, set_screen_width},
+    {"screen_height", true, 0, F::integer, get_screen_height, set_screen_height},
     {"event_type", false, 0, F::integer, get_event_type, nullptr},
     {"event_number", false, 0, F::integer, get_event_number, nullptr},
     {"event_object", false, 0, F::integer, get_event_object, nullptr},

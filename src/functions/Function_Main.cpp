@@ -6,6 +6,7 @@
 #include "code/Code_Token.h"
 #include "code/Script_Main.h"
 #include "functions/Function_File.h"
+#include "functions/Function_Game.h"
 #include "functions/Function_Math.h"
 
 namespace kelvane {
@@ -35,9 +36,11 @@ const FunctionRegistry& function_registry() {
     static const FunctionRegistry registry = [] {
         FunctionRegistry r;
         for (const auto& f : math_functions()) r.add(f);
-        // The drawing and game families register before the files as they arrive, then
-        // the interaction, multiplayer and miscellaneous families.
+        // Drawing registers before the game family when it arrives; the interaction and
+        // multiplayer families between the files and the miscellaneous family.
+        for (const auto& f : game_functions()) r.add(f);
         for (const auto& f : file_functions()) r.add(f);
+        for (const auto& f : event_functions()) r.add(f);
         return r;
     }();
     return registry;

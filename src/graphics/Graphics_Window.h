@@ -1,29 +1,58 @@
-// The game window's input capture: the window's events, already in the game's terms,
-// reach the input state of the run (InputState, whose handlers keep the key and mouse
-// bits, the typed text and the pressed and released marks). A close request is recorded
-// there too, with Escape as the last key, so the main loop treats it as the Escape key.
+// The game window's input state and the handlers that fill it: keys with their held and
+// went-down bits, the typed text, mouse buttons, and the close request. The platform's
+// window gives its input to `CWindowInput`, which calls these handlers.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <string>
+
 #include "platform/Platform.h"
-#include "run/Run_Main.h"
 
 namespace kelvane {
 
+struct RInputState {
+    // Bit 1: held; bit 0: went down during this step. Keys by virtual-key code; mouse
+    // buttons 1 left, 2 right, 3 middle (entry 0 unused).
+    std::array<int32_t, 256> key_state{};
+    std::array<bool, 256> key_pressed{}, key_released{};
+    std::array<int32_t, 4> mouse_state{};
+    std::array<bool, 4> mouse_pressed{}, mouse_released{};
+    int32_t current_key = 0;    // keyboard_key
+    int32_t last_key = 0;       // keyboard_lastkey
+    std::string last_char;      // keyboard_lastchar (one Windows-1252 character, or empty)
+    std::string typed;          // keyboard_string
+    int32_t current_button = 0; // mouse_button
+    bool close_request = false;
+};
+
+// The longest typed text kept before a key press adds to it.
+constexpr size_t typed_text_limit = 80;
+
+void input_key_down(RInputState& s, int32_t key);
+void input_key_up(RInputState& s, int32_t key);
+void input_key_press(RInputState& s, uint8_t ch);
+void input_mouse_down(RInputState& s, int32_t button);
+void input_mouse_up(RInputState& s, int32_t button);
+// The player tried to close the window: recorded, and the last key becomes Escape.
+void input_close_request(RInputState& s);
+// End of a step: only the held bit stays.
+void input_end_step(RInputState& s);
+// Entering a room: everything but a pending close request is cleared.
+void input_clear(RInputState& s);
+
 class CWindowInput : public InputSink {
   public:
-    explicit CWindowInput(InputState& state) : state_(state) {}
-    void key_down(int32_t vk) override { state_.key_down(vk); }
-    void key_up(int32_t vk) override { state_.key_up(vk); }
-    void key_press(uint8_t ch) override { state_.key_press(ch); }
-    void mouse_down(int32_t b) override { state_.mouse_down(b); }
-    void mouse_up(int32_t b) override { state_.mouse_up(b); }
-    void close_request() override {
-        state_.close_request = true;
-        state_.keyboard_lastkey = 27;
-    }
+    explicit CWindowInput(RInputState& state) : state_(state) {}
+    void key_down(int32_t vk) override { input_key_down(state_, vk); }
+    void key_up(int32_t vk) override { input_key_up(state_, vk); }
+    void key_press(uint8_t ch) override { input_key_press(state_, ch); }
+    void mouse_down(int32_t b) override { input_mouse_down(state_, b); }
+    void mouse_up(int32_t b) override { input_mouse_up(state_, b); }
+    void close_request() override { input_close_request(state_); }
 
   private:
-    InputState& state_;
+    RInputState& state_;
 };
 
 } // namespace kelvane

@@ -47,6 +47,7 @@ void follow_box(CView& view, const RBox& box, int32_t room_width, int32_t room_h
         if (speed >= 0 && std::abs(v - old) > speed) v = v > old ? old + speed : old - speed;
         return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
     };
+    // (left, top) is the part of the room shown; (x, y) places the port on the screen.
     view.left =
         axis(view.left, view.width, box.left, box.right, view.hborder, room_width, view.hspeed);
     view.top =
@@ -60,11 +61,6 @@ void set_view_ports(CDisplay& display, bool view_enabled, const std::array<CView
         if (view_enabled && v.visible)
             display.set_port(i, v.x, v.y, v.width, v.height, v.left, v.top);
     }
-}
-
-RRect view_area(const CView& view) {
-    return {view.left, view.top, round_pixel(double(view.left) + view.width),
-            round_pixel(double(view.top) + view.height)};
 }
 
 void draw_room_backgrounds(CDrawables& images, const std::array<CRoom::CBackground, 8>& layers,

@@ -20,9 +20,8 @@ namespace kelvane {
 std::string room_caption_text(const std::string& caption, bool show_score, int64_t score,
                               int64_t lives);
 
-// A view shows the room area (left, top, width, height) at its port (x, y) on the buffer.
-
-// The buffer a room needs: with views, the largest port corner over the visible views
+// The buffer a room needs: with views, the largest port corner (x, y plus the size) over
+// the visible views
 // (each side at least 8); without, the room's size.
 void room_buffer_size(bool view_enabled, const std::array<CView, 8>& views, int32_t room_width,
                       int32_t room_height, int32_t& width, int32_t& height);
@@ -32,15 +31,13 @@ struct RBox {
     int32_t left = 0, top = 0, right = 0, bottom = 0;
 };
 
-// Moves a view's room area so that the box stays inside its borders, keeps it inside the
-// room, and limits the move to the view's speeds.
+// Moves a view so that the box stays inside its borders, keeps it inside the room, and
+// limits the move to the view's speeds.
 void follow_box(CView& view, const RBox& box, int32_t room_width, int32_t room_height);
 
 // Ports 0 ... 7 for the views: cleared, then set for every visible view (all cleared when
-// views are off): destination the port, source the room area's corner.
+// views are off).
 void set_view_ports(CDisplay& display, bool view_enabled, const std::array<CView, 8>& views);
-// The room area a view shows, for drawing its content.
-RRect view_area(const CView& view);
 
 // The room's background layers (the foregrounds when `foregrounds`, else the others), in
 // order 0 ... 7, each tiled over the area at its rounded position, scale 1, its alpha.

@@ -9,74 +9,10 @@
 #include "code/Code_Main.h"
 #include "platform/Platform.h"
 #include "run/Event_Main.h"
-#include "run/Room_Draw.h"
+#include "run/Run_Draw.h"
 #include "runner/Runtime.h"
 
 namespace kelvane {
-
-// ---- input state ----
-
-void InputState::key_down(int32_t k) {
-    keyboard_lastkey = k;
-    keyboard_key = k;
-    if (k >= 0 && k <= 255) {
-        if (keys[size_t(k)] == 0) key_pressed[size_t(k)] = true;
-        keys[size_t(k)] = 3;
-    }
-}
-
-void InputState::key_up(int32_t k) {
-    if (k == keyboard_key) keyboard_key = 0;
-    if (k >= 0 && k <= 255) {
-        keys[size_t(k)] &= 1;
-        key_released[size_t(k)] = true;
-    }
-}
-
-void InputState::key_press(uint8_t ch) {
-    keyboard_lastchar = std::string(1, char(ch));
-    if (keyboard_string.size() > 80) keyboard_string.erase(0, keyboard_string.size() - 80);
-    if (ch == 8) {
-        if (!keyboard_string.empty()) keyboard_string.pop_back();
-    } else if (ch > 31) {
-        keyboard_string += char(ch);
-    }
-}
-
-void InputState::mouse_down(int32_t b) {
-    if (b < 1 || b > 3) return;
-    mouse_button = b;
-    mouse[size_t(b - 1)] = 3;
-    mouse_pressed[size_t(b - 1)] = true;
-}
-
-void InputState::mouse_up(int32_t b) {
-    if (b < 1 || b > 3) return;
-    mouse_button = 0;
-    mouse[size_t(b - 1)] &= 1;
-    mouse_released[size_t(b - 1)] = true;
-}
-
-void InputState::clear_states() {
-    keys.fill(0);
-    key_pressed.fill(false);
-    key_released.fill(false);
-    mouse.fill(0);
-    mouse_pressed.fill(false);
-    mouse_released.fill(false);
-}
-
-void InputState::clear_all() {
-    clear_states();
-    keyboard_key = keyboard_lastkey = mouse_button = 0;
-    keyboard_lastchar.clear();
-    keyboard_string.clear();
-}
-
-void InputState::end_step() {
-    for (auto& k : keys) k &= 2;
-    for (auto& m : mouse) m &= 2;
-}
 
 namespace {
 
@@ -120,7 +56,7 @@ void build_tables(Runtime& rt) {
 void room_entry(Runtime& rt, int32_t r, bool game_start) {
     RunState& run = rt.run;
     run.pending = pending_none;
-    run.input.clear_all();
+    input_clear(rt.input);
     if (r < 0 || size_t(r) >= run.rooms.size()) return;
     run.current_room = r;
     bool fresh = !run.rooms[size_t(r)];
@@ -245,12 +181,12 @@ void alarms(Runtime& rt) {
 
 void keyboard(Runtime& rt) {
     RunState& run = rt.run;
-    InputState& in = run.input;
+    RInputState& in = rt.input;
     const DispatchTables& t = run.tables;
     bool continuous = run.keyboard_continuous;
     bool any = false;
     for (int32_t k = 8; k <= 127 && !pending(rt); ++k) {
-        int32_t s = in.keys[size_t(k)];
+        int32_t s = in.key_state[size_t(k)];
         if ((s & 1) || (continuous && s != 0)) {
             any = true;
             perform_for_objects(rt, t.keyboard[size_t(k)], ev_keyboard, k);
@@ -275,7 +211,7 @@ void keyboard(Runtime& rt) {
 // Mouse events go to the instances under the mouse.
 void mouse(Runtime& rt) {
     RunState& run = rt.run;
-    InputState& in = run.input;
+    RInputState& in = rt.input;
     CRoom* room = run.room();
     double mx = 0, my = 0;
     mouse_in_room(rt, mx, my);
@@ -294,7 +230,7 @@ void mouse(Runtime& rt) {
     bool continuous = run.mouse_continuous;
     bool any = false;
     for (int32_t b = 0; b < 3; ++b) {
-        int32_t s = in.mouse[size_t(b)];
+        int32_t s = in.mouse_state[size_t(b + 1)];
         if ((s & 1) || (continuous && s != 0)) {
             any = true;
             fire(b);
@@ -302,14 +238,14 @@ void mouse(Runtime& rt) {
     }
     if (!any) fire(3);
     for (int32_t b = 0; b < 3; ++b)
-        if (in.mouse_pressed[size_t(b)]) {
+        if (in.mouse_pressed[size_t(b + 1)]) {
             fire(4 + b);
-            in.mouse_pressed[size_t(b)] = false;
+            in.mouse_pressed[size_t(b + 1)] = false;
         }
     for (int32_t b = 0; b < 3; ++b)
-        if (in.mouse_released[size_t(b)]) {
+        if (in.mouse_released[size_t(b + 1)]) {
             fire(7 + b);
-            in.mouse_released[size_t(b)] = false;
+            in.mouse_released[size_t(b + 1)] = false;
         }
 }
 
@@ -425,12 +361,13 @@ void animation(Runtime& rt) {
 }
 
 void function_keys(Runtime& rt) {
-    RunState& run = rt.run;
-    int32_t key = run.input.keyboard_lastkey;
-    run.input.keyboard_lastkey = 0;
+    int32_t key = rt.input.last_key;
+    rt.input.last_key = 0;
     const GameOptions& o = rt.game.options;
     if (key == 27 && o.let_esc_end) request_end(rt);
-    // F1, F4, F5 and F6 arrive with the game information, the display and saved games.
+    if (key == 115 && o.let_f4_switch && !o.exclusive_mode)
+        rt.display.set_full_screen(!rt.display.is_full_screen());
+    // F1 (the game information) and F5/F6 (saved games) arrive with their subsystems.
 }
 
 } // namespace
@@ -546,7 +483,7 @@ void run_step(Runtime& rt) {
     if (!pending(rt)) draw_room(rt);
     if (!pending(rt)) room->scroll_backgrounds();
     if (!pending(rt)) animation(rt);
-    if (!pending(rt)) run.input.end_step();
+    if (!pending(rt)) input_end_step(rt.input);
 }
 
 void run_game_loop(Runtime& rt) {

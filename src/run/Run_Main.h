@@ -25,30 +25,6 @@ enum PendingChange : int32_t {
     pending_error_end = -400,
 };
 
-// Keyboard and mouse state as the window's input handlers keep it. Key and mouse states:
-// value 1 = went down since the last step, value 2 = held.
-struct InputState {
-    std::array<int32_t, 256> keys{};
-    std::array<bool, 256> key_pressed{}, key_released{};
-    std::array<int32_t, 3> mouse{};
-    std::array<bool, 3> mouse_pressed{}, mouse_released{};
-    int32_t keyboard_key = 0, keyboard_lastkey = 0, mouse_button = 0;
-    std::string keyboard_lastchar, keyboard_string;
-    bool close_request = false;
-
-    void key_down(int32_t k);
-    void key_up(int32_t k);
-    void key_press(uint8_t ch);
-    void mouse_down(int32_t b); // 1 left, 2 right, 3 middle
-    void mouse_up(int32_t b);
-    // Clears states and flags (the stored keys and texts stay).
-    void clear_states();
-    // Room entry: everything.
-    void clear_all();
-    // End of step: only the held bits stay.
-    void end_step();
-};
-
 // Objects having each event, computed once from the objects and their parents.
 struct DispatchTables {
     bool built = false;
@@ -70,7 +46,6 @@ struct RunState {
     int32_t event_object = -1, event_type = 0, event_number = 0;
     int32_t action_number = 0;
     int32_t fps = 0;
-    InputState input;
     DispatchTables tables;
     std::string load_file_name;
     int64_t steps_done = 0;

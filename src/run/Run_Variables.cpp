@@ -3,7 +3,7 @@
 #include "run/Run_Variables.h"
 
 #include "platform/Platform.h"
-#include "run/Room_Draw.h"
+#include "run/Run_Draw.h"
 #include "run/Run_Main.h"
 #include "runner/Runtime.h"
 
@@ -44,7 +44,7 @@ bool set_lives(Runtime& rt, int32_t, const RValue& v) {
     return true;
 }
 bool get_temp_directory(Runtime& rt, int32_t, RValue& out) {
-    return put(out, rt.temp_directory);
+    return put(out, rt.temp.path());
 }
 bool set_temp_directory(Runtime&, int32_t, const RValue&) {
     return false;
@@ -342,38 +342,38 @@ bool set_mouse_y(Runtime&, int32_t, const RValue&) {
     return false;
 }
 bool get_mouse_button(Runtime& rt, int32_t, RValue& out) {
-    return put(out, double(rt.run.input.mouse_button));
+    return put(out, double(rt.input.current_button));
 }
 bool set_mouse_button(Runtime& rt, int32_t, const RValue& v) {
-    rt.run.input.mouse_button = as_int(v);
+    rt.input.current_button = as_int(v);
     return true;
 }
 bool get_keyboard_key(Runtime& rt, int32_t, RValue& out) {
-    return put(out, double(rt.run.input.keyboard_key));
+    return put(out, double(rt.input.current_key));
 }
 bool set_keyboard_key(Runtime& rt, int32_t, const RValue& v) {
-    rt.run.input.keyboard_key = as_int(v);
+    rt.input.current_key = as_int(v);
     return true;
 }
 bool get_keyboard_lastkey(Runtime& rt, int32_t, RValue& out) {
-    return put(out, double(rt.run.input.keyboard_lastkey));
+    return put(out, double(rt.input.last_key));
 }
 bool set_keyboard_lastkey(Runtime& rt, int32_t, const RValue& v) {
-    rt.run.input.keyboard_lastkey = as_int(v);
+    rt.input.last_key = as_int(v);
     return true;
 }
 bool get_keyboard_lastchar(Runtime& rt, int32_t, RValue& out) {
-    return put(out, rt.run.input.keyboard_lastchar);
+    return put(out, rt.input.last_char);
 }
 bool set_keyboard_lastchar(Runtime& rt, int32_t, const RValue& v) {
-    rt.run.input.keyboard_lastchar = v.str.str();
+    rt.input.last_char = v.str.str();
     return true;
 }
 bool get_keyboard_string(Runtime& rt, int32_t, RValue& out) {
-    return put(out, rt.run.input.keyboard_string);
+    return put(out, rt.input.typed);
 }
 bool set_keyboard_string(Runtime& rt, int32_t, const RValue& v) {
-    rt.run.input.keyboard_string = v.str.str();
+    rt.input.typed = v.str.str();
     return true;
 }
 bool get_show_cursor(Runtime& rt, int32_t, RValue& out) {
@@ -440,6 +440,120 @@ bool get_secure_mode(Runtime& rt, int32_t, RValue& out) {
 }
 bool set_secure_mode(Runtime&, int32_t, const RValue&) {
     return false;
+}
+
+// The display.
+bool get_full_screen(Runtime& rt, int32_t, RValue& out) {
+    return put(out, rt.display.is_full_screen() ? 1.0 : 0.0);
+}
+bool set_full_screen(Runtime& rt, int32_t, const RValue& v) {
+    rt.display.set_full_screen(as_bool(v));
+    return true;
+}
+bool get_scale_screen(Runtime& rt, int32_t, RValue& out) {
+    return put(out, rt.display.full_screen_scale() <= 0 ? 1.0 : 0.0);
+}
+bool set_scale_screen(Runtime& rt, int32_t, const RValue& v) {
+    rt.display.set_full_screen_scale(as_bool(v) ? 0 : 1);
+    return true;
+}
+bool get_scale_window(Runtime& rt, int32_t, RValue& out) {
+    return put(out, rt.display.window_scale() * 100);
+}
+bool set_scale_window(Runtime& rt, int32_t, const RValue& v) {
+    rt.display.set_window_scale(v.real / 100);
+    return true;
+}
+bool get_scale_full(Runtime& rt, int32_t, RValue& out) {
+    return put(out, rt.display.full_screen_scale() * 100);
+}
+bool set_scale_full(Runtime& rt, int32_t, const RValue& v) {
+    rt.display.set_full_screen_scale(v.real / 100);
+    return true;
+}
+namespace {
+void desktop(Runtime& rt, int32_t& w, int32_t& h) {
+    w = h = 0;
+    if (rt.platform && rt.platform->display) rt.platform->display->desktop_size(w, h);
+}
+} // namespace
+bool get_monitor_width(Runtime& rt, int32_t, RValue& out) {
+    int32_t w, h;
+    desktop(rt, w, h);
+    return put(out, w);
+}
+bool set_monitor_width(Runtime&, int32_t, const RValue&) {
+    return false;
+}
+bool get_monitor_height(Runtime& rt, int32_t, RValue& out) {
+    int32_t w, h;
+    desktop(rt, w, h);
+    return put(out, h);
+}
+bool set_monitor_height(Runtime&, int32_t, const RValue&) {
+    return false;
+}
+bool get_screen_width(Runtime& rt, int32_t, RValue& out) {
+    return put(out, rt.display.buffer_width());
+}
+bool set_screen_width(Runtime& rt, int32_t, const RValue& v) {
+    rt.display.set_buffer_size(as_int(v), rt.display.buffer_height());
+    return true;
+}
+bool get_screen_height(Runtime& rt, int32_t, RValue& out) {
+    return put(out, rt.display.buffer_height());
+}
+bool set_screen_height(Runtime& rt, int32_t, const RValue& v) {
+    rt.display.set_buffer_size(rt.display.buffer_width(), as_int(v));
+    return true;
+}
+
+// The drawing state.
+#define DRAWING_INT(name)                                                                          \
+    bool get_##name(Runtime& rt, int32_t, RValue& out) {                                           \
+        return put(out, rt.drawing.name);                                                          \
+    }                                                                                              \
+    bool set_##name(Runtime& rt, int32_t, const RValue& v) {                                       \
+        rt.drawing.name = as_int(v);                                                               \
+        return true;                                                                               \
+    }
+DRAWING_INT(brush_color)
+DRAWING_INT(pen_color)
+DRAWING_INT(font_color)
+DRAWING_INT(pen_size)
+DRAWING_INT(font_size)
+DRAWING_INT(font_align)
+#undef DRAWING_INT
+// Styles outside their ranges are ignored.
+bool get_brush_style(Runtime& rt, int32_t, RValue& out) {
+    return put(out, rt.drawing.brush_style);
+}
+bool set_brush_style(Runtime& rt, int32_t, const RValue& v) {
+    int32_t s = as_int(v);
+    if (s >= 0 && s <= 7) rt.drawing.brush_style = s;
+    return true;
+}
+bool get_font_style(Runtime& rt, int32_t, RValue& out) {
+    return put(out, rt.drawing.font_style);
+}
+bool set_font_style(Runtime& rt, int32_t, const RValue& v) {
+    int32_t s = as_int(v);
+    if (s >= 0 && s <= 3) rt.drawing.font_style = s;
+    return true;
+}
+bool get_font_angle(Runtime& rt, int32_t, RValue& out) {
+    return put(out, rt.drawing.font_angle);
+}
+bool set_font_angle(Runtime& rt, int32_t, const RValue& v) {
+    rt.drawing.font_angle = v.real;
+    return true;
+}
+bool get_font_name(Runtime& rt, int32_t, RValue& out) {
+    return put(out, rt.drawing.font_name);
+}
+bool set_font_name(Runtime& rt, int32_t, const RValue& v) {
+    rt.drawing.font_name = v.str.str();
+    return true;
 }
 
 } // namespace kelvane

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/Scripted_Input.h"
+#include "platform/sdl/Sdl_Platform.h"
 #include "runner/Commands.h"
 #include "runner/Runner_Form.h"
 
@@ -94,7 +95,21 @@ int command_run(const Args& args) {
                                "); put the game's own arguments after --");
         }
     }
-    // Until the main loop arrives both modes run without a window.
+    if (!o.headless) {
+        if (!o.input_file.empty()) return usage_error("--input goes with --headless");
+        SdlOptions sdl;
+        sdl.frames_dir = o.frames_dir;
+        std::string error;
+        auto platform = make_sdl_platform(sdl, &error);
+        if (!platform) {
+            std::fprintf(stderr,
+                         "kelvane run: cannot open the game window (%s); to run without a "
+                         "window, add --headless\n",
+                         error.c_str());
+            return exit_not_loaded;
+        }
+        return run_game(o, *platform);
+    }
     HeadlessOptions headless;
     headless.frames_dir = o.frames_dir;
     if (!o.input_file.empty()) {

@@ -12,7 +12,7 @@
 #include "graphics/Support_File.h"
 #include "project/Project_Main.h"
 #include "run/Event_Name.h"
-#include "run/Room_Draw.h"
+#include "run/Run_Draw.h"
 #include "run/Run_Instances.h"
 #include "run/Runner_Debug.h"
 #include "runner/Runner_Load.h"
@@ -194,7 +194,6 @@ int run_game(const RunOptions& options, Platform& platform) {
     if (!load_game(rt, platform, absolute.string())) return exit_not_loaded;
     if (!prepare_game(rt, platform)) return exit_not_loaded;
     rt.platform = &platform;
-    rt.temp_directory = rt.temp.path();
     for (const auto& [letter, dir] : options.drives) rt.file_names.map_drive(letter, dir);
     rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
     rt.files = std::make_unique<GameFiles>(

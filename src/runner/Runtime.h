@@ -1,15 +1,17 @@
 // All mutable state of one game run: the game with its resource lists, the script state,
-// the run state with its rooms and instances, collision masks, the display with the
-// drawable images, and the platform the game is shown on. A test makes a fresh runtime
-// and throws it away; there are no other mutable globals.
+// the run state with its rooms and instances, collision masks, and the platform the game
+// is shown on. A test makes a fresh runtime and throws it away; there are no other
+// mutable globals.
 #pragma once
 
 #include <memory>
 
 #include "code/Code_Main.h"
 #include "functions/Function_File.h"
+#include "graphics/Graphics_GDI.h"
 #include "graphics/Graphics_Main.h"
 #include "graphics/Graphics_Sprites.h"
+#include "graphics/Graphics_Window.h"
 #include "graphics/Support_File.h"
 #include "platform/Files.h"
 #include "platform/Registry_Store.h"
@@ -25,22 +27,23 @@ struct Runtime {
     Game game;
     // The script language: variables, argument slots, errors, random generator.
     ScriptState script;
-    // Rooms, instances, events, input and the main loop's state.
+    // Rooms, instances, events and the main loop's state.
     RunState run;
     CollisionMasks masks;
-    // The drawing buffer, ports and presentation, and the drawable sprites and backgrounds.
-    CDisplay display;
-    CDrawables images;
     // Where the game is shown; set by the start-up before the game runs.
     Platform* platform = nullptr;
     // The game's files, registry values and programs (made by the start-up).
     FileNames file_names;
     std::unique_ptr<RegistryStore> registry;
     std::unique_ptr<GameFiles> files;
-    // The program's temporary directory, made at start-up and removed with the runtime,
-    // and its path (empty when it could not be made).
+    // The temporary directory of the run (made at start-up, removed with the runtime).
     TempDirectory temp;
-    std::string temp_directory;
+    // The drawing buffer, ports and presentation; the drawable images; the input state.
+    CDisplay display;
+    CDrawables images;
+    RInputState input;
+    // Pen, brush and font of the drawing functions.
+    RDrawingState drawing;
 };
 
 } // namespace kelvane

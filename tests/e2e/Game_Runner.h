@@ -42,7 +42,7 @@ class GameTest : public ::testing::Test {
     int run(int steps, const std::string& extra = "") {
         std::string cmd = "cd '" + dir.string() + "' && XDG_DATA_HOME='" + (dir / "data").string() +
                           "' '" + KELVANE_BINARY + "' run --headless --seed 1 --steps " +
-                          std::to_string(steps) + " " + extra + " . 2> stderr.txt > /dev/null";
+                          std::to_string(steps) + " . " + extra + " 2> stderr.txt > /dev/null";
         int raw = std::system(cmd.c_str());
         err = read("stderr.txt");
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

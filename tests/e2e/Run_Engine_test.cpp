@@ -172,3 +172,93 @@ TEST_F(GameTest, ErrorsAreLoggedAndAbortEndsTheGameWithStatusTwo) {
     EXPECT_EQ(log.substr(0, 15), "FATAL ERROR in\r");
     EXPECT_EQ(log.find("FATAL", 5), std::string::npos) << "one fatal error ends the game";
 }
+
+TEST_F(GameTest, CreationIdsDestroyAndPurge) {
+    write("kelvane-project.json",
+          R"({"objects": [
+      {"name": "spawner", "events": [)" +
+              event("create", 0,
+                    {code("global.s = \"\"; a = instance_create(0, 0, b); global.s += string(a) + "
+                          "\";\";")}) +
+              "," +
+              event("step", 0,
+                    {code("global.s += string(instance_number(b)) + string(instance_count) + "
+                          "\";\"; with (b) instance_destroy();")}) +
+              "," +
+              event("step", 2, {code("global.s += \"e\" + string(instance_count) + \";\";")}) +
+              "," + event("other", 3, {code(write_s)}) + R"(]},
+      {"name": "b", "events": [)" +
+              event("create", 0, {code("global.s += \"bc\" + string(id) + \";\";")}) + "," +
+              event("destroy", 0, {code("global.s += \"bd;\";")}) + R"(]}],
+      "rooms": [{"name": "r", "instances": [{"object": "spawner", "id": 100001}]}]})");
+    ASSERT_EQ(run(2), 0) << err;
+    // Destroyed instances count until the purge at the end of the step.
+    EXPECT_EQ(read("out.txt"), "bc100002;100002;12;bd;e2;01;e1;");
+}
+
+TEST_F(GameTest, InheritedEventsRunTheParentsEvent) {
+    write("kelvane-project.json",
+          R"({"objects": [
+      {"name": "p", "events": [)" +
+              event("step", 0, {code("global.s += \"P\" + string(event_object);")}) + R"(]},
+      {"name": "c", "parent": "p", "events": [)" +
+              event("create", 0, {code("global.s = \"\";")}) + "," +
+              event("step", 0,
+                    {code("global.s += \"C\"; event_inherited(); global.s += \"c\" + "
+                          "string(event_object);")}) +
+              "," + event("other", 3, {code(write_s)}) + R"(]}],
+      "rooms": [{"name": "r", "instances": [{"object": "c"}]}]})");
+    ASSERT_EQ(run(1), 0) << err;
+    EXPECT_EQ(read("out.txt"), "CP0c1");
+}
+
+TEST_F(GameTest, InstancesFollowPathsAndRaiseTheEndOfPath) {
+    write("kelvane-project.json",
+          R"({"paths": [{"name": "line", "end": 0, "points": [[0, 0], [100, 0]]}],
+      "objects": [{"name": "o", "events": [)" +
+              event("create", 0, {code("global.s = \"\"; path_index = line; speed = 10;")}) + "," +
+              event("other", 8, {code("global.s += \"end\" + string(x) + \";\";")}) + "," +
+              event("other", 3,
+                    {code("global.s += string(x) + \" \" + string(path_position);" +
+                          std::string(write_s))}) +
+              R"(]}],
+      "rooms": [{"name": "r", "instances": [{"x": 50, "y": 50, "object": "o"}]}]})");
+    ASSERT_EQ(run(12), 0) << err;
+    // Ten additions of 0.1 stay just below 1, so the end is crossed in the 11th step,
+    // before that step's move; the path is clamped at its end after that.
+    EXPECT_EQ(read("out.txt"), "end150;150 1.20");
+}
+
+TEST_F(GameTest, PersistentRoomsKeepTheirInstances) {
+    write("kelvane-project.json",
+          R"({"objects": [
+      {"name": "counter", "events": [)" +
+              event("create", 0, {code("n = 0; global.s += \"c;\";")}) + "," +
+              event("other", 4,
+                    {code("n += 1; global.s += string(room) + \":\" + string(n) + \";\";")}) +
+              R"(]},
+      {"name": "boss", "persistent": true, "events": [)" +
+              event("create", 0, {code("global.s = \"\"; t = 0;")}) + "," +
+              event("step", 0, {code("t += 1; if t == 1 room_goto(1); if t == 2 room_goto(0);")}) +
+              "," + event("other", 3, {code(write_s)}) + R"(]}],
+      "rooms": [{"name": "kept", "persistent": true, "instances": [{"object": "boss"}, {"object": "counter"}]},
+                {"name": "other", "instances": [{"object": "counter"}]}]})");
+    ASSERT_EQ(run(3), 0) << err;
+    // Room 0 is kept: back in it, its counter has no new creation event and counts on.
+    EXPECT_EQ(read("out.txt"), "c;0:1;c;1:1;0:2;");
+}
+
+TEST_F(GameTest, ScriptedKeysReachKeyboardAndKeyPressEvents) {
+    write("input.txt", "1 key-down 37\n2 key-down 32\n2 key-up 32\n3 key-up 37\n4 char Hi\n");
+    write("kelvane-project.json",
+          R"({"objects": [{"name": "o", "events": [)" +
+              event("create", 0, {code("global.s = \"\";")}) + "," +
+              event("keyboard", 37, {code("x -= 1;")}) + "," +
+              event("keypress", 32, {code("global.s += \"space;\";")}) + "," +
+              event("other", 3,
+                    {code("global.s += string(x) + keyboard_string;" + std::string(write_s))}) +
+              R"(]}], "rooms": [{"name": "r", "instances": [{"x": 10, "object": "o"}]}]})");
+    ASSERT_EQ(run(5, "--input input.txt"), 0) << err;
+    // Left is held during steps 1 and 2 (keyboard events go on while a key is held).
+    EXPECT_EQ(read("out.txt"), "space;8Hi");
+}

@@ -15,7 +15,7 @@ TEST(RoomDraw, CaptionShowsScoreAndLivesWhenAsked) {
     EXPECT_EQ(room_caption_text("Cave", true, -20, 0), "Cave     Score: -20  Lives: 0");
 }
 
-TEST(RoomDraw, BufferSizeComesFromTheVisibleViewsPorts) {
+TEST(RoomDraw, BufferSizeComesFromTheVisibleViews) {
     std::array<CView, 8> views{};
     int32_t w = 0, h = 0;
     room_buffer_size(false, views, 1000, 300, w, h);
@@ -25,7 +25,7 @@ TEST(RoomDraw, BufferSizeComesFromTheVisibleViewsPorts) {
     EXPECT_EQ(std::make_pair(w, h), std::make_pair(8, 8)); // at least 8 each way
     views[2].visible = true, views[2].x = 320, views[2].width = 320, views[2].y = 10,
     views[2].height = 200;
-    views[2].left = 5000; // where in the room does not matter
+    views[2].left = 5000; // the room area shown does not size the buffer
     views[5].x = 2000;    // not visible
     room_buffer_size(true, views, 1000, 300, w, h);
     EXPECT_EQ(std::make_pair(w, h), std::make_pair(640, 210));
@@ -33,7 +33,7 @@ TEST(RoomDraw, BufferSizeComesFromTheVisibleViewsPorts) {
 
 TEST(RoomDraw, ViewsFollowTheBoxWithinBordersRoomAndSpeed) {
     struct Case {
-        int32_t left, width, hborder, hspeed;
+        int32_t x, width, hborder, hspeed;
         RBox box;
         int32_t room_width;
         int32_t expected;
@@ -50,13 +50,13 @@ TEST(RoomDraw, ViewsFollowTheBoxWithinBordersRoomAndSpeed) {
     };
     for (const Case& c : cases) {
         CView v;
-        v.left = c.left, v.width = c.width, v.hborder = c.hborder, v.hspeed = c.hspeed;
+        v.left = c.x, v.width = c.width, v.hborder = c.hborder, v.hspeed = c.hspeed;
         v.top = 0, v.height = 100, v.vborder = 0, v.vspeed = -1;
-        v.x = 7, v.y = 9; // the port does not move
+        v.x = 11, v.y = 12; // the port's place on the screen does not move
         follow_box(v, c.box, c.room_width, 100);
-        EXPECT_EQ(v.left, c.expected) << "from " << c.left << " box " << c.box.left;
+        EXPECT_EQ(v.left, c.expected) << "from " << c.x << " box " << c.box.left;
         EXPECT_EQ(v.top, 0);
-        EXPECT_EQ(std::make_pair(v.x, v.y), std::make_pair(7, 9));
+        EXPECT_EQ(std::make_pair(v.x, v.y), std::make_pair(11, 12));
     }
     CView v;
     v.top = 0, v.height = 100, v.vborder = 20, v.vspeed = 7, v.width = 10, v.hborder = 0;
@@ -64,23 +64,23 @@ TEST(RoomDraw, ViewsFollowTheBoxWithinBordersRoomAndSpeed) {
     EXPECT_EQ(v.top, 7);
 }
 
-TEST(RoomDraw, ViewPortsShowTheViewsRoomAreas) {
+TEST(RoomDraw, ViewPortsFollowTheViews) {
     HeadlessDisplay window({});
     CDisplay d;
     ASSERT_TRUE(d.initialise(window, RDisplaySetup{}));
     std::array<CView, 8> views{};
     views[1].visible = true;
-    views[1].x = 10, views[1].y = 20, views[1].width = 30, views[1].height = 40;
-    views[1].left = 100, views[1].top = 200;
+    views[1].left = 10, views[1].top = 20, views[1].width = 30, views[1].height = 40;
+    views[1].x = 100, views[1].y = 200;
     d.set_port(4, 0, 0, 5, 5, 0, 0);
     set_view_ports(d, true, views);
     EXPECT_FALSE(d.port(0)->in_use);
     EXPECT_FALSE(d.port(4)->in_use);
     ASSERT_TRUE(d.port(1)->in_use);
-    EXPECT_EQ(d.port(1)->dest, (RRect{10, 20, 40, 60}));
-    EXPECT_EQ(d.port(1)->source_x, 100);
-    EXPECT_EQ(d.port(1)->source_y, 200);
-    EXPECT_EQ(view_area(views[1]), (RRect{100, 200, 130, 240}));
+    // The port sits at (x, y) on the screen and shows the room from (left, top).
+    EXPECT_EQ(d.port(1)->dest, (RRect{100, 200, 130, 240}));
+    EXPECT_EQ(d.port(1)->source_x, 10);
+    EXPECT_EQ(d.port(1)->source_y, 20);
     set_view_ports(d, false, views);
     EXPECT_FALSE(d.port(1)->in_use);
     EXPECT_TRUE(d.port(-1)->in_use);

@@ -88,28 +88,28 @@ TEST(HeadlessWindow, DeliversEachStepsInputBeforeItRuns) {
                                     "4 mouse-down 1\n",
                                     &error);
     HeadlessDisplay window(o);
-    InputState s;
+    RInputState s;
     CWindowInput sink(s);
     window.process_events(sink); // before step 1
-    EXPECT_EQ(s.keys[16], 3);
-    EXPECT_EQ(s.keyboard_string, "ab");
+    EXPECT_EQ(s.key_state[16], 3);
+    EXPECT_EQ(s.typed, "ab");
     EXPECT_TRUE(window.key_held(16));
     EXPECT_TRUE(window.key_held(160)); // either side
     window.process_events(sink);       // nothing more before step 1
-    EXPECT_EQ(s.keyboard_string, "ab");
+    EXPECT_EQ(s.typed, "ab");
     window.begin_step(1);
     window.process_events(sink); // after step 1: step 2's events
-    EXPECT_EQ(s.keys[16], 1);
+    EXPECT_EQ(s.key_state[16], 1);
     EXPECT_FALSE(window.key_held(16));
     int32_t x = 0, y = 0;
     window.mouse_position(x, y);
     EXPECT_EQ(std::make_pair(x, y), std::make_pair(5, 6));
     window.begin_step(2);
     window.process_events(sink);
-    EXPECT_EQ(s.mouse[0], 0);
+    EXPECT_EQ(s.mouse_state[1], 0);
     window.begin_step(3);
     window.process_events(sink);
-    EXPECT_EQ(s.mouse[0], 3);
+    EXPECT_EQ(s.mouse_state[1], 3);
 }
 
 TEST(HeadlessWindow, WritesEachStepsLastFrameAsPng) {

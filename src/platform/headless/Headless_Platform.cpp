@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "platform/Platform.h"
 #include "platform/Scripted_Input.h"
 #include "platform/Text_Encoding.h"
 

@@ -27,22 +27,20 @@ class SdlDialogs : public Dialogs {
             std::fprintf(stderr, "%s\n", text.c_str());
     }
 
+    // The error dialog: Abort alone, or Abort and Ignore; without a desktop to show it on,
+    // the text goes to stderr and the answer is what headless runs answer.
     bool show_error(const std::string& text, bool can_ignore) override {
         const std::string utf8 = cp1252_to_utf8(text);
-        const SDL_MessageBoxButtonData buttons[2] = {
+        std::fprintf(stderr, "%s\n", utf8.c_str());
+        SDL_MessageBoxButtonData buttons[2] = {
             {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Abort"},
             {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "Ignore"},
         };
-        const SDL_MessageBoxData box{SDL_MESSAGEBOX_ERROR, nullptr, "Error", utf8.c_str(),
-                                     can_ignore ? 2 : 1,   buttons, nullptr};
-        int chosen = 1;
-        if (SDL_ShowMessageBox(&box, &chosen) != 0) {
-            // No message box could be shown: the text goes to stderr and Ignore is taken
-            // where allowed, as headless.
-            std::fprintf(stderr, "%s\n", text.c_str());
-            return !can_ignore;
-        }
-        return chosen != 0 || !can_ignore;
+        SDL_MessageBoxData box{SDL_MESSAGEBOX_ERROR, nullptr, "Error", utf8.c_str(),
+                               can_ignore ? 2 : 1,   buttons, nullptr};
+        int chosen = can_ignore ? 0 : 1;
+        if (SDL_ShowMessageBox(&box, &chosen) != 0) return !can_ignore;
+        return chosen == 1;
     }
 
   private:

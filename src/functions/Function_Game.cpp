@@ -1,0 +1,180 @@
+// Game functions: instance selection by object, id or all; creation and destruction; room
+// changes and the end and restart of the game; performing events on demand.
+#include "functions/Function_Game.h"
+
+#include "run/Event_Main.h"
+#include "run/Run_Main.h"
+#include "runner/Runtime.h"
+
+namespace kelvane {
+
+namespace {
+
+constexpr double noone = -4;
+
+int32_t n(const RValue& v) {
+    return to_int32(v.real);
+}
+
+// Calls f for every instance the selector chooses (-3 all, an object with its
+// descendants, an instance id), skipping destroyed ones, until f returns false.
+template <typename F> void for_selected(Runtime& rt, int32_t sel, F f) {
+    CRoom* room = rt.run.room();
+    if (!room) return;
+    if (sel == -3) {
+        size_t count = room->instances.size();
+        for (size_t i = 0; i < count; ++i)
+            if (!room->instances[i]->destroyed && !f(room->instances[i].get())) return;
+    } else if (sel >= 100000) {
+        for (const auto& p : room->instances)
+            if (p->id == sel) {
+                if (!p->destroyed) f(p.get());
+                return;
+            }
+    } else if (sel >= 0) {
+        const auto& list = room->instances_of_family(sel);
+        size_t count = list.size();
+        for (size_t i = 0; i < count; ++i)
+            if (!list[i]->destroyed && !f(list[i])) return;
+    }
+}
+
+#define H(name)                                                                                    \
+    void name(Runtime& rt, CInstance* self, CInstance* other, int32_t, RValue& result, RValue* a)
+#define UNUSED (void)self, (void)other, (void)result, (void)a
+
+H(fn_instance_find) {
+    UNUSED;
+    int32_t want = n(a[1]), seen = 0;
+    result = RValue(noone);
+    for_selected(rt, n(a[0]), [&](CInstance* i) {
+        if (seen++ != want) return true;
+        result = RValue(double(i->id));
+        return false;
+    });
+}
+
+// -1 and -2 ask about self and other themselves.
+int32_t count_selected(Runtime& rt, CInstance* self, CInstance* other, int32_t sel) {
+    if (sel == -1) return self && !self->destroyed ? 1 : 0;
+    if (sel == -2) return other && !other->destroyed ? 1 : 0;
+    int32_t count = 0;
+    for_selected(rt, sel, [&](CInstance*) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
+H(fn_instance_exists) {
+    result = RValue(count_selected(rt, self, other, n(a[0])) > 0 ? 1.0 : 0.0);
+}
+H(fn_instance_number) {
+    result = RValue(double(count_selected(rt, self, other, n(a[0]))));
+}
+
+H(fn_instance_create) {
+    UNUSED;
+    CInstance* inst = create_instance(rt, n(a[2]), a[0].real, a[1].real);
+    result = RValue(inst ? double(inst->id) : noone);
+}
+
+H(fn_instance_destroy) {
+    UNUSED;
+    if (self) destroy_instance(rt, *self);
+}
+
+H(fn_instance_change) {
+    UNUSED;
+    if (self) change_instance(rt, *self, n(a[0]), a[1].real >= 0.5);
+}
+
+H(fn_room_goto) {
+    UNUSED;
+    request_goto(rt, n(a[0]));
+}
+H(fn_room_goto_previous) {
+    UNUSED;
+    request_previous(rt);
+}
+H(fn_room_goto_next) {
+    UNUSED;
+    request_next(rt);
+}
+H(fn_room_restart) {
+    UNUSED;
+    request_restart_room(rt);
+}
+H(fn_room_previous) {
+    UNUSED;
+    int32_t r = n(a[0]);
+    result = RValue(double(rt.game.rooms.exists(r) ? rt.game.previous_room(r) : -1));
+}
+H(fn_room_next) {
+    UNUSED;
+    int32_t r = n(a[0]);
+    result = RValue(double(rt.game.rooms.exists(r) ? rt.game.next_room(r) : -1));
+}
+H(fn_game_end) {
+    UNUSED;
+    request_end(rt);
+}
+H(fn_game_restart) {
+    UNUSED;
+    request_restart_game(rt);
+}
+
+H(fn_event_perform) {
+    (void)result;
+    perform_own(rt, self, other, n(a[0]), n(a[1]));
+}
+H(fn_event_user) {
+    (void)result;
+    perform_own(rt, self, other, ev_other, 10 + n(a[0]));
+}
+H(fn_event_perform_object) {
+    (void)result;
+    perform(rt, self, other, n(a[0]), n(a[1]), n(a[2]));
+}
+H(fn_event_inherited) {
+    (void)result, (void)a;
+    perform_inherited(rt, self, other);
+}
+
+#undef H
+#undef UNUSED
+
+const RFunction game[] = {
+    {"instance_find", fn_instance_find, 2},
+    {"instance_exists", fn_instance_exists, 1},
+    {"instance_number", fn_instance_number, 1},
+    {"instance_create", fn_instance_create, 3},
+    {"instance_change", fn_instance_change, 2},
+    {"instance_destroy", fn_instance_destroy, 0},
+    {"room_goto", fn_room_goto, 1},
+    {"room_goto_previous", fn_room_goto_previous, 0},
+    {"room_goto_next", fn_room_goto_next, 0},
+    {"room_previous", fn_room_previous, 1},
+    {"room_next", fn_room_next, 1},
+    {"room_restart", fn_room_restart, 0},
+    {"game_end", fn_game_end, 0},
+    {"game_restart", fn_game_restart, 0},
+};
+
+const RFunction events[] = {
+    {"event_perform", fn_event_perform, 2},
+    {"event_user", fn_event_user, 1},
+    {"event_perform_object", fn_event_perform_object, 3},
+    {"event_inherited", fn_event_inherited, 0},
+};
+
+} // namespace
+
+std::span<const RFunction> game_functions() {
+    return game;
+}
+std::span<const RFunction> event_functions() {
+    return events;
+}
+
+} // namespace kelvane

@@ -1,0 +1,133 @@
+// Room drawing in its order: views, depth sort, background colour, per view the layers,
+// tiles and instances merged by depth and the foregrounds, then the caption.
+#include "run/Run_Draw.h"
+
+#include "graphics/Room_Draw.h"
+#include "platform/Platform.h"
+#include "run/Event_Main.h"
+#include "runner/Runtime.h"
+
+namespace kelvane {
+
+namespace {
+
+// Views follow the first live instance of exactly their object.
+void update_views(Runtime& rt, CRoom& room) {
+    if (room.view_enabled) {
+        for (CView& v : room.views) {
+            if (!v.visible || !rt.game.objects.exists(v.object)) continue;
+            for (CInstance* i : room.instances_of(v.object)) {
+                if (i->destroyed) continue;
+                follow_box(v, {i->bbox_left, i->bbox_top, i->bbox_right, i->bbox_bottom},
+                           room.width, room.height);
+                break;
+            }
+        }
+    }
+    set_view_ports(rt.display, room.view_enabled, room.views);
+}
+
+struct ContentSource {
+    Runtime& rt;
+    CRoom& room;
+    RRect area;
+    size_t tile_count() { return room.tiles.size(); }
+    size_t instance_count() { return room.instances.size(); }
+    bool tile_shown(size_t t) { return room.tiles[t].visible; }
+    bool instance_shown(size_t k) {
+        const CInstance& i = *room.instances[k];
+        return !i.destroyed && i.visible;
+    }
+    double tile_depth(size_t t) { return room.tiles[t].depth; }
+    double instance_depth(size_t k) { return room.instances[k]->depth; }
+    void draw_tile(size_t t) { kelvane::draw_tile(rt.images, room.tiles[t], area); }
+    void draw_instance(size_t k) {
+        CInstance* i = room.instances[k].get();
+        if (find_event(rt.game, i->object_index, ev_draw, 0)) {
+            perform_own(rt, i, i, ev_draw, 0);
+            return;
+        }
+        int32_t frame =
+            i->image_single >= 0 ? round_int(i->image_single) : round_int(i->image_index);
+        rt.images.draw_sprite(i->sprite_index, frame, round_int(i->x), round_int(i->y),
+                              i->image_scale, i->image_scale, i->image_alpha);
+    }
+};
+
+void draw_content(Runtime& rt, CRoom& room, RRect area) {
+    draw_room_backgrounds(rt.images, room.backgrounds, false, area);
+    ContentSource src{rt, room, area};
+    merge_by_depth(src);
+    draw_room_backgrounds(rt.images, room.backgrounds, true, area);
+}
+
+} // namespace
+
+void draw_room(Runtime& rt) {
+    CRoom* room = rt.run.room();
+    if (!room) return;
+    update_views(rt, *room);
+    room->sort_by_depth();
+    room->sort_tiles_by_depth();
+    rt.display.clear_buffer(room->background_showcolor, uint32_t(room->background_color));
+    if (room->view_enabled) {
+        for (int32_t i = 0; i < 8; ++i) {
+            const CView& v = room->views[size_t(i)];
+            if (!v.visible) continue;
+            rt.run.view_current = i;
+            rt.display.select_port(i);
+            draw_content(rt, *room, {v.left, v.top, v.left + v.width, v.top + v.height});
+            rt.display.select_port(-1);
+        }
+    } else {
+        rt.run.view_current = 0;
+        draw_content(rt, *room, {0, 0, room->width, room->height});
+    }
+    rt.display.set_caption(room_caption_text(room->caption, rt.run.show_score,
+                                             rt.script.values.score, rt.script.values.lives));
+    rt.run.view_current = 0;
+}
+
+void present_room(Runtime& rt) {
+    const GameValues& v = rt.script.values;
+    rt.display.refresh(v.transition_kind, v.transition_time, v.transition_steps);
+}
+
+void size_room_display(Runtime& rt) {
+    CRoom* room = rt.run.room();
+    if (!room) return;
+    int32_t w = 0, h = 0;
+    room_buffer_size(room->view_enabled, room->views, room->width, room->height, w, h);
+    rt.display.set_buffer_size(w, h);
+}
+
+void release_room_resources(Runtime& rt) {
+    rt.images.discard_load_on_use();
+}
+
+void mouse_in_room(Runtime& rt, double& x, double& y) {
+    int32_t mx = 0, my = 0;
+    rt.display.mouse_position(mx, my);
+    x = mx;
+    y = my;
+}
+
+void show_game_cursor(Runtime& rt, bool game_runs) {
+    rt.display.set_cursor_visible(game_runs ? rt.run.show_cursor : true);
+}
+
+void process_window_events(Runtime& rt) {
+    if (!rt.platform || !rt.platform->display) return;
+    CWindowInput sink(rt.input);
+    rt.platform->display->process_events(sink);
+}
+
+void begin_display_step(Runtime& rt, int64_t step) {
+    if (rt.platform && rt.platform->display) rt.platform->display->begin_step(step);
+}
+
+void wait_vertical_blank(Runtime& rt) {
+    rt.display.wait_vertical_blank();
+}
+
+} // namespace kelvane
