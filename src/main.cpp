@@ -14,7 +14,7 @@ const char* const usage =
     "  pack PROJECT -o FILE [--seed N]        game project folder -> game file\n"
     "  unpack FILE -o PROJECT                 game file -> game project folder\n"
     "  info [--json] FILE                     header, options and resources of a game file\n"
-    "  exec [--uninit-zero] [-e CODE | FILE]  run script code outside any game\n"
+    "  exec [OPTIONS] [-e CODE | FILE]        run script code outside any game\n"
     "  --help, --version\n"
     "\n"
     "Every command also takes --help.\n";

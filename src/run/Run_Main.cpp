@@ -208,6 +208,21 @@ void keyboard(Runtime& rt) {
     flags(in.key_released, t.keyrelease, ev_keyrelease);
 }
 
+// Joystick 1 acts as the keypad: its direction as a keypad digit's code, a held button
+// 1 ... 4 as the code 64 + button (the highest wins).
+void joystick(Runtime& rt) {
+    if (!rt.platform || !rt.platform->display) return;
+    auto js = rt.platform->display->joystick(1);
+    if (!js) return;
+    int32_t row = js->y < 20000 ? 6 : (js->y > 44000 ? 0 : 3);
+    int32_t column = js->x < 20000 ? 1 : (js->x > 44000 ? 3 : 2);
+    int32_t d = row + column;
+    int32_t key = d != 5 ? 96 + d : 0;
+    for (int32_t b = 1; b <= 4; ++b)
+        if (js->buttons & (1u << (b - 1))) key = 64 + b;
+    if (key != 0) perform_for_objects(rt, rt.run.tables.keyboard[size_t(key)], ev_keyboard, key);
+}
+
 // Mouse events go to the instances under the mouse.
 void mouse(Runtime& rt) {
     RunState& run = rt.run;
@@ -471,6 +486,7 @@ void run_step(Runtime& rt) {
     if (!pending(rt)) perform_for_objects(rt, t.step[1], ev_step, 1);
     if (!pending(rt)) alarms(rt);
     if (!pending(rt)) keyboard(rt);
+    if (!pending(rt)) joystick(rt);
     if (!pending(rt)) mouse(rt);
     if (!pending(rt)) perform_for_objects(rt, t.step[0], ev_step, 0);
     if (!pending(rt)) {

@@ -262,3 +262,23 @@ TEST_F(GameTest, ScriptedKeysReachKeyboardAndKeyPressEvents) {
     // Left is held during steps 1 and 2 (keyboard events go on while a key is held).
     EXPECT_EQ(read("out.txt"), "space;8Hi");
 }
+
+TEST_F(GameTest, GoingToARoomThatDoesNotExistIsFatal) {
+    write("kelvane-project.json",
+          R"({"options": {"show_errors": false, "log_errors": true}, "objects": [
+      {"name": "o", "events": [)" +
+              event("create", 0, {code("global.s = \"\";")}) + "," +
+              event("step", 0,
+                    {code("x = nosuch;"),
+                     code("global.s += string(error_occurred) + \";\"; room_goto(7);"),
+                     code("global.s += \"never;\";")}) +
+              "," + event("other", 3, {code(write_s)}) + R"(]}],
+      "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})");
+    EXPECT_EQ(run(5), 2) << err;
+    EXPECT_EQ(read("out.txt"), "1;"); // the game end still runs
+    std::string log = read("game_errors.log");
+    EXPECT_NE(log.find("FATAL ERROR in\r\naction number 2\r\nof Step Event\r\nfor object o:\r\n\r\n"
+                       "Unexisting room number: 7"),
+              std::string::npos)
+        << log;
+}

@@ -45,7 +45,7 @@ TEST(ErrorReport, DialogsDecideWhetherTheGameEnds) {
     EXPECT_TRUE(d.shown[0].second); // Abort and Ignore
     d.answer_abort = true;
     r = report_running_error("m", false, place, o, d, first);
-    EXPECT_TRUE(r.fatal); // Abort chosen
+    EXPECT_TRUE(r.fatal);                     // Abort chosen
     EXPECT_EQ(r.text.substr(0, 6), "ERROR "); // composed before the choice
     o.abort_on_error = true;
     d.answer_abort = false;

@@ -1,0 +1,87 @@
+// Instance setters and derived fields, and the collision tests with masks.
+#include <gtest/gtest.h>
+
+#include "run/Collision_Main.h"
+#include "run/Instance_Class.h"
+#include "runner/Game.h"
+
+using namespace kelvane;
+
+namespace {
+
+// A game with one sprite: a 4 x 4 frame whose see-through colour fills all but the
+// top-left 2 x 2 pixels, precise or not.
+Game game_with_sprite(bool precise) {
+    Game g;
+    auto s = std::make_unique<CSprite>();
+    s->width = s->height = 4;
+    Bitmap24 frame(4, 4, 0x00ff00);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x) frame.set_pixel(x, y, 0x0000ff);
+    s->frames.push_back(frame);
+    s->number = 1;
+    s->precise = precise;
+    s->compute_bounding_box();
+    g.sprites.add("spr", std::move(s));
+    auto o = std::make_unique<CObject>();
+    o->sprite = 0;
+    g.objects.add("obj", std::move(o));
+    return g;
+}
+
+} // namespace
+
+TEST(Instance, DirectionAndSpeedFollowEachOther) {
+    Game g = game_with_sprite(false);
+    CInstance i(g, 100001, 0, 0, 0);
+    i.set_vspeed(3);
+    EXPECT_EQ(i.direction, 270);
+    EXPECT_EQ(i.speed, 3);
+    i.set_direction(450);
+    EXPECT_EQ(i.direction, 90);
+    EXPECT_EQ(i.vspeed, -3);
+    EXPECT_EQ(i.hspeed, 0); // cos 90 is snapped to 0
+    i.set_direction(-90);
+    EXPECT_EQ(i.direction, 270);
+    i.set_hspeed(0);
+    i.set_vspeed(0);
+    EXPECT_EQ(i.direction, 0);
+    EXPECT_EQ(i.speed, 0);
+}
+
+TEST(Instance, BoundingBoxFollowsPositionScaleAndMissingSprites) {
+    Game g = game_with_sprite(false);
+    CInstance i(g, 100001, 0, 10, 20);
+    // The box of the sprite's pixels that are not see-through: (0, 0) ... (1, 1).
+    EXPECT_EQ(i.bbox_left, 10);
+    EXPECT_EQ(i.bbox_right, 11);
+    EXPECT_EQ(i.bbox_bottom, 21);
+    i.set_image_scale(2);
+    EXPECT_EQ(i.bbox_right, 12);
+    i.set_sprite_index(5); // no such sprite: far away, never precise
+    EXPECT_EQ(i.bbox_left, -100000);
+    EXPECT_FALSE(i.precise);
+    EXPECT_EQ(i.image_number(), 0);
+}
+
+TEST(Collision, BoxesAreInclusiveAndMasksDecideForPreciseSprites) {
+    for (bool precise : {false, true}) {
+        Game g = game_with_sprite(precise);
+        // Widen the box to the whole frame so the mask matters.
+        CSprite* s = g.sprites.get(0);
+        s->bbox_right = s->bbox_bottom = 3;
+        CollisionMasks masks;
+        masks.build_all(g, [](const std::string&) {});
+        CInstance a(g, 100001, 0, 0, 0), b(g, 100002, 0, 3, 3);
+        // The boxes share one pixel, (3, 3): see-through in a's frame.
+        EXPECT_EQ(instances_collide(masks, a, b), !precise) << precise;
+        EXPECT_FALSE(instances_collide(masks, a, a)); // never with itself
+        EXPECT_TRUE(instance_contains_point(masks, a, 1, 1));
+        EXPECT_EQ(instance_contains_point(masks, a, 3, 3), !precise); // the edge is inside
+        EXPECT_FALSE(instance_contains_point(masks, a, 4, 3));
+        b.set_position(1, 1);
+        EXPECT_TRUE(instances_collide(masks, a, b));
+        b.destroyed = true;
+        EXPECT_FALSE(instances_collide(masks, a, b));
+    }
+}
