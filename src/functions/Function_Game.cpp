@@ -73,6 +73,87 @@ H(fn_instance_number) {
     result = RValue(double(count_selected(rt, self, other, n(a[0]))));
 }
 
+// Runs f with self put at (x, y) for the test only.
+template <typename F> auto at_place(CInstance& self, double x, double y, F f) {
+    double ox = self.x, oy = self.y;
+    self.set_position(x, y);
+    auto r = f();
+    self.set_position(ox, oy);
+    return r;
+}
+
+// The first instance the selector chooses (-1 self, -2 other) that meets `test`, or null.
+template <typename Test>
+CInstance* first_selected(Runtime& rt, CInstance* self, CInstance* other, int32_t sel, Test test) {
+    if (sel == -1) sel = self ? self->id : -4;
+    if (sel == -2) sel = other ? other->id : -4;
+    CInstance* found = nullptr;
+    for_selected(rt, sel, [&](CInstance* i) {
+        if (!test(i)) return true;
+        found = i;
+        return false;
+    });
+    return found;
+}
+
+// The first instance colliding with self at (x, y) that `wanted` accepts.
+CInstance* meeting(Runtime& rt, CInstance& self, double x, double y, int32_t sel) {
+    return at_place(self, x, y, [&] {
+        return first_selected(rt, &self, nullptr, sel,
+                              [&](CInstance* i) { return instances_collide(rt.masks, self, *i); });
+    });
+}
+
+H(fn_place_free) {
+    (void)other;
+    if (!self) return;
+    result =
+        RValue(at_place(*self, a[0].real, a[1].real,
+                        [&] {
+                            return first_selected(rt, self, other, -3, [&](CInstance* i) {
+                                       return i->solid && instances_collide(rt.masks, *self, *i);
+                                   }) == nullptr;
+                        })
+                   ? 1.0
+                   : 0.0);
+}
+H(fn_place_empty) {
+    (void)other;
+    if (!self) return;
+    result = RValue(meeting(rt, *self, a[0].real, a[1].real, -3) ? 0.0 : 1.0);
+}
+H(fn_place_meeting) {
+    if (!self) return;
+    int32_t sel = n(a[2]);
+    if (sel == -2) sel = other ? other->id : -4;
+    result = RValue(meeting(rt, *self, a[0].real, a[1].real, sel) ? 1.0 : 0.0);
+}
+H(fn_instance_place) {
+    if (!self) return void(result = RValue(noone));
+    int32_t sel = n(a[2]);
+    if (sel == -2) sel = other ? other->id : -4;
+    CInstance* i = meeting(rt, *self, a[0].real, a[1].real, sel);
+    result = RValue(i ? double(i->id) : noone);
+}
+H(fn_position_empty) {
+    CInstance* i = first_selected(rt, self, other, -3, [&](CInstance* c) {
+        return instance_contains_point(rt.masks, *c, a[0].real, a[1].real);
+    });
+    result = RValue(i ? 0.0 : 1.0);
+}
+H(fn_position_meeting) {
+    CInstance* i = first_selected(rt, self, other, n(a[2]), [&](CInstance* c) {
+        return instance_contains_point(rt.masks, *c, a[0].real, a[1].real);
+    });
+    result = RValue(i ? 1.0 : 0.0);
+}
+H(fn_instance_position) {
+    CInstance* i = first_selected(rt, self, other, n(a[2]), [&](CInstance* c) {
+        return instance_contains_point(rt.masks, *c, a[0].real, a[1].real);
+    });
+    result = RValue(i ? double(i->id) : noone);
+}
+
 H(fn_instance_create) {
     UNUSED;
     CInstance* inst = create_instance(rt, n(a[2]), a[0].real, a[1].real);
@@ -145,6 +226,13 @@ H(fn_event_inherited) {
 #undef UNUSED
 
 const RFunction game[] = {
+    {"place_free", fn_place_free, 2},
+    {"place_empty", fn_place_empty, 2},
+    {"place_meeting", fn_place_meeting, 3},
+    {"instance_position", fn_instance_position, 3},
+    {"instance_place", fn_instance_place, 3},
+    {"position_empty", fn_position_empty, 2},
+    {"position_meeting", fn_position_meeting, 3},
     {"instance_find", fn_instance_find, 2},
     {"instance_exists", fn_instance_exists, 1},
     {"instance_number", fn_instance_number, 1},
