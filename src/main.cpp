@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/sdl/Sdl_Platform.h"
 #include "runner/Commands.h"
 
 namespace {
@@ -36,7 +37,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     kelvane::Args args(argv + 2, argv + argc);
-    if (!std::strcmp(cmd, "run")) return kelvane::command_run(args);
+    if (!std::strcmp(cmd, "run"))
+        return kelvane::command_run(args, [](const std::string& frames_dir, std::string* error) {
+            kelvane::SdlOptions options;
+            options.frames_dir = frames_dir;
+            return kelvane::make_sdl_platform(options, error);
+        });
     if (!std::strcmp(cmd, "pack")) return kelvane::command_pack(args);
     if (!std::strcmp(cmd, "unpack")) return kelvane::command_unpack(args);
     if (!std::strcmp(cmd, "info")) return kelvane::command_info(args);

@@ -58,8 +58,11 @@ std::string key_name(int32_t key) {
     default:
         break;
     }
-    if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z'))
-        return std::string(1, char(key)) + "-key";
+    if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) {
+        std::string name = "?-key";
+        name[0] = char(key);
+        return name;
+    }
     if (key >= 96 && key <= 105) return "Keypad " + std::to_string(key - 96);
     if (key >= 112 && key <= 123) return "F" + std::to_string(key - 111);
     return "<unknown>";

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "platform/Scripted_Input.h"
-#include "platform/sdl/Sdl_Platform.h"
 #include "runner/Commands.h"
 #include "runner/Runner_Form.h"
 
@@ -49,7 +48,7 @@ int usage_error(const std::string& what) {
 
 } // namespace
 
-int command_run(const Args& args) {
+int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) {
     RunOptions o;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -97,10 +96,8 @@ int command_run(const Args& args) {
     }
     if (!o.headless) {
         if (!o.input_file.empty()) return usage_error("--input goes with --headless");
-        SdlOptions sdl;
-        sdl.frames_dir = o.frames_dir;
         std::string error;
-        auto platform = make_sdl_platform(sdl, &error);
+        auto platform = make_windowed(o.frames_dir, &error);
         if (!platform) {
             std::fprintf(stderr,
                          "kelvane run: cannot open the game window (%s); to run without a "

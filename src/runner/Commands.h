@@ -2,14 +2,23 @@
 // and returns the process exit status.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/Platform.h"
 
 namespace kelvane {
 
 using Args = std::vector<std::string>;
 
-int command_run(const Args& args);
+// Makes the windowed platform (frames folder, or empty) or explains why it cannot; the
+// program passes the SDL back end, which the core library does not link.
+using WindowedPlatformFactory =
+    std::function<std::optional<Platform>(const std::string& frames_dir, std::string* error)>;
+
+int command_run(const Args& args, const WindowedPlatformFactory& make_windowed);
 int command_pack(const Args& args);
 int command_unpack(const Args& args);
 int command_info(const Args& args);
