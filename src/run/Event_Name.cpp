@@ -63,8 +63,10 @@ std::string key_name(int32_t key) {
         name[0] = char(key);
         return name;
     }
-    if (key >= 96 && key <= 105) return "Keypad " + std::to_string(key - 96);
-    if (key >= 112 && key <= 123) return "F" + std::to_string(key - 111);
+    // Built with += : g++ 12 warns falsely about "literal" + std::string at -O2.
+    std::string name;
+    if (key >= 96 && key <= 105) return (name = "Keypad ") += std::to_string(key - 96);
+    if (key >= 112 && key <= 123) return (name = "F") += std::to_string(key - 111);
     return "<unknown>";
 }
 
