@@ -1,6 +1,8 @@
 // The name tables of events, keys and mouse buttons.
 #include "run/Event_Name.h"
 
+#include <cstdio>
+
 namespace kelvane {
 
 std::string key_name(int32_t key) {
@@ -63,10 +65,16 @@ std::string key_name(int32_t key) {
         name[0] = char(key);
         return name;
     }
-    // Built with += : g++ 12 warns falsely about "literal" + std::string at -O2.
-    std::string name;
-    if (key >= 96 && key <= 105) return (name = "Keypad ") += std::to_string(key - 96);
-    if (key >= 112 && key <= 123) return (name = "F") += std::to_string(key - 111);
+    // Formatted in a buffer: g++ 12 warns falsely about short literal strings at -O2.
+    char buf[16];
+    if (key >= 96 && key <= 105) {
+        std::snprintf(buf, sizeof buf, "Keypad %d", key - 96);
+        return buf;
+    }
+    if (key >= 112 && key <= 123) {
+        std::snprintf(buf, sizeof buf, "F%d", key - 111);
+        return buf;
+    }
     return "<unknown>";
 }
 
