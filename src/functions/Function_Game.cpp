@@ -222,6 +222,28 @@ H(fn_event_inherited) {
     perform_inherited(rt, self, other);
 }
 
+H(fn_sprite_discard) {
+    UNUSED;
+    rt.images.discard_sprite(n(a[0]));
+}
+H(fn_sprite_restore) {
+    UNUSED;
+    rt.images.restore_sprite(n(a[0]));
+}
+H(fn_background_discard) {
+    UNUSED;
+    rt.images.discard_background(n(a[0]));
+}
+H(fn_background_restore) {
+    UNUSED;
+    rt.images.restore_background(n(a[0]));
+}
+// Sounds loaded on use join this when sounds arrive.
+H(fn_discard_all) {
+    UNUSED;
+    rt.images.discard_load_on_use();
+}
+
 #undef H
 #undef UNUSED
 
@@ -256,6 +278,14 @@ const RFunction events[] = {
     {"event_inherited", fn_event_inherited, 0},
 };
 
+const RFunction memory[] = {
+    {"sprite_discard", fn_sprite_discard, 1},
+    {"sprite_restore", fn_sprite_restore, 1},
+    {"background_discard", fn_background_discard, 1},
+    {"background_restore", fn_background_restore, 1},
+    {"discard_all", fn_discard_all, 0},
+};
+
 } // namespace
 
 std::span<const RFunction> game_functions() {
@@ -263,6 +293,9 @@ std::span<const RFunction> game_functions() {
 }
 std::span<const RFunction> event_functions() {
     return events;
+}
+std::span<const RFunction> resource_memory_functions() {
+    return memory;
 }
 
 } // namespace kelvane

@@ -11,5 +11,7 @@ namespace kelvane {
 std::span<const RFunction> game_functions();
 // The event functions of the miscellaneous family.
 std::span<const RFunction> event_functions();
+// The resource-memory functions of sprites and backgrounds.
+std::span<const RFunction> resource_memory_functions();
 
 } // namespace kelvane

@@ -41,6 +41,7 @@ const FunctionRegistry& function_registry() {
         for (const auto& f : game_functions()) r.add(f);
         for (const auto& f : file_functions()) r.add(f);
         for (const auto& f : event_functions()) r.add(f);
+        for (const auto& f : resource_memory_functions()) r.add(f);
         return r;
     }();
     return registry;

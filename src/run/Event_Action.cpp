@@ -58,6 +58,51 @@ bool compare_values(Runtime& rt, CInstance* self, CInstance* other, const CActio
     }
 }
 
+// 36: draw a sprite; a negative sub-image means the instance's own.
+bool draw_sprite_action(Runtime& rt, CInstance* self, CInstance* other, const CAction& a) {
+    int32_t sprite = round_int(action_real(rt, self, other, a, 0));
+    double x = action_real(rt, self, other, a, 1), y = action_real(rt, self, other, a, 2);
+    int32_t frame = round_int(action_real(rt, self, other, a, 3));
+    if (!rt.game.sprites.exists(sprite)) {
+        report_error(rt, "Trying to draw a non-existing sprite: " + std::to_string(sprite), false);
+        return true;
+    }
+    if (frame < 0 && self)
+        frame =
+            self->image_single >= 0 ? round_int(self->image_single) : round_int(self->image_index);
+    if (a.relative && self) x += self->x, y += self->y;
+    rt.images.draw_sprite(sprite, frame, round_int(x), round_int(y));
+    return true;
+}
+
+// 54: draw a background, tiled over the room when asked.
+bool draw_background_action(Runtime& rt, CInstance* self, CInstance* other, const CAction& a) {
+    int32_t background = round_int(action_real(rt, self, other, a, 0));
+    double x = action_real(rt, self, other, a, 1), y = action_real(rt, self, other, a, 2);
+    bool tiled = action_real(rt, self, other, a, 3) > 0.5;
+    if (!rt.game.backgrounds.exists(background)) {
+        report_error(rt, "Trying to draw a non-existing background: " + std::to_string(background),
+                     false);
+        return true;
+    }
+    if (a.relative && self) x += self->x, y += self->y;
+    CRoom* room = rt.run.room();
+    if (tiled && room)
+        rt.images.draw_background_tiled(background, round_int(x), round_int(y),
+                                        {0, 0, room->width, room->height}, true, true);
+    else
+        rt.images.draw_background(background, round_int(x), round_int(y));
+    return true;
+}
+
+// 62: the screen mode: 1 window, 2 full screen, anything else switches.
+bool screen_mode_action(Runtime& rt, CInstance* self, CInstance* other, const CAction& a) {
+    if (rt.game.options.exclusive_mode) return true;
+    int32_t mode = round_int(action_real(rt, self, other, a, 0));
+    rt.display.set_full_screen(mode == 1 ? false : mode == 2 ? true : !rt.display.is_full_screen());
+    return true;
+}
+
 std::array<RActionEntry, action_count> make_table() {
     std::array<RActionEntry, action_count> t;
     for (auto& e : t) e.function = nothing;
@@ -76,6 +121,10 @@ std::array<RActionEntry, action_count> make_table() {
     add(34, false, true, execute_code);
     add(35, false, true, execute_code);
     add(68, true, true, compare_values);
+    // Drawing and the screen.
+    add(36, false, true, draw_sprite_action);
+    add(54, false, false, draw_background_action);
+    add(62, false, false, screen_mode_action);
     return t;
 }
 
