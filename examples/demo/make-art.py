@@ -72,6 +72,19 @@ def coin(frame):
     return pixel
 
 
+def spike(x, y):
+    # A red ball with eight spikes: things to avoid.
+    dx, dy = x - 11.5, y - 11.5
+    d = math.hypot(dx, dy)
+    a = math.atan2(dy, dx)
+    reach = 7 + 4.5 * max(0.0, math.cos(4 * a)) ** 6
+    if d > reach:
+        return BACK
+    if d > 6.5:
+        return (120, 120, 130)
+    return (220, 40, 40) if d > 2 else (255, 200, 200)
+
+
 def wall(x, y):
     # Bricks of 16 x 8 with mortar lines, every other row shifted by half a brick.
     row = y // 8
@@ -95,6 +108,7 @@ def main():
     for f in range(4):
         write_png(f"sprites/spr_coin/{f}.png", 16, 16, coin(f))
     write_png("sprites/spr_wall/0.png", 32, 32, wall)
+    write_png("sprites/spr_spike/0.png", 24, 24, spike)
     write_png("backgrounds/bg_floor.png", 64, 64, floor)
 
 
