@@ -3,6 +3,7 @@
 #include "functions/Function_Game.h"
 
 #include "run/Event_Main.h"
+#include "run/Run_Command.h"
 #include "run/Run_Main.h"
 #include "runner/Runtime.h"
 
@@ -14,29 +15,6 @@ constexpr double noone = -4;
 
 int32_t n(const RValue& v) {
     return to_int32(v.real);
-}
-
-// Calls f for every instance the selector chooses (-3 all, an object with its
-// descendants, an instance id), skipping destroyed ones, until f returns false.
-template <typename F> void for_selected(Runtime& rt, int32_t sel, F f) {
-    CRoom* room = rt.run.room();
-    if (!room) return;
-    if (sel == -3) {
-        size_t count = room->instances.size();
-        for (size_t i = 0; i < count; ++i)
-            if (!room->instances[i]->destroyed && !f(room->instances[i].get())) return;
-    } else if (sel >= 100000) {
-        for (const auto& p : room->instances)
-            if (p->id == sel) {
-                if (!p->destroyed) f(p.get());
-                return;
-            }
-    } else if (sel >= 0) {
-        const auto& list = room->instances_of_family(sel);
-        size_t count = list.size();
-        for (size_t i = 0; i < count; ++i)
-            if (!list[i]->destroyed && !f(list[i])) return;
-    }
 }
 
 #define H(name)                                                                                    \
@@ -73,49 +51,9 @@ H(fn_instance_number) {
     result = RValue(double(count_selected(rt, self, other, n(a[0]))));
 }
 
-// Runs f with self put at (x, y) for the test only.
-template <typename F> auto at_place(CInstance& self, double x, double y, F f) {
-    double ox = self.x, oy = self.y;
-    self.set_position(x, y);
-    auto r = f();
-    self.set_position(ox, oy);
-    return r;
-}
-
-// The first instance the selector chooses (-1 self, -2 other) that meets `test`, or null.
-template <typename Test>
-CInstance* first_selected(Runtime& rt, CInstance* self, CInstance* other, int32_t sel, Test test) {
-    if (sel == -1) sel = self ? self->id : -4;
-    if (sel == -2) sel = other ? other->id : -4;
-    CInstance* found = nullptr;
-    for_selected(rt, sel, [&](CInstance* i) {
-        if (!test(i)) return true;
-        found = i;
-        return false;
-    });
-    return found;
-}
-
-// The first instance colliding with self at (x, y) that `wanted` accepts.
-CInstance* meeting(Runtime& rt, CInstance& self, double x, double y, int32_t sel) {
-    return at_place(self, x, y, [&] {
-        return first_selected(rt, &self, nullptr, sel,
-                              [&](CInstance* i) { return instances_collide(rt.masks, self, *i); });
-    });
-}
-
 H(fn_place_free) {
     (void)other;
-    if (!self) return;
-    result =
-        RValue(at_place(*self, a[0].real, a[1].real,
-                        [&] {
-                            return first_selected(rt, self, other, -3, [&](CInstance* i) {
-                                       return i->solid && instances_collide(rt.masks, *self, *i);
-                                   }) == nullptr;
-                        })
-                   ? 1.0
-                   : 0.0);
+    if (self) result = RValue(place_free(rt, *self, a[0].real, a[1].real) ? 1.0 : 0.0);
 }
 H(fn_place_empty) {
     (void)other;

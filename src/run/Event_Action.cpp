@@ -4,8 +4,13 @@
 
 #include "code/Code_Class.h"
 #include "code/Code_Main.h"
+#include "code/Script_Main.h"
+#include "functions/Function_Math.h"
 #include "model/Action_Class.h"
+#include "run/Event_Main.h"
 #include "run/Instance_Class.h"
+#include "run/Run_Command.h"
+#include "run/Run_Main.h"
 #include "runner/Runtime.h"
 
 namespace kelvane {
@@ -103,6 +108,272 @@ bool screen_mode_action(Runtime& rt, CInstance* self, CInstance* other, const CA
     return true;
 }
 
+// ---- motion and instances (self is the instance the action applies to) ----
+
+double arg(Runtime& rt, CInstance* s, CInstance* o, const CAction& a, int32_t i) {
+    return action_real(rt, s, o, a, i);
+}
+int32_t iarg(Runtime& rt, CInstance* s, CInstance* o, const CAction& a, int32_t i) {
+    return round_int(action_real(rt, s, o, a, i));
+}
+// A value that the relative flag adds to the current one.
+double rel(const CAction& a, double current, double v) {
+    return a.relative ? current + v : v;
+}
+
+#define ACTION(name) bool name(Runtime& rt, CInstance* s, CInstance* o, const CAction& a)
+#define NEEDS_SELF                                                                                 \
+    if (!s) return true;
+
+// 1: a direction chosen at random among the marked keypad positions.
+ACTION(move_direction) {
+    NEEDS_SELF
+    const std::string& keys = a.argument_text(0);
+    bool any = false;
+    for (size_t i = 0; i < 9 && i < keys.size(); ++i) any = any || keys[i] == '1';
+    if (!any) return true;
+    s->set_speed(rel(a, s->speed, arg(rt, s, o, a, 1)));
+    static const int32_t directions[9] = {225, 270, 315, 180, -1, 0, 135, 90, 45};
+    for (;;) {
+        auto k = size_t(next_random(rt.script.random_seed) * 9);
+        if (k >= 9 || k >= keys.size() || keys[k] != '1') continue;
+        if (directions[k] < 0) {
+            s->set_direction(0);
+            s->set_speed(0);
+        } else {
+            s->set_direction(directions[k]);
+        }
+        return true;
+    }
+}
+ACTION(set_motion) {
+    NEEDS_SELF
+    double dir = arg(rt, s, o, a, 0), sp = arg(rt, s, o, a, 1);
+    if (a.relative) {
+        s->motion_add(dir, sp);
+    } else {
+        s->set_direction(dir);
+        s->set_speed(sp);
+    }
+    return true;
+}
+ACTION(move_towards) {
+    NEEDS_SELF
+    double x = arg(rt, s, o, a, 0), y = arg(rt, s, o, a, 1);
+    if (a.relative) x += s->x, y += s->y;
+    s->set_hspeed(x - s->x);
+    s->set_vspeed(y - s->y);
+    s->set_speed(arg(rt, s, o, a, 2));
+    return true;
+}
+ACTION(set_hspeed) {
+    NEEDS_SELF
+    s->set_hspeed(rel(a, s->hspeed, arg(rt, s, o, a, 0)));
+    return true;
+}
+ACTION(set_vspeed) {
+    NEEDS_SELF
+    s->set_vspeed(rel(a, s->vspeed, arg(rt, s, o, a, 0)));
+    return true;
+}
+ACTION(reverse_h) {
+    (void)rt, (void)o, (void)a;
+    if (s) s->set_hspeed(-s->hspeed);
+    return true;
+}
+ACTION(reverse_v) {
+    (void)rt, (void)o, (void)a;
+    if (s) s->set_vspeed(-s->vspeed);
+    return true;
+}
+ACTION(set_gravity) {
+    NEEDS_SELF
+    s->gravity_direction = rel(a, s->gravity_direction, arg(rt, s, o, a, 0));
+    s->gravity = rel(a, s->gravity, arg(rt, s, o, a, 1));
+    return true;
+}
+ACTION(set_friction) {
+    NEEDS_SELF
+    s->friction = rel(a, s->friction, arg(rt, s, o, a, 0));
+    return true;
+}
+ACTION(jump_to) {
+    NEEDS_SELF
+    double x = arg(rt, s, o, a, 0), y = arg(rt, s, o, a, 1);
+    if (a.relative) x += s->x, y += s->y;
+    s->set_position(x, y);
+    return true;
+}
+ACTION(jump_to_start) {
+    (void)rt, (void)o, (void)a;
+    if (s) s->set_position(s->xstart, s->ystart);
+    return true;
+}
+ACTION(set_path) {
+    NEEDS_SELF
+    s->set_speed(arg(rt, s, o, a, 1));
+    s->path_index = iarg(rt, s, o, a, 0);
+    s->path_position = iarg(rt, s, o, a, 2);
+    return true;
+}
+ACTION(set_alarm) {
+    NEEDS_SELF
+    int32_t i = iarg(rt, s, o, a, 1), v = iarg(rt, s, o, a, 0);
+    if (a.relative && s->get_alarm(i) >= 0)
+        s->set_alarm(i, s->get_alarm(i) + v);
+    else
+        s->set_alarm(i, v);
+    return true;
+}
+ACTION(create_object) {
+    double x = arg(rt, s, o, a, 1), y = arg(rt, s, o, a, 2);
+    if (a.relative && s) x += s->x, y += s->y;
+    create_instance(rt, iarg(rt, s, o, a, 0), x, y);
+    return true;
+}
+ACTION(destroy_self) {
+    (void)o, (void)a;
+    if (s) destroy_instance(rt, *s);
+    return true;
+}
+ACTION(change_object) {
+    NEEDS_SELF
+    change_instance(rt, *s, iarg(rt, s, o, a, 0), iarg(rt, s, o, a, 1) > 0.5);
+    return true;
+}
+ACTION(destroy_at) {
+    double x = arg(rt, s, o, a, 0), y = arg(rt, s, o, a, 1);
+    if (a.relative && s) x += s->x, y += s->y;
+    CRoom* room = rt.run.room();
+    if (!room) return true;
+    size_t n = room->instances.size();
+    for (size_t i = 0; i < n; ++i) {
+        CInstance* inst = room->instances[i].get();
+        if (instance_contains_point(rt.masks, *inst, x, y)) destroy_instance(rt, *inst);
+    }
+    return true;
+}
+ACTION(set_sprite) {
+    NEEDS_SELF
+    int32_t sprite = iarg(rt, s, o, a, 0);
+    if (!rt.game.sprites.exists(sprite)) {
+        report_error(rt, "Setting instance to non-existing sprite: " + std::to_string(sprite),
+                     false);
+        return true;
+    }
+    s->set_sprite_index(sprite);
+    double scale = arg(rt, s, o, a, 1);
+    if (scale > 0) s->set_image_scale(scale);
+    return true;
+}
+ACTION(run_script) {
+    RValue args[3] = {RValue(arg(rt, s, o, a, 1)), RValue(arg(rt, s, o, a, 2)),
+                      RValue(arg(rt, s, o, a, 3))};
+    RValue result;
+    call_script(rt, iarg(rt, s, o, a, 0), s, o, args, 3, result);
+    return true;
+}
+
+// ---- score, lives, rooms and the game ----
+
+ACTION(set_score) {
+    rt.script.values.score = int32_t(rel(a, rt.script.values.score, iarg(rt, s, o, a, 0)));
+    return true;
+}
+ACTION(set_lives_action) {
+    set_lives(rt, int32_t(rel(a, rt.script.values.lives, iarg(rt, s, o, a, 0))));
+    return true;
+}
+// Room changes with a transition kind, time 1000 and 40 steps, which stay in the variables.
+void transition(Runtime& rt, int32_t kind) {
+    rt.script.values.transition_kind = kind;
+    rt.script.values.transition_time = 1000;
+    rt.script.values.transition_steps = 40;
+}
+ACTION(goto_room) {
+    transition(rt, iarg(rt, s, o, a, 1));
+    request_goto(rt, iarg(rt, s, o, a, 0));
+    return true;
+}
+ACTION(previous_room) {
+    transition(rt, iarg(rt, s, o, a, 0));
+    request_previous(rt);
+    return true;
+}
+ACTION(next_room) {
+    transition(rt, iarg(rt, s, o, a, 0));
+    request_next(rt);
+    return true;
+}
+ACTION(restart_room) {
+    transition(rt, iarg(rt, s, o, a, 0));
+    request_restart_room(rt);
+    return true;
+}
+ACTION(end_game) {
+    (void)s, (void)o, (void)a;
+    request_end(rt);
+    return true;
+}
+ACTION(restart_game) {
+    (void)s, (void)o, (void)a;
+    request_restart_game(rt);
+    return true;
+}
+ACTION(inherited) {
+    (void)a;
+    perform_inherited(rt, s, o);
+    return true;
+}
+
+// ---- questions ----
+
+ACTION(position_free) {
+    if (!s) return true;
+    double x = arg(rt, s, o, a, 0), y = arg(rt, s, o, a, 1);
+    if (a.relative) x += s->x, y += s->y;
+    return iarg(rt, s, o, a, 2) != 0 ? place_empty(rt, *s, x, y) : place_free(rt, *s, x, y);
+}
+ACTION(position_taken) {
+    return !position_free(rt, s, o, a);
+}
+ACTION(instance_count_is) {
+    int32_t object = iarg(rt, s, o, a, 0), count = 0;
+    for_selected(rt, object, [&](CInstance*) {
+        ++count;
+        return true;
+    });
+    double v = arg(rt, s, o, a, 1);
+    switch (iarg(rt, s, o, a, 2)) {
+    case 1:
+        return count < v;
+    case 2:
+        return count > v;
+    default:
+        return count == v;
+    }
+}
+ACTION(meets_object) {
+    if (!s) return true;
+    double x = arg(rt, s, o, a, 1), y = arg(rt, s, o, a, 2);
+    if (a.relative) x += s->x, y += s->y;
+    return meeting(rt, *s, x, y, iarg(rt, s, o, a, 0)) != nullptr;
+}
+ACTION(chance) {
+    double n = arg(rt, s, o, a, 0);
+    if (n <= 1) return true;
+    int32_t range = round_int(n * 1000);
+    return int32_t(next_random(rt.script.random_seed) * range) <= 1000;
+}
+ACTION(mouse_held) {
+    int32_t b = iarg(rt, s, o, a, 0);
+    if (b >= 1 && b <= 3) return rt.input.mouse_state[size_t(b)] != 0;
+    return rt.input.current_button == 0;
+}
+
+#undef ACTION
+#undef NEEDS_SELF
+
 std::array<RActionEntry, action_count> make_table() {
     std::array<RActionEntry, action_count> t;
     for (auto& e : t) e.function = nothing;
@@ -121,6 +392,43 @@ std::array<RActionEntry, action_count> make_table() {
     add(34, false, true, execute_code);
     add(35, false, true, execute_code);
     add(68, true, true, compare_values);
+    // Motion and instances.
+    add(1, false, true, move_direction);
+    add(11, false, true, set_motion);
+    add(50, false, true, move_towards);
+    add(7, false, true, set_hspeed);
+    add(8, false, true, set_vspeed);
+    add(2, false, true, reverse_h);
+    add(3, false, true, reverse_v);
+    add(9, false, true, set_gravity);
+    add(10, false, true, set_friction);
+    add(4, false, true, jump_to);
+    add(49, false, true, jump_to_start);
+    add(67, false, true, set_path);
+    add(12, false, true, set_alarm);
+    add(13, false, true, create_object);
+    add(14, false, true, destroy_self);
+    add(15, false, true, change_object);
+    add(16, false, true, destroy_at);
+    add(51, false, true, set_sprite);
+    add(43, false, true, run_script);
+    // Score, lives, rooms and the game.
+    add(19, false, false, set_score);
+    add(52, false, false, set_lives_action);
+    add(21, false, false, goto_room);
+    add(41, false, false, previous_room);
+    add(42, false, false, next_room);
+    add(53, false, false, restart_room);
+    add(22, false, false, end_game);
+    add(60, false, false, restart_game);
+    add(65, false, false, inherited);
+    // Questions.
+    add(25, true, true, position_free);
+    add(28, true, true, position_taken);
+    add(26, true, false, instance_count_is);
+    add(27, true, true, meets_object);
+    add(55, true, false, chance);
+    add(63, true, false, mouse_held);
     // Drawing and the screen.
     add(36, false, true, draw_sprite_action);
     add(54, false, false, draw_background_action);

@@ -1,0 +1,82 @@
+// Run-time instance operations shared by the game functions and the actions: choosing
+// instances by selector, and the placement tests that put an instance somewhere only for
+// the test.
+#pragma once
+
+#include <cstdint>
+
+#include "run/Collision_Main.h"
+#include "run/Instance_Class.h"
+#include "runner/Runtime.h"
+
+namespace kelvane {
+
+// Calls f for every instance the selector chooses (-3 all, an object with its
+// descendants, an instance id), skipping destroyed ones, until f returns false.
+template <typename F> void for_selected(Runtime& rt, int32_t sel, F f) {
+    CRoom* room = rt.run.room();
+    if (!room) return;
+    if (sel == -3) {
+        size_t count = room->instances.size();
+        for (size_t i = 0; i < count; ++i)
+            if (!room->instances[i]->destroyed && !f(room->instances[i].get())) return;
+    } else if (sel >= 100000) {
+        for (const auto& p : room->instances)
+            if (p->id == sel) {
+                if (!p->destroyed) f(p.get());
+                return;
+            }
+    } else if (sel >= 0) {
+        const auto& list = room->instances_of_family(sel);
+        size_t count = list.size();
+        for (size_t i = 0; i < count; ++i)
+            if (!list[i]->destroyed && !f(list[i])) return;
+    }
+}
+
+// Runs f with self put at (x, y) for the test only.
+template <typename F> auto at_place(CInstance& self, double x, double y, F f) {
+    double ox = self.x, oy = self.y;
+    self.set_position(x, y);
+    auto r = f();
+    self.set_position(ox, oy);
+    return r;
+}
+
+// The first instance the selector chooses (-1 self, -2 other) that meets `test`, or null.
+template <typename Test>
+CInstance* first_selected(Runtime& rt, CInstance* self, CInstance* other, int32_t sel, Test test) {
+    if (sel == -1) sel = self ? self->id : -4;
+    if (sel == -2) sel = other ? other->id : -4;
+    CInstance* found = nullptr;
+    for_selected(rt, sel, [&](CInstance* i) {
+        if (!test(i)) return true;
+        found = i;
+        return false;
+    });
+    return found;
+}
+
+// The first instance colliding with self at (x, y) that `wanted` accepts.
+inline CInstance* meeting(Runtime& rt, CInstance& self, double x, double y, int32_t sel) {
+    return at_place(self, x, y, [&] {
+        return first_selected(rt, &self, nullptr, sel,
+                              [&](CInstance* i) { return instances_collide(rt.masks, self, *i); });
+    });
+}
+
+// Self at (x, y) meets no solid instance.
+inline bool place_free(Runtime& rt, CInstance& self, double x, double y) {
+    return at_place(self, x, y, [&] {
+        return first_selected(rt, &self, nullptr, -3, [&](CInstance* i) {
+                   return i->solid && instances_collide(rt.masks, self, *i);
+               }) == nullptr;
+    });
+}
+
+// Self at (x, y) meets no instance at all.
+inline bool place_empty(Runtime& rt, CInstance& self, double x, double y) {
+    return meeting(rt, self, x, y, -3) == nullptr;
+}
+
+} // namespace kelvane
