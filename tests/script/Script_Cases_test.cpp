@@ -8,6 +8,8 @@
 // lines from there, joined with line feeds, without a final one.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -105,7 +107,9 @@ class ScriptFile : public testing::TestWithParam<std::string> {};
 
 TEST_P(ScriptFile, CasesPass) {
     fs::path file = fs::path(KELVANE_SOURCE_DIR) / "tests" / "script" / (GetParam() + ".txt");
-    fs::path tmp = fs::path(testing::TempDir()) / ("kelvane_script_" + GetParam());
+    // One folder per process: two test runs on one machine must not share files.
+    fs::path tmp = fs::path(testing::TempDir()) /
+                   ("kelvane_script_" + GetParam() + "_" + std::to_string(::getpid()));
     fs::create_directories(tmp);
     auto cases = read_cases(file);
     ASSERT_FALSE(cases.empty());
@@ -141,6 +145,8 @@ TEST_P(ScriptFile, CasesPass) {
             if (at < got.size()) ++at;
         }
     }
+    std::error_code ec;
+    fs::remove_all(tmp, ec);
 }
 
 INSTANTIATE_TEST_SUITE_P(Language, ScriptFile, testing::ValuesIn(case_files()),
