@@ -2,6 +2,10 @@
 // changes and the end and restart of the game; performing events on demand.
 #include "functions/Function_Game.h"
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 #include "run/Event_Main.h"
 #include "run/Run_Command.h"
 #include "run/Run_Main.h"
@@ -19,7 +23,7 @@ int32_t n(const RValue& v) {
 
 #define H(name)                                                                                    \
     void name(Runtime& rt, CInstance* self, CInstance* other, int32_t, RValue& result, RValue* a)
-#define UNUSED (void)self, (void)other, (void)result, (void)a
+#define UNUSED (void)rt, (void)self, (void)other, (void)result, (void)a
 
 H(fn_instance_find) {
     UNUSED;
@@ -90,6 +94,146 @@ H(fn_instance_position) {
         return instance_contains_point(rt.masks, *c, a[0].real, a[1].real);
     });
     result = RValue(i ? double(i->id) : noone);
+}
+
+H(fn_move_snap) {
+    UNUSED;
+    if (!self) return;
+    double h = a[0].real, v = a[1].real, x = self->x, y = self->y;
+    if (h > 0) x = h * round_even(x / h);
+    if (v > 0) y = v * round_even(y / v);
+    self->set_position(x, y);
+}
+H(fn_place_snapped) {
+    UNUSED;
+    if (!self) return;
+    double h = a[0].real, v = a[1].real;
+    bool ok = (h <= 0 || std::fabs(self->x - h * round_even(self->x / h)) < 0.001) &&
+              (v <= 0 || std::fabs(self->y - v * round_even(self->y / v)) < 0.001);
+    result = RValue(ok ? 1.0 : 0.0);
+}
+H(fn_move_towards_point) {
+    UNUSED;
+    if (!self) return;
+    self->set_hspeed(a[0].real - self->x);
+    self->set_vspeed(a[1].real - self->y);
+    self->set_speed(a[2].real);
+}
+H(fn_motion_set) {
+    UNUSED;
+    if (!self) return;
+    self->set_direction(a[0].real);
+    self->set_speed(a[1].real);
+}
+H(fn_motion_add) {
+    UNUSED;
+    if (self) self->motion_add(a[0].real, a[1].real);
+}
+H(fn_distance_to_point) {
+    UNUSED;
+    if (!self) return;
+    double x = a[0].real, y = a[1].real, dx = 0, dy = 0;
+    if (x > self->bbox_right) dx = x - self->bbox_right;
+    if (x < self->bbox_left) dx = x - self->bbox_left;
+    if (y > self->bbox_bottom) dy = y - self->bbox_bottom;
+    if (y < self->bbox_top) dy = y - self->bbox_top;
+    result = RValue(std::sqrt(dx * dx + dy * dy));
+}
+H(fn_distance_to_object) {
+    if (!self) return;
+    int32_t sel = n(a[0]);
+    double best = 1000000;
+    auto gap = [](int32_t a0, int32_t a1, int32_t b0, int32_t b1) {
+        return a1 < b0 ? double(b0 - a1) : (b1 < a0 ? double(a0 - b1) : 0.0);
+    };
+    auto measure = [&](CInstance* i) {
+        if (i == self || i->destroyed) return true;
+        double dx = gap(self->bbox_left, self->bbox_right, i->bbox_left, i->bbox_right);
+        double dy = gap(self->bbox_top, self->bbox_bottom, i->bbox_top, i->bbox_bottom);
+        best = std::min(best, std::sqrt(dx * dx + dy * dy));
+        return true;
+    };
+    CRoom* room = rt.run.room();
+    if (sel == -2) {
+        if (other) measure(other);
+    } else if (sel >= 0 && sel < 100000) {
+        // Only instances of exactly that object.
+        if (room)
+            for (CInstance* i : room->instances_of(sel)) measure(i);
+    } else {
+        for_selected(rt, sel, measure);
+    }
+    result = RValue(best);
+}
+// The instance with the smallest (nearest) or largest (furthest) squared distance; an id
+// selector finds none.
+CInstance* extreme(Runtime& rt, int32_t sel, double x, double y, bool nearest) {
+    if (sel >= 100000) return nullptr;
+    CInstance* found = nullptr;
+    double best = nearest ? 1e10 : -1;
+    for_selected(rt, sel, [&](CInstance* i) {
+        double d = (i->x - x) * (i->x - x) + (i->y - y) * (i->y - y);
+        if (nearest ? d < best : d > best) best = d, found = i;
+        return true;
+    });
+    return found;
+}
+H(fn_instance_nearest) {
+    UNUSED;
+    CInstance* i = extreme(rt, n(a[2]), a[0].real, a[1].real, true);
+    result = RValue(i ? double(i->id) : noone);
+}
+H(fn_instance_furthest) {
+    UNUSED;
+    CInstance* i = extreme(rt, n(a[2]), a[0].real, a[1].real, false);
+    result = RValue(i ? double(i->id) : noone);
+}
+H(fn_instance_copy) {
+    UNUSED;
+    CRoom* room = rt.run.room();
+    if (!self || !room) return;
+    CInstance* copy = room->add_instance(rt.game, self->object_index, self->x, self->y,
+                                         ++rt.game.last_instance_id);
+    int32_t id = copy->id;
+    copy->copy_from(*self);
+    copy->id = id;
+    if (a[0].real >= 0.5) perform_own(rt, copy, copy, ev_create, 0);
+    result = RValue(double(id));
+}
+H(fn_instance_sprite) {
+    UNUSED;
+    if (!self) return;
+    int32_t sprite = n(a[0]);
+    if (!rt.game.sprites.exists(sprite)) {
+        report_error(rt, "Setting instance to non-existing sprite: " + std::to_string(sprite),
+                     false);
+        return;
+    }
+    self->set_sprite_index(sprite);
+}
+// Every instance whose shape contains the point, taken before any of them changes.
+std::vector<CInstance*> at_point(Runtime& rt, double x, double y) {
+    std::vector<CInstance*> found;
+    for_selected(rt, -3, [&](CInstance* i) {
+        if (instance_contains_point(rt.masks, *i, x, y)) found.push_back(i);
+        return true;
+    });
+    return found;
+}
+H(fn_position_destroy) {
+    UNUSED;
+    for (CInstance* i : at_point(rt, a[0].real, a[1].real)) destroy_instance(rt, *i);
+}
+H(fn_position_change) {
+    UNUSED;
+    int32_t object = n(a[2]);
+    if (!rt.game.objects.exists(object)) {
+        report_error(rt, "Asking to change into non-existing object: " + std::to_string(object),
+                     false);
+        return;
+    }
+    for (CInstance* i : at_point(rt, a[0].real, a[1].real))
+        change_instance(rt, *i, object, a[3].real >= 0.5);
 }
 
 H(fn_instance_create) {
@@ -187,6 +331,19 @@ H(fn_discard_all) {
 
 const RFunction game[] = {
     {"place_free", fn_place_free, 2},
+    {"place_snapped", fn_place_snapped, 2},
+    {"move_snap", fn_move_snap, 2},
+    {"move_towards_point", fn_move_towards_point, 3},
+    {"motion_set", fn_motion_set, 2},
+    {"motion_add", fn_motion_add, 2},
+    {"distance_to_point", fn_distance_to_point, 2},
+    {"distance_to_object", fn_distance_to_object, 1},
+    {"instance_nearest", fn_instance_nearest, 3},
+    {"instance_furthest", fn_instance_furthest, 3},
+    {"instance_copy", fn_instance_copy, 1},
+    {"instance_sprite", fn_instance_sprite, 1},
+    {"position_destroy", fn_position_destroy, 2},
+    {"position_change", fn_position_change, 4},
     {"place_empty", fn_place_empty, 2},
     {"place_meeting", fn_place_meeting, 3},
     {"instance_position", fn_instance_position, 3},
