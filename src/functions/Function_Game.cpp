@@ -36,18 +36,6 @@ H(fn_instance_find) {
     });
 }
 
-// -1 and -2 ask about self and other themselves.
-int32_t count_selected(Runtime& rt, CInstance* self, CInstance* other, int32_t sel) {
-    if (sel == -1) return self && !self->destroyed ? 1 : 0;
-    if (sel == -2) return other && !other->destroyed ? 1 : 0;
-    int32_t count = 0;
-    for_selected(rt, sel, [&](CInstance*) {
-        ++count;
-        return true;
-    });
-    return count;
-}
-
 H(fn_instance_exists) {
     result = RValue(count_selected(rt, self, other, n(a[0])) > 0 ? 1.0 : 0.0);
 }
@@ -202,38 +190,15 @@ H(fn_instance_copy) {
 }
 H(fn_instance_sprite) {
     UNUSED;
-    if (!self) return;
-    int32_t sprite = n(a[0]);
-    if (!rt.game.sprites.exists(sprite)) {
-        report_error(rt, "Setting instance to non-existing sprite: " + std::to_string(sprite),
-                     false);
-        return;
-    }
-    self->set_sprite_index(sprite);
-}
-// Every instance whose shape contains the point, taken before any of them changes.
-std::vector<CInstance*> at_point(Runtime& rt, double x, double y) {
-    std::vector<CInstance*> found;
-    for_selected(rt, -3, [&](CInstance* i) {
-        if (instance_contains_point(rt.masks, *i, x, y)) found.push_back(i);
-        return true;
-    });
-    return found;
+    if (self) set_instance_sprite(rt, *self, n(a[0]));
 }
 H(fn_position_destroy) {
     UNUSED;
-    for (CInstance* i : at_point(rt, a[0].real, a[1].real)) destroy_instance(rt, *i);
+    destroy_at_position(rt, a[0].real, a[1].real);
 }
 H(fn_position_change) {
     UNUSED;
-    int32_t object = n(a[2]);
-    if (!rt.game.objects.exists(object)) {
-        report_error(rt, "Asking to change into non-existing object: " + std::to_string(object),
-                     false);
-        return;
-    }
-    for (CInstance* i : at_point(rt, a[0].real, a[1].real))
-        change_instance(rt, *i, object, a[3].real >= 0.5);
+    change_at_position(rt, a[0].real, a[1].real, n(a[2]), a[3].real >= 0.5);
 }
 
 H(fn_instance_create) {

@@ -51,16 +51,8 @@ bool execute_code(Runtime& rt, CInstance* self, CInstance* other, const CAction&
 
 // 68: argument 0 compared with argument 1: 1 smaller, 2 larger, otherwise equal.
 bool compare_values(Runtime& rt, CInstance* self, CInstance* other, const CAction& a) {
-    double v = action_real(rt, self, other, a, 0);
-    double w = action_real(rt, self, other, a, 1);
-    switch (round_int(action_real(rt, self, other, a, 2))) {
-    case 1:
-        return v < w;
-    case 2:
-        return v > w;
-    default:
-        return v == w;
-    }
+    return compare_by(action_real(rt, self, other, a, 0), action_real(rt, self, other, a, 1),
+                      round_int(action_real(rt, self, other, a, 2)));
 }
 
 // 36: draw a sprite; a negative sub-image means the instance's own.
@@ -244,24 +236,12 @@ ACTION(change_object) {
 ACTION(destroy_at) {
     double x = arg(rt, s, o, a, 0), y = arg(rt, s, o, a, 1);
     if (a.relative && s) x += s->x, y += s->y;
-    CRoom* room = rt.run.room();
-    if (!room) return true;
-    size_t n = room->instances.size();
-    for (size_t i = 0; i < n; ++i) {
-        CInstance* inst = room->instances[i].get();
-        if (instance_contains_point(rt.masks, *inst, x, y)) destroy_instance(rt, *inst);
-    }
+    destroy_at_position(rt, x, y);
     return true;
 }
 ACTION(set_sprite) {
     NEEDS_SELF
-    int32_t sprite = iarg(rt, s, o, a, 0);
-    if (!rt.game.sprites.exists(sprite)) {
-        report_error(rt, "Setting instance to non-existing sprite: " + std::to_string(sprite),
-                     false);
-        return true;
-    }
-    s->set_sprite_index(sprite);
+    set_instance_sprite(rt, *s, iarg(rt, s, o, a, 0));
     double scale = arg(rt, s, o, a, 1);
     if (scale > 0) s->set_image_scale(scale);
     return true;
@@ -338,20 +318,8 @@ ACTION(position_taken) {
     return !position_free(rt, s, o, a);
 }
 ACTION(instance_count_is) {
-    int32_t object = iarg(rt, s, o, a, 0), count = 0;
-    for_selected(rt, object, [&](CInstance*) {
-        ++count;
-        return true;
-    });
-    double v = arg(rt, s, o, a, 1);
-    switch (iarg(rt, s, o, a, 2)) {
-    case 1:
-        return count < v;
-    case 2:
-        return count > v;
-    default:
-        return count == v;
-    }
+    int32_t count = count_selected(rt, s, o, iarg(rt, s, o, a, 0));
+    return compare_by(count, arg(rt, s, o, a, 1), iarg(rt, s, o, a, 2));
 }
 ACTION(meets_object) {
     if (!s) return true;

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "run/Collision_Main.h"
 #include "run/Instance_Class.h"
+#include "run/Run_Main.h"
 #include "runner/Runtime.h"
 
 namespace kelvane {
@@ -77,6 +80,47 @@ inline bool place_free(Runtime& rt, CInstance& self, double x, double y) {
 // Self at (x, y) meets no instance at all.
 inline bool place_empty(Runtime& rt, CInstance& self, double x, double y) {
     return meeting(rt, self, x, y, -3) == nullptr;
+}
+
+// The number of instances the selector chooses (-1 and -2: self and other, when alive).
+inline int32_t count_selected(Runtime& rt, CInstance* self, CInstance* other, int32_t sel) {
+    if (sel == -1) return self && !self->destroyed ? 1 : 0;
+    if (sel == -2) return other && !other->destroyed ? 1 : 0;
+    int32_t count = 0;
+    for_selected(rt, sel, [&](CInstance*) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
+// Every instance whose shape contains the point, taken before any of them changes.
+inline std::vector<CInstance*> instances_at_point(Runtime& rt, double x, double y) {
+    std::vector<CInstance*> found;
+    for_selected(rt, -3, [&](CInstance* i) {
+        if (instance_contains_point(rt.masks, *i, x, y)) found.push_back(i);
+        return true;
+    });
+    return found;
+}
+
+inline void destroy_at_position(Runtime& rt, double x, double y) {
+    for (CInstance* i : instances_at_point(rt, x, y)) destroy_instance(rt, *i);
+}
+
+// The object is checked once, before any instance changes.
+inline void change_at_position(Runtime& rt, double x, double y, int32_t object, bool events) {
+    if (!rt.game.objects.exists(object)) {
+        report_error(rt, "Asking to change into non-existing object: " + std::to_string(object),
+                     false);
+        return;
+    }
+    for (CInstance* i : instances_at_point(rt, x, y)) change_instance(rt, *i, object, events);
+}
+
+// Compares as the comparing questions do: 1 smaller than, 2 larger than, otherwise equal.
+inline bool compare_by(double v, double w, int32_t how) {
+    return how == 1 ? v < w : how == 2 ? v > w : v == w;
 }
 
 } // namespace kelvane

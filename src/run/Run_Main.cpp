@@ -471,6 +471,15 @@ void change_instance(Runtime& rt, CInstance& inst, int32_t object, bool perform_
     if (perform_events) perform_own(rt, fresh, fresh, ev_create, 0);
 }
 
+void set_instance_sprite(Runtime& rt, CInstance& inst, int32_t sprite) {
+    if (!rt.game.sprites.exists(sprite)) {
+        report_error(rt, "Setting instance to non-existing sprite: " + std::to_string(sprite),
+                     false);
+        return;
+    }
+    inst.set_sprite_index(sprite);
+}
+
 // ---- one step and the loop ----
 
 void run_step(Runtime& rt) {

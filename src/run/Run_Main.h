@@ -87,5 +87,7 @@ void set_lives(Runtime& rt, int32_t lives);
 CInstance* create_instance(Runtime& rt, int32_t object, double x, double y);
 void destroy_instance(Runtime& rt, CInstance& inst);
 void change_instance(Runtime& rt, CInstance& inst, int32_t object, bool perform_events);
+// Sets the instance's sprite, or reports that the sprite does not exist.
+void set_instance_sprite(Runtime& rt, CInstance& inst, int32_t sprite);
 
 } // namespace kelvane

@@ -89,7 +89,6 @@ KELVANE_RUN_VARIABLE(font_angle)
 KELVANE_RUN_VARIABLE(font_name)
 KELVANE_RUN_VARIABLE(font_align)
 
-
 #undef KELVANE_RUN_VARIABLE
 
 } // namespace kelvane

@@ -49,20 +49,6 @@ class GameTest : public ::testing::Test {
     }
 };
 
-// A code action as a manifest entry.
-inline std::string code(const std::string& text) {
-    std::string escaped;
-    for (char c : text) {
-        if (c == '"' || c == '\\') escaped += '\\';
-        if (c == '\n') {
-            escaped += "\\n";
-            continue;
-        }
-        escaped += c;
-    }
-    return R"({"function": 34, "arguments": [")" + escaped + R"("]})";
-}
-
 } // namespace kelvane::e2e
 
 namespace kelvane::e2e {
@@ -77,12 +63,21 @@ inline std::string action(int function, std::vector<std::string> args = {}, bool
     for (size_t i = 0; i < args.size(); ++i) {
         std::string escaped;
         for (char c : args[i]) {
+            if (c == '\n') {
+                escaped += "\\n";
+                continue;
+            }
             if (c == '"' || c == '\\') escaped += '\\';
             escaped += c;
         }
         out += (i ? ", \"" : "\"") + escaped + "\"";
     }
     return out + "]}";
+}
+
+// A code action as a manifest entry.
+inline std::string code(const std::string& text) {
+    return action(34, {text});
 }
 
 // An event of the manifest with its actions.
