@@ -71,6 +71,13 @@ struct CCanvas::Shape {
     int64_t top = 0, bottom = 0;
     std::function<bool(int64_t y, int64_t& a, int64_t& b)> row;
 
+    // The ellipse that fills the box [left, right) x [top, bottom).
+    static Shape ellipse(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+        return {top, bottom, [=](int64_t y, int64_t& a, int64_t& b) {
+                    return ellipse_row(left, top, right, bottom, y, a, b);
+                }};
+    }
+
     // The outline runs of row y (at most two): the pixels of the row without a neighbour
     // above, below, left or right in the shape.
     int outline(int64_t y, int64_t out[4]) const {
@@ -306,14 +313,11 @@ void CCanvas::convex(const Shape& shape, bool fill, bool outline) {
 void CCanvas::rectangle(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     order_box(left, top, right, bottom);
     if (left == right || top == bottom) return;
-    Shape s;
-    s.top = top, s.bottom = bottom;
-    s.row = [&](int64_t y, int64_t& a, int64_t& b) {
-        if (y < top || y >= bottom) return false;
-        a = left, b = int64_t(right) - 1;
-        return true;
-    };
-    convex(s, true, pen_width() <= 1);
+    const Shape box{top, bottom, [&](int64_t y, int64_t& a, int64_t& b) {
+                        a = left, b = int64_t(right) - 1;
+                        return y >= top && y < bottom;
+                    }};
+    convex(box, true, pen_width() <= 1);
     if (pen_width() > 1) {
         const RPoint corners[4] = {
             {left, top}, {right - 1, top}, {right - 1, bottom - 1}, {left, bottom - 1}};
@@ -343,12 +347,7 @@ void ellipse_path(std::vector<double>& xy, double cx, double cy, double rx, doub
 void CCanvas::ellipse(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     order_box(left, top, right, bottom);
     if (left == right || top == bottom) return;
-    Shape s;
-    s.top = top, s.bottom = bottom;
-    s.row = [&](int64_t y, int64_t& a, int64_t& b) {
-        return ellipse_row(left, top, right, bottom, y, a, b);
-    };
-    convex(s, true, pen_width() <= 1);
+    convex(Shape::ellipse(left, top, right, bottom), true, pen_width() <= 1);
     if (pen_width() > 1) {
         std::vector<double> xy;
         ellipse_path(xy, (double(left) + right - 1) / 2, (double(top) + bottom - 1) / 2,
@@ -365,27 +364,26 @@ void CCanvas::round_rect(int32_t left, int32_t top, int32_t right, int32_t botto
     cw = std::clamp(std::abs(cw), 0, right - left);
     ch = std::clamp(std::abs(ch), 0, bottom - top);
     if (cw == 0 || ch == 0) return rectangle(left, top, right, bottom);
-    Shape s;
-    s.top = top, s.bottom = bottom;
-    s.row = [&](int64_t y, int64_t& a, int64_t& b) {
-        if (y < top || y >= bottom) return false;
-        a = left;
-        const double yc = double(y) + 0.5;
-        // In the corner bands the row ends where the corner ellipse ends.
-        int64_t ea = 0, eb = 0;
-        if (yc < top + ch / 2.0) {
-            if (!ellipse_row(left, top, double(left) + cw, double(top) + ch, y, ea, eb))
-                return false;
-            a = ea;
-        } else if (yc > bottom - ch / 2.0) {
-            if (!ellipse_row(left, double(bottom) - ch, double(left) + cw, bottom, y, ea, eb))
-                return false;
-            a = ea;
-        }
-        b = int64_t(left) + right - 1 - a;
-        return a <= b;
-    };
-    convex(s, true, pen_width() <= 1);
+    const Shape rounded{
+        top, bottom, [&](int64_t y, int64_t& a, int64_t& b) {
+            if (y < top || y >= bottom) return false;
+            a = left;
+            const double yc = double(y) + 0.5;
+            // In the corner bands the row ends where the corner ellipse ends.
+            int64_t ea = 0, eb = 0;
+            if (yc < top + ch / 2.0) {
+                if (!ellipse_row(left, top, double(left) + cw, double(top) + ch, y, ea, eb))
+                    return false;
+                a = ea;
+            } else if (yc > bottom - ch / 2.0) {
+                if (!ellipse_row(left, double(bottom) - ch, double(left) + cw, bottom, y, ea, eb))
+                    return false;
+                a = ea;
+            }
+            b = int64_t(left) + right - 1 - a;
+            return a <= b;
+        }};
+    convex(rounded, true, pen_width() <= 1);
     if (pen_width() > 1) {
         // Four quarter ellipses joined by the straight sides.
         const double rx = (cw - 1) / 2.0, ry = (ch - 1) / 2.0;
@@ -424,11 +422,7 @@ void CCanvas::curve(int32_t kind, int32_t left, int32_t top, int32_t right, int3
     double sx = 0, sy = 0, ex = 0, ey = 0;
     meet(start, sx, sy);
     meet(start + sweep, ex, ey);
-    Shape s;
-    s.top = top, s.bottom = bottom;
-    s.row = [&](int64_t y, int64_t& a, int64_t& b) {
-        return ellipse_row(left, top, right, bottom, y, a, b);
-    };
+    const Shape s = Shape::ellipse(left, top, right, bottom);
     // The outline pixel nearest the pixel that holds a point of the curve (so that a line
     // along a row or column boundary stays on one side of it).
     auto nearest = [&](double x, double y) {
