@@ -404,14 +404,22 @@ void CCanvas::curve(int32_t kind, int32_t left, int32_t top, int32_t right, int3
     if (left == right || top == bottom) return;
     const double cx = (double(left) + right) / 2, cy = (double(top) + bottom) / 2;
     const double rx = (double(right) - left) / 2, ry = (double(bottom) - top) / 2;
-    // Directions on the screen, counter-clockwise from the right.
-    const double start = wrap_angle(std::atan2(-(y3 - cy), x3 - cx));
-    const double end = wrap_angle(std::atan2(-(y4 - cy), x4 - cx));
-    double sweep = wrap_angle(end - start);
-    const bool whole = sweep == 0;
-    if (whole) sweep = 2 * pi;
+    // The two directions, y upwards (a point at the centre points right).
+    double ux = x3 - cx, uy = cy - y3, vx = x4 - cx, vy = cy - y4;
+    if (ux == 0 && uy == 0) ux = 1;
+    if (vx == 0 && vy == 0) vx = 1;
+    auto cross = [](double ax, double ay, double bx, double by) { return ax * by - ay * bx; };
+    // Exact for whole-pixel points: the same direction twice is the whole ellipse.
+    const bool whole = cross(ux, uy, vx, vy) == 0 && ux * vx + uy * vy > 0;
+    const bool over_half = cross(ux, uy, vx, vy) < 0;
+    const double start = wrap_angle(std::atan2(uy, ux));
+    const double sweep = whole ? 2 * pi : wrap_angle(std::atan2(vy, vx) - start);
+    // Whether a point lies in the part swept from the first direction to the second.
     auto in_sweep = [&](double x, double y) {
-        return whole || wrap_angle(std::atan2(-(y - cy), x - cx) - start) <= sweep;
+        const double px = x - cx, py = cy - y;
+        if (whole) return true;
+        if (!over_half) return cross(ux, uy, px, py) >= 0 && cross(px, py, vx, vy) >= 0;
+        return !(cross(vx, vy, px, py) > 0 && cross(px, py, ux, uy) > 0);
     };
     // Where a direction meets the ellipse.
     auto meet = [&](double angle, double& x, double& y) {
@@ -665,13 +673,17 @@ std::vector<std::string_view> wrap_line(CCanvas& canvas, std::string_view line, 
         i = end;
     }
     std::vector<std::string_view> pieces;
+    // Widths add up: text is drawn without kerning.
     for (size_t k = 0; k < words.size();) {
         const size_t begin = size_t(words[k].data() - line.data());
         size_t length = words[k].size();
-        ++k;
-        while (k < words.size() && canvas.text_width(line.substr(begin, length)) < w &&
-               canvas.text_width(line.substr(begin, length + words[k].size())) <= w)
+        int64_t width = canvas.text_width(words[k++]);
+        while (k < words.size() && width < w) {
+            const int32_t next = canvas.text_width(words[k]);
+            if (width + next > w) break;
+            width += next;
             length += words[k++].size();
+        }
         pieces.push_back(line.substr(begin, length));
     }
     return pieces;
