@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <numbers>
 #include <optional>
 
 #include <fontconfig/fontconfig.h>
@@ -157,7 +158,7 @@ class FreeTypeFont : public CFont {
     // turned one takes the upright advance (the pen moves along the turned baseline).
     RGlyph render(uint8_t ch, int32_t escapement, int32_t upright_advance) {
         RGlyph g;
-        const double a = escapement * M_PI / 1800.0;
+        const double a = escapement * std::numbers::pi / 1800.0;
         const double c = std::cos(a), s = std::sin(a), shear = italic_ ? 0.2 : 0.0;
         // Rotation after the synthetic slant; FreeType's y axis points up, so this turns
         // counter-clockwise on the screen too.
