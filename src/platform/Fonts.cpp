@@ -55,7 +55,7 @@ struct FontFile {
     bool synthetic_bold = false, synthetic_italic = false;
 };
 
-std::optional<FontFile> find_font_file(const RFontSpec& spec) {
+std::optional<FontFile> find_font_file(FcConfig* config, const RFontSpec& spec) {
     const std::string family = cp1252_to_utf8(CFonts::family_for(spec.name));
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return std::nullopt;
@@ -63,10 +63,10 @@ std::optional<FontFile> find_font_file(const RFontSpec& spec) {
     FcPatternAddInteger(pattern, FC_WEIGHT, spec.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(config, pattern, &result);
     FcPatternDestroy(pattern);
     if (!match) return std::nullopt;
     FontFile out;
@@ -221,6 +221,10 @@ std::string lower(std::string_view s) {
 
 struct CFonts::Impl {
     FT_Library library = nullptr;
+    // A fontconfig set-up of our own, released with us; loaded when a font is first
+    // asked for, as most runs that never draw text need none.
+    FcConfig* config = nullptr;
+    bool config_tried = false;
     std::map<FontKey, std::unique_ptr<FreeTypeFont>> fonts;
     // Names that no font could be made for (so that a missing font is not searched for
     // at every drawing call).
@@ -241,6 +245,7 @@ CFonts::CFonts() : impl_(std::make_unique<Impl>()) {
 CFonts::~CFonts() {
     impl_->fonts.clear();
     if (impl_->library) FT_Done_FreeType(impl_->library);
+    if (impl_->config) FcConfigDestroy(impl_->config);
 }
 
 std::string CFonts::family_for(std::string_view windows_name) {
@@ -253,12 +258,16 @@ std::string CFonts::family_for(std::string_view windows_name) {
 }
 
 CFont* CFonts::font(const RFontSpec& spec) {
-    if (!impl_->library) return nullptr;
     const FontKey key{lower(spec.name), spec.height, spec.bold, spec.italic};
     if (auto it = impl_->fonts.find(key); it != impl_->fonts.end()) return it->second.get();
     if (impl_->missing.count(key)) return nullptr;
+    if (!impl_->config_tried) {
+        impl_->config_tried = true;
+        impl_->config = FcInitLoadConfigAndFonts();
+    }
+    if (!impl_->library || !impl_->config) return nullptr;
     if (impl_->fonts.size() >= max_fonts) impl_->fonts.clear();
-    std::optional<FontFile> file = find_font_file(spec);
+    std::optional<FontFile> file = find_font_file(impl_->config, spec);
     FT_Face face = nullptr;
     if (!file || FT_New_Face(impl_->library, file->path.c_str(), file->index, &face) ||
         !FT_IS_SCALABLE(face)) {
