@@ -235,3 +235,28 @@ TEST_F(GameTest, DrawingFunctionRulesInAGame) {
     ASSERT_NE(again, std::string::npos) << log;
     EXPECT_EQ(log.find("Drawing polygon with no vertices.", again + 1), std::string::npos) << log;
 }
+
+TEST_F(GameTest, ButtonsHaveTwoPixelBevelsSwappedWhenDown) {
+    write("kelvane-project.json", drawing_game(code(R"(
+        brush_color = c_blue; pen_color = c_red;
+        draw_button(10, 10, 20, 18, 0); draw_button(30, 10, 40, 18, 1);)"),
+                                               60, 30));
+    fs::create_directories(dir / "frames");
+    ASSERT_EQ(run(1, "--frames frames"), 0) << err;
+    auto f = frame(dir / "frames" / "frame-000001.png");
+    ASSERT_TRUE(f);
+    const uint32_t grey = 0x808080, face = blue;
+    for (int down = 0; down < 2; ++down) {
+        const int x = 10 + 20 * down;
+        const uint32_t light = down ? grey : white, dark = down ? white : grey;
+        SCOPED_TRACE(down ? "down" : "up");
+        // Outer and inner lines of the upper left, then of the lower right, which also
+        // takes the lower left corner; the corner at the upper right stays outside.
+        for (auto [dx, dy] : {std::pair{0, 0}, {5, 0}, {0, 4}, {1, 4}, {5, 1}, {1, 1}})
+            EXPECT_EQ(f->pixel(x + dx, 10 + dy), light) << dx << "," << dy;
+        for (auto [dx, dy] : {std::pair{5, 8}, {10, 4}, {9, 4}, {5, 7}, {0, 8}, {10, 8}})
+            EXPECT_EQ(f->pixel(x + dx, 10 + dy), dark) << dx << "," << dy;
+        EXPECT_EQ(f->pixel(x + 5, 14), face);
+        EXPECT_EQ(f->pixel(x + 10, 10), 0u);
+    }
+}
