@@ -142,7 +142,7 @@ TEST_F(GameplayTest, ResourceQueriesAndCodeFromTextAndFiles) {
     EXPECT_NE(err.find("Trying to execute non-existing file."), std::string::npos);
 }
 
-TEST_F(GameplayTest, GridActionsSnapJumpAndAsk) {
+TEST_F(GameplayTest, GridSleepAndMessageActions) {
     write("kelvane-project.json",
           std::string(R"({"sprites": [)") + box_sprite + R"(],
       "objects": [{"name": "o", "sprite": "box", "events": [)" +
@@ -152,11 +152,13 @@ TEST_F(GameplayTest, GridActionsSnapJumpAndAsk) {
                      action(64, {"10", "10"}, true), code("global.s += \" not snapped\";"),
                      action(5, {"16", "32"}),
                      code("global.s += \" \" + string(x mod 16 == 0 && y mod 32 == 0);"),
-                     action(23, {"5", "1"}), code(write_s)}) +
+                     action(23, {"5", "1"}), action(18, {"Hello#world"}), code(write_s)}) +
               R"(]}],
       "rooms": [{"name": "r", "width": 160, "height": 120, "instances": [{"x": 0, "y": 0, "object": "o"}]}]})");
     ASSERT_EQ(run(1), 0) << err;
     EXPECT_EQ(read("out.txt"), "10,30 1");
+    // Headless, the message dialog writes its text to stderr.
+    EXPECT_NE(err.find("Hello\nworld"), std::string::npos) << err;
 }
 
 TEST_F(GameplayTest, ManyInstancesCollideInListOrderAfterMoves) {
