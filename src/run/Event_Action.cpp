@@ -385,6 +385,16 @@ ACTION(restart_game) {
     request_restart_game(rt);
     return true;
 }
+// 18: a message in the message dialog ("#" ends a line); none in exclusive mode.
+ACTION(show_message_action) {
+    if (rt.game.options.exclusive_mode) return true;
+    std::string text = action_text(rt, s, o, a, 0);
+    for (char& c : text)
+        if (c == '#') c = '\n';
+    if (rt.platform && rt.platform->dialogs) rt.platform->dialogs->show_message(text);
+    input_clear(rt.input);
+    return true;
+}
 // 23: sleep, after drawing and presenting the room without a transition when asked.
 ACTION(sleep_action) {
     int32_t ms = iarg(rt, s, o, a, 0);
@@ -493,6 +503,16 @@ std::array<RActionEntry, action_count> make_table() {
     add(60, false, false, restart_game);
     add(65, false, false, inherited);
     add(23, false, false, sleep_action);
+    add(18, false, false, show_message_action);
+    // Sounds (17, 39, 56), the question dialog (29), the high-score table (20) and the game
+    // information (61) are shown by subsystems still to come: their entries carry their
+    // kinds so action lists flow as designed, and do nothing until then.
+    add(17, false, false, nothing);
+    add(39, false, false, nothing);
+    add(56, true, false, nothing);
+    add(29, true, false, nothing);
+    add(20, false, false, nothing);
+    add(61, false, false, nothing);
     // Questions.
     add(25, true, true, position_free);
     add(28, true, true, position_taken);

@@ -142,7 +142,7 @@ TEST_F(GameplayTest, ResourceQueriesAndCodeFromTextAndFiles) {
     EXPECT_NE(err.find("Trying to execute non-existing file."), std::string::npos);
 }
 
-TEST_F(GameplayTest, GridActionsSnapJumpAndAsk) {
+TEST_F(GameplayTest, GridSleepAndMessageActions) {
     write("kelvane-project.json",
           std::string(R"({"sprites": [)") + box_sprite + R"(],
       "objects": [{"name": "o", "sprite": "box", "events": [)" +
@@ -152,9 +152,50 @@ TEST_F(GameplayTest, GridActionsSnapJumpAndAsk) {
                      action(64, {"10", "10"}, true), code("global.s += \" not snapped\";"),
                      action(5, {"16", "32"}),
                      code("global.s += \" \" + string(x mod 16 == 0 && y mod 32 == 0);"),
-                     action(23, {"5", "1"}), code(write_s)}) +
+                     action(23, {"5", "1"}), action(18, {"Hello#world"}), code(write_s)}) +
               R"(]}],
       "rooms": [{"name": "r", "width": 160, "height": 120, "instances": [{"x": 0, "y": 0, "object": "o"}]}]})");
     ASSERT_EQ(run(1), 0) << err;
     EXPECT_EQ(read("out.txt"), "10,30 1");
+    // Headless, the message dialog writes its text to stderr.
+    EXPECT_NE(err.find("Hello\nworld"), std::string::npos) << err;
+}
+
+TEST_F(GameplayTest, ManyInstancesCollideInListOrderAfterMoves) {
+    // Thirty probes in a row and thirty targets between them, created right to left. A
+    // probe sends each target it meets 20 pixels on, where later probes meet it again.
+    std::string instances;
+    for (int k = 29; k >= 0; --k)
+        instances += R"({"x": )" + std::to_string(10 * k + 5) +
+                     R"(, "y": 0, "object": "target", "id": )" + std::to_string(200000 + k) + "},";
+    for (int k = 0; k < 30; ++k)
+        instances += R"({"x": )" + std::to_string(10 * k) +
+                     R"(, "y": 0, "object": "probe", "id": )" + std::to_string(300000 + k) + "}" +
+                     (k < 29 ? "," : "");
+    write(
+        "kelvane-project.json",
+        std::string(R"({"sprites": [)") + box_sprite + R"(],
+      "objects": [{"name": "target", "sprite": "box"},
+        {"name": "probe", "sprite": "box", "events": [)" +
+            event(
+                "collision", 0,
+                {code(
+                    "global.s += string(id - 300000) + \":\" + string(other.id - 200000) + \" \"; "
+                    "other.x += 20;")}) +
+            "," + event("other", 3, {code(write_s)}) + R"(]}],
+      "rooms": [{"name": "r", "creation_code": "global.s = \"\";", "instances": [)" +
+            instances + "]}]}");
+    ASSERT_EQ(run(1), 0) << err;
+    // The same rule on the boxes along the row: probes in list order, for each the targets
+    // in list order, as they stand at that moment.
+    std::string expected;
+    int left[30];
+    for (int m = 0; m < 30; ++m) left[m] = 10 * m + 5;
+    for (int k = 0; k < 30; ++k)
+        for (int m = 29; m >= 0; --m)
+            if (left[m] <= 10 * k + 9 && 10 * k <= left[m] + 9) {
+                expected += std::to_string(k) + ":" + std::to_string(m) + " ";
+                left[m] += 20;
+            }
+    EXPECT_EQ(read("out.txt"), expected);
 }
