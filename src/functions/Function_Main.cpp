@@ -7,6 +7,7 @@
 #include "code/Script_Main.h"
 #include "functions/Function_File.h"
 #include "functions/Function_Game.h"
+#include "functions/Function_Graphics_Images.h"
 #include "functions/Function_Math.h"
 
 namespace kelvane {
@@ -36,6 +37,8 @@ const FunctionRegistry& function_registry() {
     static const FunctionRegistry registry = [] {
         FunctionRegistry r;
         for (const auto& f : math_functions()) r.add(f);
+        for (const auto& f : image_functions()) r.add(f);
+        for (const auto& f : tile_functions()) r.add(f);
         // Drawing registers before the game family when it arrives; the interaction and
         // multiplayer families between the files and the miscellaneous family.
         for (const auto& f : game_functions()) r.add(f);
