@@ -125,11 +125,16 @@ H(fn_screen_save) {
     UNUSED;
     if (auto path = screen_file(rt, a[0]); path && !path->empty()) rt.display.save_buffer(*path);
 }
-// Buffer coordinates: the rectangle's right and bottom edges are outside it.
+// Buffer coordinates: the rectangle's right and bottom edges are outside it. A rectangle
+// without pixels, or larger than any picture, writes nothing.
 H(fn_screen_save_part) {
     UNUSED;
-    if (auto path = screen_file(rt, a[0]); path && !path->empty())
-        rt.display.save_buffer_part(*path, {n(a[1]), n(a[2]), n(a[3]), n(a[4])});
+    auto path = screen_file(rt, a[0]);
+    RRect r{n(a[1]), n(a[2]), n(a[3]), n(a[4])};
+    if (!path || path->empty() ||
+        !surface_size_allowed(int64_t(r.right) - r.left, int64_t(r.bottom) - r.top))
+        return;
+    rt.display.save_buffer_part(*path, r);
 }
 
 // ---- sprites and backgrounds from files ----

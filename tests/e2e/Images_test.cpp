@@ -252,3 +252,51 @@ TEST_F(GameTest, DrawingFunctionsUseTheViewsOffsets) {
                                              "........", //
                                              "z..z..z."}));
 }
+
+TEST_F(GameTest, ExtremeArgumentsDrawAndSaveNothingHarmful) {
+    write("spr.png", png_of({"rg", "by"}));
+    const char* create = R"(
+big = 1000000000000;
+t = tile_add(bk, -big, -big, big, big, -big, -big, 0);
+tile_set_scale(t, big, big);
+tile_set_alpha(t, 0.5);
+t = tile_add(bk, big, big, -big, -big, 0, 0, 0);
+tile_set_region(t, -big, big, big, -big);
+t = tile_add(bk, 0, 0, 2, 2, big, -big, -big);
+tile_set_scale(t, -big, 1 / big);
+s = string(tile_find(big, -big, 0)) + string(tile_exists(-big)) + ",";
+tile_delete_at(-big, -big, 1);
+s += string(sprite_add("spr.png", big, 1, 1, 0, 0, 0, 0)) + ",";
+global.far = sprite_add("spr.png", 1, 1, 1, 0, 0, big, -big);
+s += string(global.far) + ";";
+file_open_write("out.txt"); file_write_string(s); file_close();
+)";
+    const char* draw = R"(
+big = 1000000000000;
+draw_sprite(spr, big, big, -big);
+draw_sprite(global.far, -big, 0, 0);
+draw_sprite_scaled(spr, 0, 0, 0, big);
+draw_sprite_scaled(global.far, 0, 5, 5, -big);
+draw_sprite_scaled(spr, 0, 5, 5, 1 / big);
+draw_sprite_stretched(spr, 0, -big, -big, big, big);
+draw_sprite_transparent(spr, 0, -big, 0, big, 0.5);
+draw_sprite_transparent(global.far, 0, 0, 0, big, -big);
+draw_background_scaled(bk, -big, 0, big);
+draw_background_stretched(bk, big, -big, -big, big);
+draw_background_transparent(bk, 0, 0, big, big);
+draw_background_tiled(bk, big, -big);
+screen_save_part("whole.bmp", -big, -big, big, big);
+screen_save_part("wide.bmp", -2147483648, 0, 2147483647, 1);
+)";
+    write("kelvane-project.json",
+          R"({"sprites": [{"name": "spr", "frames": [{"file": "spr.png"}]}],
+      "backgrounds": [{"name": "bk", "image": {"file": "spr.png"}}],
+      "objects": [{"name": "o", "events": [)" +
+              event("create", 0, {code(create)}) + "," + event("draw", 0, {code(draw)}) +
+              R"(]}], "rooms": [{"name": "r", "width": 32, "height": 32,
+                 "instances": [{"object": "o"}]}]})");
+    ASSERT_EQ(run(2), 0) << err;
+    EXPECT_EQ(read("out.txt"), "-10,-1,1;");
+    EXPECT_FALSE(fs::exists(dir / "whole.bmp"));
+    EXPECT_FALSE(fs::exists(dir / "wide.bmp"));
+}
