@@ -9,6 +9,7 @@
 #include "functions/Function_Game.h"
 #include "functions/Function_Graphics_Images.h"
 #include "functions/Function_Math.h"
+#include "functions/Function_Misc.h"
 
 namespace kelvane {
 
@@ -45,6 +46,7 @@ const FunctionRegistry& function_registry() {
         for (const auto& f : file_functions()) r.add(f);
         for (const auto& f : event_functions()) r.add(f);
         for (const auto& f : resource_memory_functions()) r.add(f);
+        for (const auto& f : misc_functions()) r.add(f);
         return r;
     }();
     return registry;
