@@ -23,13 +23,22 @@ global.bk = background_add("Pics\Back.BMP", 0, 0, 0);
 i = instance_create(50, 50, t);
 with (i) { sprite_index = global.spr; image_speed = 0; image_single = 0; }
 global.s = string(global.spr) + "," + string(global.bk) + ";";
+global.s += sprite_get_name(global.spr) + "," + string(sprite_get_number(global.spr)) + ","
+  + string(sprite_get_width(global.spr)) + "x" + string(sprite_get_height(global.spr)) + ","
+  + string(sprite_get_xoffset(global.spr)) + "," + string(sprite_get_bbox_left(global.spr))
+  + string(sprite_get_bbox_top(global.spr)) + string(sprite_get_bbox_right(global.spr))
+  + string(sprite_get_bbox_bottom(global.spr)) + "," + background_get_name(global.bk) + ","
+  + string(background_get_width(global.bk)) + ";";
 // Inside the box, only the frame's own pixels count.
 global.s += string(position_meeting(49, 49, t)) + string(position_meeting(51, 49, t))
   + string(position_meeting(50, 50, t)) + ",";
 with (i) image_single = 2;
 global.s += string(position_meeting(51, 49, t)) + string(position_meeting(49, 49, t)) + ";";
 // A replaced sprite brings its own mask and origin.
-global.s += string(sprite_replace(global.spr, "dot.png", 1, 1, 1, 0, 0, 0, 0)) + ";";
+global.s += string(sprite_replace(global.spr, "dot.png", 1, 1, 1, 0, 0, 0, 0)) + ","
+  + string(sprite_get_number(global.spr)) + string(sprite_get_width(global.spr))
+  + string(sprite_get_height(global.spr)) + string(sprite_get_xoffset(global.spr))
+  + string(sprite_get_bbox_right(global.spr)) + string(sprite_get_bbox_bottom(global.spr)) + ";";
 with (i) { sprite_index = global.spr; image_single = 0; }
 global.s += string(position_meeting(50, 50, t)) + string(position_meeting(51, 50, t))
   + string(position_meeting(52, 50, t)) + ";";
@@ -46,7 +55,8 @@ with (i) sprite_index = -1;
                  "instances": [{"object": "c"}]}]})");
     fs::create_directories(dir / "frames");
     ASSERT_EQ(run(1, "--frames frames"), 0) << err;
-    EXPECT_EQ(read("out.txt"), "0,0;100,10;1;101;");
+    EXPECT_EQ(read("out.txt"), "0,0;__newsprite0,3,3x3,1,0021,__newbackground0,2;100,10;"
+                               "1,132020;101;");
     auto f = picture_file(dir / "frames" / "frame-000001.png");
     ASSERT_TRUE(f);
     EXPECT_EQ(rows_at(*f, 10, 11, 4, 2), (Rows{".r.r", "...."}));
