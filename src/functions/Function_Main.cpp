@@ -8,6 +8,7 @@
 #include "functions/Function_File.h"
 #include "functions/Function_Game.h"
 #include "functions/Function_Graphics.h"
+#include "functions/Function_Graphics_Images.h"
 #include "functions/Function_Math.h"
 #include "functions/Function_Misc.h"
 
@@ -39,6 +40,8 @@ const FunctionRegistry& function_registry() {
         FunctionRegistry r;
         for (const auto& f : math_functions()) r.add(f);
         for (const auto& f : drawing_functions()) r.add(f);
+        for (const auto& f : image_functions()) r.add(f);
+        for (const auto& f : tile_functions()) r.add(f);
         // The interaction and multiplayer families come between the files and the
         // miscellaneous family.
         for (const auto& f : game_functions()) r.add(f);

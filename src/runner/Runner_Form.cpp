@@ -203,6 +203,15 @@ int run_game(const RunOptions& options, Platform& platform) {
     rt.files->game_path = absolute.string();
     rt.files->parameters = options.game_args;
     rt.files->keep_alive = [&rt] { process_window_events(rt); };
+    // Sprites added or replaced while the game runs get their collision masks rebuilt, with
+    // failures shown now that the game runs; a deleted sprite's mask goes.
+    rt.images.report = [&rt](const std::string& m) { report_error(rt, m, false); };
+    rt.images.mask_hook = [&rt](int32_t id, const CSprite* sprite) {
+        if (sprite)
+            rt.masks.build(rt.game, id, rt.images.report);
+        else
+            rt.masks.free(id);
+    };
     RoomInstances instances(rt);
     rt.script.instances = &instances;
     install_error_report(rt, platform);
