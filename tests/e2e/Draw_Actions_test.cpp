@@ -1,19 +1,10 @@
 // The drawing and screen actions in a running game, checked on the written frames.
-#include "Game_Runner.h"
+#include "Picture_Game.h"
 
 #include "project/Project_Image.h"
 
 using namespace kelvane;
 using namespace kelvane::e2e;
-
-namespace {
-std::optional<Bitmap24> frame(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                               std::istreambuf_iterator<char>()};
-    return decode_picture(bytes, nullptr);
-}
-} // namespace
 
 TEST_F(GameTest, DrawSpriteActionAndScreenModeAction) {
     // A 2 x 2 red sprite without a see-through colour; the room is black.
@@ -31,7 +22,7 @@ TEST_F(GameTest, DrawSpriteActionAndScreenModeAction) {
     fs::create_directories(dir / "frames");
     ASSERT_EQ(run(1, "--frames frames"), 0) << err;
     EXPECT_EQ(read("out.txt"), "1") << err;
-    auto f = frame(dir / "frames" / "frame-000001.png");
+    auto f = picture_file(dir / "frames" / "frame-000001.png");
     ASSERT_TRUE(f);
     EXPECT_EQ(f->pixel(10, 20), 0x0000ffu);
     EXPECT_EQ(f->pixel(11, 21), 0x0000ffu);

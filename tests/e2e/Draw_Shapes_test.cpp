@@ -2,7 +2,7 @@
 // made directly on a canvas: a health bar, a score and shapes from code, the drawing
 // actions, port offsets of a view, the caption inside the picture, and the rules of the
 // drawing functions (colours, pixels, polygons, measures).
-#include "Game_Runner.h"
+#include "Picture_Game.h"
 
 #include "graphics/Graphics_GDI.h"
 #include "project/Project_Image.h"
@@ -11,13 +11,6 @@ using namespace kelvane;
 using namespace kelvane::e2e;
 
 namespace {
-
-std::optional<Bitmap24> frame(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                               std::istreambuf_iterator<char>()};
-    return decode_picture(bytes, nullptr);
-}
 
 // The first pixel where two pictures differ, as text; empty when they are the same.
 std::string first_difference(const Bitmap24& a, const Bitmap24& b) {
@@ -66,7 +59,7 @@ class DrawTest : public GameTest {
         write("kelvane-project.json", project);
         fs::create_directories(dir / "frames");
         ASSERT_EQ(run(1, "--frames frames"), 0) << err;
-        auto f = frame(dir / "frames" / "frame-000001.png");
+        auto f = picture_file(dir / "frames" / "frame-000001.png");
         ASSERT_TRUE(f);
         EXPECT_EQ(first_difference(*f, to_bitmap24(expected.surface)), "");
     }
@@ -243,7 +236,7 @@ TEST_F(GameTest, ButtonsHaveTwoPixelBevelsSwappedWhenDown) {
                                                60, 30));
     fs::create_directories(dir / "frames");
     ASSERT_EQ(run(1, "--frames frames"), 0) << err;
-    auto f = frame(dir / "frames" / "frame-000001.png");
+    auto f = picture_file(dir / "frames" / "frame-000001.png");
     ASSERT_TRUE(f);
     const uint32_t grey = 0x808080, face = blue;
     for (int down = 0; down < 2; ++down) {
