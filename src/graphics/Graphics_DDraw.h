@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cmath>
+#include <climits>
 #include <cstdint>
 #include <optional>
 
@@ -16,9 +17,16 @@ namespace kelvane {
 // A rectangle that includes its left and top edges and excludes its right and bottom ones.
 struct RRect {
     int32_t left = 0, top = 0, right = 0, bottom = 0;
-    int32_t width() const { return right - left; }
-    int32_t height() const { return bottom - top; }
+    // Held within 32 bits: the sides of a rectangle made from game values may lie 2^31 apart.
+    int32_t width() const { return span(left, right); }
+    int32_t height() const { return span(top, bottom); }
     bool operator==(const RRect&) const = default;
+
+  private:
+    static int32_t span(int32_t a, int32_t b) {
+        int64_t d = int64_t(b) - a;
+        return d > INT32_MAX ? INT32_MAX : d < INT32_MIN ? INT32_MIN : int32_t(d);
+    }
 };
 
 // A real to a pixel position or size: to nearest with halves to even, as all rounding of
