@@ -300,6 +300,17 @@ ACTION(restart_game) {
     request_restart_game(rt);
     return true;
 }
+// 57: save at once; 58: load at the end of the loop pass. File names are taken as written.
+ACTION(save_game_action) {
+    (void)s, (void)o;
+    save_game(rt, a.argument_text(0));
+    return true;
+}
+ACTION(load_game_action) {
+    (void)s, (void)o;
+    request_load(rt, a.argument_text(0));
+    return true;
+}
 ACTION(inherited) {
     (void)a;
     perform_inherited(rt, s, o);
@@ -389,6 +400,8 @@ std::array<RActionEntry, action_count> make_table() {
     add(53, false, false, restart_room);
     add(22, false, false, end_game);
     add(60, false, false, restart_game);
+    add(57, false, false, save_game_action);
+    add(58, false, false, load_game_action);
     add(65, false, false, inherited);
     // Questions.
     add(25, true, true, position_free);
