@@ -27,6 +27,10 @@ constexpr int32_t room_version = 420;
 constexpr size_t instance_record_bytes =
     4 + 4 + 5 * 8 + 4 + 8 + 4 + 13 * 8 + 4 * 4 + 3 * 4 + 4 + 8 * 4 + 4 + 4 + 3 * 8 + 4;
 constexpr size_t tile_record_bytes = 8 + 8 + 4 + 4 * 4 + 8 + 4 + 8 + 8 + 8 + 4;
+// Built-in variable ids, which the global list may hold as plain ids (global.x for a
+// built-in x), end here; and how many names past the game's own a save may use.
+constexpr int32_t first_builtin_end = 2000;
+constexpr int32_t names_to_come = 1024;
 // A save file is a few kilobytes to a few megabytes; anything past this is not one.
 constexpr uintmax_t largest_save_file = uintmax_t(1) << 30;
 
@@ -181,14 +185,15 @@ class SaveReader {
 
     [[noreturn]] void fail(const std::string& what) { throw StreamError(what, s_.position()); }
 
-    // Variables whose id no code of this game can name (the names are the game's own, in
-    // the order its code introduced them) are read past and dropped: kept, they could
-    // only cost memory, and could never be read.
+    // Variables keep the ids the game's code gave their names. An id far beyond every name
+    // the code has introduced (code run from a text may still introduce a few) could never
+    // be read, and would only cost memory: such variables are read past and dropped, as
+    // are ids no code can make at all.
     void read_variables(CVariableList& list) {
         int32_t names = rt_.script.names.count();
         list.read(s_, [names](int32_t id) {
-            return (id >= 0 && id < first_user_variable) ||
-                   (id >= first_user_variable && id - first_user_variable < names);
+            return (id >= 0 && id < first_builtin_end) ||
+                   (id >= first_user_variable && id - first_user_variable < names + names_to_come);
         });
         // Variables hold reals and strings; a reference or a kind without meaning is
         // damaged data.
