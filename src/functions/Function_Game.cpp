@@ -6,9 +6,11 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "run/Event_Main.h"
 #include "run/Run_Command.h"
 #include "run/Run_Main.h"
+#include "run/Run_Motion.h"
 #include "runner/Runtime.h"
 
 namespace kelvane {
@@ -86,19 +88,31 @@ H(fn_instance_position) {
 
 H(fn_move_snap) {
     UNUSED;
-    if (!self) return;
-    double h = a[0].real, v = a[1].real, x = self->x, y = self->y;
-    if (h > 0) x = h * round_even(x / h);
-    if (v > 0) y = v * round_even(y / v);
-    self->set_position(x, y);
+    if (self) move_snap(*self, a[0].real, a[1].real);
 }
 H(fn_place_snapped) {
     UNUSED;
-    if (!self) return;
-    double h = a[0].real, v = a[1].real;
-    bool ok = (h <= 0 || std::fabs(self->x - h * round_even(self->x / h)) < 0.001) &&
-              (v <= 0 || std::fabs(self->y - v * round_even(self->y / v)) < 0.001);
-    result = RValue(ok ? 1.0 : 0.0);
+    if (self) result = RValue(place_snapped(*self, a[0].real, a[1].real) ? 1.0 : 0.0);
+}
+H(fn_move_random) {
+    UNUSED;
+    if (self) move_random(rt, *self, a[0].real, a[1].real);
+}
+H(fn_move_contact) {
+    UNUSED;
+    if (self) move_contact(rt, *self, a[0].real);
+}
+H(fn_move_bounce) {
+    UNUSED;
+    if (self) move_bounce(rt, *self, a[0].real >= 0.5, false);
+}
+H(fn_move_bounce_all) {
+    UNUSED;
+    if (self) move_bounce(rt, *self, a[0].real >= 0.5, true);
+}
+H(fn_sleep) {
+    UNUSED;
+    if (rt.platform && rt.platform->clock) rt.platform->clock->sleep_ms(to_int32(a[0].real));
 }
 H(fn_move_towards_point) {
     UNUSED;
@@ -307,6 +321,12 @@ const RFunction game[] = {
     {"place_free", fn_place_free, 2},
     {"place_snapped", fn_place_snapped, 2},
     {"move_snap", fn_move_snap, 2},
+    {"move_random", fn_move_random, 2},
+    {"move_contact", fn_move_contact, 1},
+    {"move_bounce", fn_move_bounce, 1},
+    {"move_bounce_solid", fn_move_bounce, 1},
+    {"move_bounce_all", fn_move_bounce_all, 1},
+    {"sleep", fn_sleep, 1},
     {"move_towards_point", fn_move_towards_point, 3},
     {"motion_set", fn_motion_set, 2},
     {"motion_add", fn_motion_add, 2},

@@ -8,6 +8,7 @@
 #include "functions/Function_File.h"
 #include "functions/Function_Game.h"
 #include "functions/Function_Math.h"
+#include "functions/Function_Misc.h"
 
 namespace kelvane {
 
@@ -42,6 +43,7 @@ const FunctionRegistry& function_registry() {
         for (const auto& f : file_functions()) r.add(f);
         for (const auto& f : event_functions()) r.add(f);
         for (const auto& f : resource_memory_functions()) r.add(f);
+        for (const auto& f : misc_functions()) r.add(f);
         return r;
     }();
     return registry;

@@ -14,13 +14,17 @@ CRoom::~CRoom() = default;
 CRoom::CRoom(CRoom&&) noexcept = default;
 CRoom& CRoom::operator=(CRoom&&) noexcept = default;
 
-void CRoom::clear() { *this = CRoom(); }
+void CRoom::clear() {
+    *this = CRoom();
+}
 
 CInstance* CRoom::add_instance(const Game& game, int32_t object, double x, double y, int32_t id) {
     instances.push_back(std::make_unique<CInstance>(game, id, object, x, y));
     CInstance* inst = instances.back().get();
+    inst->report_moves_to(&layout_changes);
     int32_t n = game.objects.count();
-    if (object_lists.size() != size_t(n)) rebuild_lists(game);
+    if (object_lists.size() != size_t(n))
+        rebuild_lists(game);
     else {
         if (object >= 0 && object < n) object_lists[size_t(object)].push_back(inst);
         // The walk up the parents stops at a missing object and at a cycle.

@@ -84,6 +84,9 @@ class CRoom {
     std::vector<std::unique_ptr<CInstance>> instances;
     std::vector<std::vector<CInstance*>> object_lists;
     std::vector<std::vector<CInstance*>> ancestor_lists;
+    // Raised whenever an instance of the room gets a new bounding box (it moved, or its
+    // sprite, mask or scale changed): lets the collision phase know its grid is stale.
+    uint64_t layout_changes = 0;
     int32_t last_tile_found = -1;
 
     CRoom();

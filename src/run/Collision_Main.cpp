@@ -123,4 +123,101 @@ bool instances_collide(const CollisionMasks& masks, const CInstance& a, const CI
     return false;
 }
 
+namespace {
+
+// Boxes further out than this (instances without a shape have their box at -100000), or
+// covering more cells than max_cells, are not filed in cells but offered to every query.
+constexpr int32_t far_out = 1 << 16;
+constexpr int64_t max_cells = 64;
+
+bool far(const CInstance& i) {
+    return i.bbox_left < -far_out || i.bbox_top < -far_out || i.bbox_right > far_out ||
+           i.bbox_bottom > far_out || i.bbox_right < i.bbox_left || i.bbox_bottom < i.bbox_top;
+}
+
+} // namespace
+
+void CollisionGrid::build(const std::vector<CInstance*>& list, size_t count) {
+    entries_.clear();
+    everywhere_.clear();
+    columns_ = rows_ = 0;
+    // The area of the boxes and their typical size choose the cells.
+    int64_t left = far_out, top = far_out, right = -far_out, bottom = -far_out, sizes = 0, n = 0;
+    for (size_t j = 0; j < count; ++j) {
+        const CInstance& i = *list[j];
+        if (i.destroyed || far(i)) continue;
+        left = std::min<int64_t>(left, i.bbox_left), top = std::min<int64_t>(top, i.bbox_top);
+        right = std::max<int64_t>(right, i.bbox_right);
+        bottom = std::max<int64_t>(bottom, i.bbox_bottom);
+        sizes += int64_t(i.bbox_right) - i.bbox_left + i.bbox_bottom - i.bbox_top + 2;
+        ++n;
+    }
+    shift_ = 4;
+    if (n > 0) {
+        while ((int64_t(1) << shift_) < sizes / n && shift_ < 24) ++shift_;
+        // At most a few cells per filed box.
+        auto cells = [&] {
+            return (((right - left) >> shift_) + 1) * (((bottom - top) >> shift_) + 1);
+        };
+        while (cells() > 4 * n + 1024) ++shift_;
+        x0_ = int32_t(left), y0_ = int32_t(top);
+        columns_ = int32_t(((right - left) >> shift_) + 1);
+        rows_ = int32_t(((bottom - top) >> shift_) + 1);
+    }
+    starts_.assign(size_t(columns_) * size_t(rows_) + 1, 0);
+    // Two passes: count per cell, then fill in list order so each cell stays ascending.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (size_t j = 0; j < count; ++j) {
+            const CInstance& i = *list[j];
+            if (i.destroyed) continue;
+            int32_t cx0 = 0, cx1 = -1, cy0 = 0, cy1 = -1;
+            if (!far(i)) {
+                cx0 = (i.bbox_left - x0_) >> shift_, cx1 = (i.bbox_right - x0_) >> shift_;
+                cy0 = (i.bbox_top - y0_) >> shift_, cy1 = (i.bbox_bottom - y0_) >> shift_;
+            }
+            if (cx1 < cx0 || int64_t(cx1 - cx0 + 1) * (cy1 - cy0 + 1) > max_cells) {
+                if (pass == 1) everywhere_.push_back(uint32_t(j));
+                continue;
+            }
+            for (int32_t cy = cy0; cy <= cy1; ++cy)
+                for (int32_t cx = cx0; cx <= cx1; ++cx) {
+                    size_t cell = size_t(cy) * size_t(columns_) + size_t(cx);
+                    if (pass == 0)
+                        ++starts_[cell + 1];
+                    else
+                        entries_[starts_[cell]++] = uint32_t(j);
+                }
+        }
+        if (pass == 0) {
+            for (size_t c = 1; c < starts_.size(); ++c) starts_[c] += starts_[c - 1];
+            entries_.resize(starts_.back());
+        } else {
+            // Filling moved each start to the next cell's; shift them back.
+            for (size_t c = starts_.size() - 1; c > 0; --c) starts_[c] = starts_[c - 1];
+            starts_[0] = 0;
+        }
+    }
+}
+
+void CollisionGrid::query(const CInstance& inst, std::vector<uint32_t>& out) const {
+    out.assign(everywhere_.begin(), everywhere_.end());
+    if (columns_ > 0 && !far(inst)) {
+        int64_t cx0 = std::max<int64_t>(0, (int64_t(inst.bbox_left) - x0_) >> shift_);
+        int64_t cx1 = std::min<int64_t>(columns_ - 1, (int64_t(inst.bbox_right) - x0_) >> shift_);
+        int64_t cy0 = std::max<int64_t>(0, (int64_t(inst.bbox_top) - y0_) >> shift_);
+        int64_t cy1 = std::min<int64_t>(rows_ - 1, (int64_t(inst.bbox_bottom) - y0_) >> shift_);
+        for (int64_t cy = cy0; cy <= cy1; ++cy)
+            for (int64_t cx = cx0; cx <= cx1; ++cx) {
+                size_t cell = size_t(cy) * size_t(columns_) + size_t(cx);
+                out.insert(out.end(), entries_.begin() + starts_[cell],
+                           entries_.begin() + starts_[cell + 1]);
+            }
+    } else if (columns_ > 0) {
+        // A box too large or too far out for the cells meets any filed box.
+        out.insert(out.end(), entries_.begin(), entries_.end());
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+}
+
 } // namespace kelvane

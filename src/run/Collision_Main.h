@@ -36,6 +36,24 @@ class CollisionMasks {
     std::vector<CMask> masks_;
 };
 
+// A uniform grid over the bounding boxes of one instance list: the collision phase asks it
+// for the instances whose boxes may meet a given box instead of testing every pair. It
+// describes the boxes as they were when it was built.
+class CollisionGrid {
+  public:
+    // Files the first `count` instances of the list (destroyed ones are left out).
+    void build(const std::vector<CInstance*>& list, size_t count);
+    // The list positions, ascending, of the filed instances whose boxes share a cell with
+    // the instance's box: a superset of those whose boxes overlap it.
+    void query(const CInstance& inst, std::vector<uint32_t>& out) const;
+
+  private:
+    int32_t x0_ = 0, y0_ = 0, shift_ = 0, columns_ = 0, rows_ = 0;
+    std::vector<uint32_t> starts_;     // per cell, where its positions begin in entries_
+    std::vector<uint32_t> entries_;    // the positions filed in each cell, ascending
+    std::vector<uint32_t> everywhere_; // boxes too large or too far out for the cells
+};
+
 bool instance_contains_point(const CollisionMasks& masks, const CInstance& inst, double x,
                              double y);
 bool instances_collide(const CollisionMasks& masks, const CInstance& a, const CInstance& b);

@@ -7,10 +7,13 @@
 #include "code/Script_Main.h"
 #include "functions/Function_Math.h"
 #include "model/Action_Class.h"
+#include "platform/Platform.h"
 #include "run/Event_Main.h"
 #include "run/Instance_Class.h"
 #include "run/Run_Command.h"
+#include "run/Run_Draw.h"
 #include "run/Run_Main.h"
+#include "run/Run_Motion.h"
 #include "runner/Runtime.h"
 
 namespace kelvane {
@@ -201,6 +204,22 @@ ACTION(jump_to_start) {
     if (s) s->set_position(s->xstart, s->ystart);
     return true;
 }
+ACTION(move_random_action) {
+    NEEDS_SELF
+    move_random(rt, *s, arg(rt, s, o, a, 0), arg(rt, s, o, a, 1));
+    return true;
+}
+ACTION(snap_action) {
+    NEEDS_SELF
+    move_snap(*s, arg(rt, s, o, a, 0), arg(rt, s, o, a, 1));
+    return true;
+}
+// 6: against all instances when argument 1 is the text "1", else solid ones only.
+ACTION(bounce_action) {
+    NEEDS_SELF
+    move_bounce(rt, *s, arg(rt, s, o, a, 0) > 0.5, a.argument_text(1) == "1");
+    return true;
+}
 ACTION(set_path) {
     NEEDS_SELF
     s->set_speed(arg(rt, s, o, a, 1));
@@ -311,6 +330,26 @@ ACTION(load_game_action) {
     request_load(rt, a.argument_text(0));
     return true;
 }
+// 18: a message in the message dialog ("#" ends a line); none in exclusive mode.
+ACTION(show_message_action) {
+    if (rt.game.options.exclusive_mode) return true;
+    std::string text = action_text(rt, s, o, a, 0);
+    for (char& c : text)
+        if (c == '#') c = '\n';
+    if (rt.platform && rt.platform->dialogs) rt.platform->dialogs->show_message(text);
+    input_clear(rt.input);
+    return true;
+}
+// 23: sleep, after drawing and presenting the room without a transition when asked.
+ACTION(sleep_action) {
+    int32_t ms = iarg(rt, s, o, a, 0);
+    if (arg(rt, s, o, a, 1) >= 0.5) {
+        draw_room(rt);
+        rt.display.refresh(0, 0, 0);
+    }
+    if (rt.platform && rt.platform->clock) rt.platform->clock->sleep_ms(ms);
+    return true;
+}
 ACTION(inherited) {
     (void)a;
     perform_inherited(rt, s, o);
@@ -337,6 +376,10 @@ ACTION(meets_object) {
     double x = arg(rt, s, o, a, 1), y = arg(rt, s, o, a, 2);
     if (a.relative) x += s->x, y += s->y;
     return meeting(rt, *s, x, y, iarg(rt, s, o, a, 0)) != nullptr;
+}
+ACTION(snapped) {
+    if (!s) return true;
+    return place_snapped(*s, arg(rt, s, o, a, 0), arg(rt, s, o, a, 1));
 }
 ACTION(chance) {
     double n = arg(rt, s, o, a, 0);
@@ -383,6 +426,9 @@ std::array<RActionEntry, action_count> make_table() {
     add(10, false, true, set_friction);
     add(4, false, true, jump_to);
     add(49, false, true, jump_to_start);
+    add(5, false, true, move_random_action);
+    add(40, false, true, snap_action);
+    add(6, false, true, bounce_action);
     add(67, false, true, set_path);
     add(12, false, true, set_alarm);
     add(13, false, true, create_object);
@@ -403,6 +449,17 @@ std::array<RActionEntry, action_count> make_table() {
     add(57, false, false, save_game_action);
     add(58, false, false, load_game_action);
     add(65, false, false, inherited);
+    add(23, false, false, sleep_action);
+    add(18, false, false, show_message_action);
+    // Sounds (17, 39, 56), the question dialog (29), the high-score table (20) and the game
+    // information (61) are shown by subsystems still to come: their entries carry their
+    // kinds so action lists flow as designed, and do nothing until then.
+    add(17, false, false, nothing);
+    add(39, false, false, nothing);
+    add(56, true, false, nothing);
+    add(29, true, false, nothing);
+    add(20, false, false, nothing);
+    add(61, false, false, nothing);
     // Questions.
     add(25, true, true, position_free);
     add(28, true, true, position_taken);
@@ -410,6 +467,7 @@ std::array<RActionEntry, action_count> make_table() {
     add(27, true, true, meets_object);
     add(55, true, false, chance);
     add(63, true, false, mouse_held);
+    add(64, true, true, snapped);
     // Drawing and the screen.
     add(36, false, true, draw_sprite_action);
     add(54, false, false, draw_background_action);

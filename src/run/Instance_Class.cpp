@@ -134,6 +134,7 @@ double CInstance::sprite_yoffset() const {
 }
 
 void CInstance::compute_bounding_box() {
+    if (moves_) ++*moves_;
     const CSprite* s = game_->sprites.get(mask_sprite());
     if (!s) {
         bbox_left = bbox_top = bbox_right = bbox_bottom = -100000;
@@ -150,7 +151,9 @@ void CInstance::compute_bounding_box() {
 
 void CInstance::copy_from(const CInstance& o) {
     if (this == &o) return;
+    uint64_t* own = moves_;
     *this = o;
+    moves_ = own;
 }
 
 } // namespace kelvane

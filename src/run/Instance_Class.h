@@ -75,13 +75,17 @@ class CInstance {
     // The sprite whose shape is used for collisions.
     int32_t mask_sprite() const { return mask_index >= 0 ? mask_index : sprite_index; }
     void compute_bounding_box();
-    // Copies every field of another instance (id, destroyed and variables included).
+    // Copies every field of another instance (id, destroyed and variables included); the
+    // counter it reports moves to stays its own.
     void copy_from(const CInstance& o);
+    // A counter (its room's) raised whenever the bounding box is computed anew.
+    void report_moves_to(uint64_t* counter) { moves_ = counter; }
 
     const Game& game() const { return *game_; }
 
   private:
     const Game* game_;
+    uint64_t* moves_ = nullptr;
     void speeds_from_direction();
     void direction_from_speeds();
 };

@@ -2,6 +2,7 @@
 // one step in its fixed order, paced by a millisecond tick count and sleep.
 #include "run/Run_Main.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -329,34 +330,78 @@ void outside_and_boundary(Runtime& rt) {
     });
 }
 
+// One collision of I with J: the solid rule around both collision events.
+void collide(Runtime& rt, CInstance* I, CInstance* J) {
+    bool solid = I->solid || J->solid;
+    if (solid) {
+        I->set_position(I->xprevious, I->yprevious);
+        J->set_position(J->xprevious, J->yprevious);
+    }
+    perform_own(rt, I, J, ev_collision, J->object_index);
+    perform_own(rt, J, I, ev_collision, I->object_index);
+    if (solid) {
+        I->set_position(I->xprevious + I->hspeed, I->yprevious + I->vspeed);
+        J->set_position(J->xprevious + J->hspeed, J->yprevious + J->vspeed);
+        if (instances_collide(rt.masks, *I, *J)) {
+            I->set_position(I->xprevious, I->yprevious);
+            J->set_position(J->xprevious, J->yprevious);
+        }
+    }
+}
+
+// Lists shorter than this are simply walked; longer ones are searched through a grid of
+// their boxes, which gives the same instances in the same order.
+constexpr size_t grid_from = 24;
+
 void collisions(Runtime& rt) {
     CRoom* room = rt.run.room();
+    // Every instance reports its moves to the room, however it came into it.
+    for (auto& p : room->instances) p->report_moves_to(&room->layout_changes);
+    CollisionGrid grid;
+    std::vector<uint32_t> candidates;
     for (auto [a, b] : rt.run.tables.collision_pairs) {
         if (pending(rt)) return;
         const auto& as = room->instances_of(a);
+        const auto& bs = room->instances_of(b);
+        bool built = false;
+        uint64_t built_at = 0;
+        size_t built_count = 0;
+        // The grid describes the list as it is now: rebuilt after anything moved or joined.
+        auto look = [&](const CInstance& I, size_t nb) {
+            if (!built || built_at != room->layout_changes || built_count != bs.size()) {
+                built_count = bs.size();
+                grid.build(bs, built_count);
+                built_at = room->layout_changes;
+                built = true;
+            }
+            grid.query(I, candidates);
+            // Instances that joined while I's collisions ran wait for the next I.
+            candidates.erase(std::lower_bound(candidates.begin(), candidates.end(), uint32_t(nb)),
+                             candidates.end());
+        };
         size_t na = as.size();
         for (size_t i = 0; i < na && !pending(rt); ++i) {
             CInstance* I = as[i];
             if (I->destroyed) continue;
-            const auto& bs = room->instances_of(b);
             size_t nb = bs.size();
-            for (size_t j = 0; j < nb && !pending(rt); ++j) {
-                CInstance* J = bs[j];
-                if (!instances_collide(rt.masks, *I, *J)) continue;
-                bool solid = I->solid || J->solid;
-                if (solid) {
-                    I->set_position(I->xprevious, I->yprevious);
-                    J->set_position(J->xprevious, J->yprevious);
-                }
-                perform_own(rt, I, J, ev_collision, J->object_index);
-                perform_own(rt, J, I, ev_collision, I->object_index);
-                if (solid) {
-                    I->set_position(I->xprevious + I->hspeed, I->yprevious + I->vspeed);
-                    J->set_position(J->xprevious + J->hspeed, J->yprevious + J->vspeed);
-                    if (instances_collide(rt.masks, *I, *J)) {
-                        I->set_position(I->xprevious, I->yprevious);
-                        J->set_position(J->xprevious, J->yprevious);
-                    }
+            if (nb < grid_from) {
+                for (size_t j = 0; j < nb && !pending(rt); ++j)
+                    if (instances_collide(rt.masks, *I, *bs[j])) collide(rt, I, bs[j]);
+                continue;
+            }
+            look(*I, nb);
+            for (size_t c = 0; c < candidates.size() && !pending(rt); ++c) {
+                uint32_t j = candidates[c];
+                if (!instances_collide(rt.masks, *I, *bs[j])) continue;
+                uint64_t before = room->layout_changes;
+                size_t listed = bs.size();
+                collide(rt, I, bs[j]);
+                if (before != room->layout_changes || listed != bs.size()) {
+                    // Look again from the next position on, with the boxes as they are now.
+                    look(*I, nb);
+                    c = size_t(std::upper_bound(candidates.begin(), candidates.end(), j) -
+                               candidates.begin()) -
+                        1;
                 }
             }
         }

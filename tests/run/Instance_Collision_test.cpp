@@ -85,3 +85,39 @@ TEST(Collision, BoxesAreInclusiveAndMasksDecideForPreciseSprites) {
         EXPECT_FALSE(instances_collide(masks, a, b));
     }
 }
+
+// The grid finds every instance whose box meets a given one, among instances of all sizes,
+// instances without a shape, far-out and destroyed ones, in ascending list order.
+TEST(CollisionGrid, FindsEveryOverlappingBoxInListOrder) {
+    Game g = game_with_sprite(false);
+    std::vector<std::unique_ptr<CInstance>> owned;
+    std::vector<CInstance*> list;
+    uint32_t seed = 12345;
+    auto next = [&](int32_t range) {
+        seed = seed * 1103515245u + 12345u;
+        return int32_t((seed >> 8) % uint32_t(range));
+    };
+    for (int32_t k = 0; k < 400; ++k) {
+        owned.push_back(std::make_unique<CInstance>(g, 100001 + k, 0, next(600) - 50, next(400)));
+        CInstance& i = *owned.back();
+        if (k % 7 == 0) i.set_image_scale(1 + next(40)); // boxes up to 80 pixels
+        if (k % 53 == 0) i.set_image_scale(5000);        // covers everything
+        if (k % 31 == 0) i.set_position(200000, 5);      // far out
+        if (k % 41 == 0) i.set_sprite_index(-1);         // no shape
+        if (k % 17 == 0) i.destroyed = true;
+        list.push_back(&i);
+    }
+    CollisionGrid grid;
+    grid.build(list, list.size());
+    std::vector<uint32_t> found;
+    for (CInstance* probe : list) {
+        grid.query(*probe, found);
+        ASSERT_TRUE(std::is_sorted(found.begin(), found.end()));
+        std::vector<uint32_t> colliding, expected;
+        for (uint32_t j : found)
+            if (instances_collide(CollisionMasks(), *probe, *list[j])) colliding.push_back(j);
+        for (uint32_t j = 0; j < list.size(); ++j)
+            if (instances_collide(CollisionMasks(), *probe, *list[j])) expected.push_back(j);
+        EXPECT_EQ(colliding, expected) << "probe " << probe->id;
+    }
+}
