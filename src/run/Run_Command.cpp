@@ -31,6 +31,9 @@ constexpr size_t tile_record_bytes = 8 + 8 + 4 + 4 * 4 + 8 + 4 + 8 + 8 + 8 + 4;
 // built-in x), end here; and how many names past the game's own a save may use.
 constexpr int32_t first_builtin_end = 2000;
 constexpr int32_t names_to_come = 1024;
+// Instance and tile ids past this are damaged data: no game counts that far, and the
+// counters that continue from the loaded ids must never overflow.
+constexpr int32_t largest_id = int32_t(1) << 30;
 // A save file is a few kilobytes to a few megabytes; anything past this is not one.
 constexpr uintmax_t largest_save_file = uintmax_t(1) << 30;
 
@@ -283,7 +286,9 @@ class SaveReader {
         int32_t ni = ReadCount(s_, "instance count", INT32_MAX, instance_record_bytes);
         for (int32_t k = 0; k < ni; ++k) {
             read_instance(r);
-            out.highest_instance_id = std::max(out.highest_instance_id, r.instances.back()->id);
+            int32_t id = r.instances.back()->id;
+            if (id > largest_id) fail("instance id " + std::to_string(id));
+            out.highest_instance_id = std::max(out.highest_instance_id, id);
         }
         r.rebuild_lists(rt_.game);
         int32_t nt = ReadCount(s_, "tile count", INT32_MAX, tile_record_bytes);
@@ -299,6 +304,7 @@ class SaveReader {
             t.yscale = ReadReal(s_);
             t.alpha = ReadReal(s_);
             t.visible = ReadBool(s_);
+            if (t.id > largest_id) fail("tile id " + std::to_string(t.id));
             out.highest_tile_id = std::max(out.highest_tile_id, t.id);
         }
     }

@@ -364,6 +364,9 @@ TEST_F(SaveLoad, DamagedFilesNeverHalfReplaceTheGame) {
             }
             ++loaded;
             ASSERT_NE(rt.run.room(), nullptr);
+            // The id counters go on from the loaded ids and must have room to count.
+            ASSERT_LE(rt.game.last_instance_id, 1 << 30);
+            ASSERT_LE(rt.game.last_tile_id, 1 << 30);
             run_step(rt);
             save_game_bytes(rt);
             load_game(rt, path("good.sav")); // back to the game as it was
