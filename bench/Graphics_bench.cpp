@@ -3,6 +3,7 @@
 // around it (plain and scaled copies, presenting the buffer).
 #include <benchmark/benchmark.h>
 
+#include "graphics/Graphics_GDI.h"
 #include "graphics/Graphics_Main.h"
 #include "graphics/Graphics_Sprites.h"
 #include "graphics/Room_Draw.h"
@@ -98,6 +99,100 @@ void refresh_640x480(benchmark::State& state) {
     for (auto _ : state) d.refresh(0, 0, 0);
 }
 BENCHMARK(refresh_640x480)->Unit(benchmark::kMicrosecond);
+
+// ---- shapes and text on a canvas ----
+
+struct Board {
+    DDSurface buffer;
+    CFonts fonts;
+    std::optional<CCanvas> canvas;
+    Board() {
+        buffer.create(640, 480, true, 0, false);
+        canvas.emplace(buffer, &fonts);
+        canvas->pen = {0x0000FF, 1};
+        canvas->brush = {0x00FF00, brush_solid};
+        canvas->font = {
+            {"Arial", font_height_for_points(12), false, false}, 0xFFFFFF, false, false};
+    }
+};
+
+void text_line(benchmark::State& state) {
+    Board b;
+    b.canvas->brush.style = brush_hollow;
+    int i = 0;
+    for (auto _ : state)
+        b.canvas->text_out((i * 37) % 500, (i * 53) % 460, "Score: 123456   Lives: 3"), ++i;
+}
+BENCHMARK(text_line);
+
+void text_turned_45(benchmark::State& state) {
+    Board b;
+    b.canvas->brush.style = brush_hollow;
+    int i = 0;
+    for (auto _ : state)
+        b.canvas->text_out(100 + (i * 37) % 400, 200 + (i * 53) % 260, "Score: 123456   Lives: 3",
+                           450),
+            ++i;
+}
+BENCHMARK(text_turned_45);
+
+void text_wrapped_block(benchmark::State& state) {
+    Board b;
+    b.canvas->brush.style = brush_hollow;
+    const std::string text =
+        "The quick brown fox jumps over the lazy dog. Pack my box with five dozen liquor "
+        "jugs.#How vexingly quick daft zebras jump! Sphinx of black quartz, judge my vow.";
+    for (auto _ : state) draw_text_block(*b.canvas, 20, 20, text, -1, 300, 0, 0);
+}
+BENCHMARK(text_wrapped_block)->Unit(benchmark::kMicrosecond);
+
+void filled_rectangle_200x100(benchmark::State& state) {
+    Board b;
+    for (auto _ : state) b.canvas->rectangle(100, 100, 300, 200);
+}
+BENCHMARK(filled_rectangle_200x100);
+
+void filled_ellipse_200x100(benchmark::State& state) {
+    Board b;
+    for (auto _ : state) b.canvas->ellipse(100, 100, 300, 200);
+}
+BENCHMARK(filled_ellipse_200x100);
+
+void hatched_ellipse_200x100(benchmark::State& state) {
+    Board b;
+    b.canvas->brush.style = brush_diagcross;
+    for (auto _ : state) b.canvas->ellipse(100, 100, 300, 200);
+}
+BENCHMARK(hatched_ellipse_200x100);
+
+void wide_pen_ellipse_200x100(benchmark::State& state) {
+    Board b;
+    b.canvas->pen.width = 5;
+    for (auto _ : state) b.canvas->ellipse(100, 100, 300, 200);
+}
+BENCHMARK(wide_pen_ellipse_200x100)->Unit(benchmark::kMicrosecond);
+
+void pie_200x200(benchmark::State& state) {
+    Board b;
+    for (auto _ : state) b.canvas->pie(100, 100, 300, 300, 300, 200, 100, 150);
+}
+BENCHMARK(pie_200x200)->Unit(benchmark::kMicrosecond);
+
+void polygon_star_400(benchmark::State& state) {
+    Board b;
+    const RPoint star[5] = {{320, 40}, {440, 440}, {120, 180}, {520, 180}, {200, 440}};
+    for (auto _ : state) b.canvas->polygon(star);
+}
+BENCHMARK(polygon_star_400)->Unit(benchmark::kMicrosecond);
+
+void flood_fill_640x480(benchmark::State& state) {
+    Board b;
+    int i = 0;
+    // Alternate colours, so that every fill covers the whole buffer.
+    for (auto _ : state)
+        b.canvas->brush.colour = (i++ & 1) ? 0xFF0000 : 0x00FF00, b.canvas->flood_fill(5, 5);
+}
+BENCHMARK(flood_fill_640x480)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "code/Script_Main.h"
 #include "functions/Function_File.h"
 #include "functions/Function_Game.h"
+#include "functions/Function_Graphics.h"
 #include "functions/Function_Math.h"
 #include "functions/Function_Misc.h"
 
@@ -37,8 +38,9 @@ const FunctionRegistry& function_registry() {
     static const FunctionRegistry registry = [] {
         FunctionRegistry r;
         for (const auto& f : math_functions()) r.add(f);
-        // Drawing registers before the game family when it arrives; the interaction and
-        // multiplayer families between the files and the miscellaneous family.
+        for (const auto& f : drawing_functions()) r.add(f);
+        // The interaction and multiplayer families come between the files and the
+        // miscellaneous family.
         for (const auto& f : game_functions()) r.add(f);
         for (const auto& f : file_functions()) r.add(f);
         for (const auto& f : event_functions()) r.add(f);

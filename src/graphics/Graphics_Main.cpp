@@ -313,6 +313,10 @@ bool initialise_display(Runtime& rt, Display& window, const RDisplaySetup& setup
     rt.images.temp = &rt.temp;
     rt.images.build_all(rt.game);
     rt.display.add_layer(&rt.images);
+    rt.display.add_layer(&rt.gdi);
+    rt.display.caption_painter = [&rt](DDSurface& buffer, const std::string& caption) {
+        draw_caption(rt.gdi.fonts(), buffer, caption);
+    };
     return true;
 }
 

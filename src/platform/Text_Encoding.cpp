@@ -42,6 +42,10 @@ void append_utf8(std::string& out, char32_t c) {
 
 } // namespace
 
+char32_t cp1252_char(unsigned char byte) {
+    return char_of(byte);
+}
+
 std::string cp1252_to_utf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());

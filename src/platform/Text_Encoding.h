@@ -12,6 +12,8 @@ namespace kelvane {
 // Each byte becomes one character; the unassigned bytes 0x81, 0x8D, 0x8F, 0x90 and 0x9D
 // become the control characters U+0081, U+008D, U+008F, U+0090 and U+009D.
 std::string cp1252_to_utf8(std::string_view bytes);
+// The Unicode character of one Windows-1252 byte, by the same rule.
+char32_t cp1252_char(unsigned char byte);
 
 // The inverse. Fails (nullopt, with a reason in `error`) on malformed UTF-8 or on a
 // character that has no Windows-1252 byte.

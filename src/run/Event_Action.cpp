@@ -5,6 +5,7 @@
 #include "code/Code_Class.h"
 #include "code/Code_Main.h"
 #include "code/Script_Main.h"
+#include "functions/Function_Graphics.h"
 #include "functions/Function_Math.h"
 #include "model/Action_Class.h"
 #include "platform/Platform.h"
@@ -100,6 +101,71 @@ bool screen_mode_action(Runtime& rt, CInstance* self, CInstance* other, const CA
     if (rt.game.options.exclusive_mode) return true;
     int32_t mode = round_int(action_real(rt, self, other, a, 0));
     rt.display.set_full_screen(mode == 1 ? false : mode == 2 ? true : !rt.display.is_full_screen());
+    return true;
+}
+
+// ---- drawing with the pen, brush and font ----
+
+// The two corners of a shape action, moved by self's position when relative.
+void action_box(Runtime& rt, CInstance* self, CInstance* other, const CAction& a, double box[4]) {
+    for (int32_t i = 0; i < 4; ++i) box[i] = action_real(rt, self, other, a, i);
+    if (a.relative && self)
+        box[0] += self->x, box[1] += self->y, box[2] += self->x, box[3] += self->y;
+}
+bool draw_shape_action(Runtime& rt, CInstance* self, CInstance* other, const CAction& a,
+                       BoxShape shape) {
+    double box[4];
+    action_box(rt, self, other, a, box);
+    draw_box_shape(rt, shape, box[0], box[1], box[2], box[3]);
+    return true;
+}
+
+// 37: a text; 69: the value of an expression.
+bool draw_text_action(Runtime& rt, CInstance* self, CInstance* other, const CAction& a) {
+    const std::string text = action_text(rt, self, other, a, 0);
+    double x = action_real(rt, self, other, a, 1), y = action_real(rt, self, other, a, 2);
+    if (a.relative && self) x += self->x, y += self->y;
+    draw_text_at(rt, x, y, text, -1, -1);
+    return true;
+}
+bool draw_value_action(Runtime& rt, CInstance* self, CInstance* other, const CAction& a) {
+    const CCode* code = a.argument_code(0);
+    const std::string text =
+        drawn_text(code ? evaluate_expression(rt, self, other, *code) : RValue());
+    double x = action_real(rt, self, other, a, 1), y = action_real(rt, self, other, a, 2);
+    if (a.relative && self) x += self->x, y += self->y;
+    draw_text_at(rt, x, y, text, -1, -1);
+    return true;
+}
+// 44, 45, 46: rectangle, ellipse and line between two corners.
+bool draw_rectangle_action(Runtime& rt, CInstance* self, CInstance* other, const CAction& a) {
+    return draw_shape_action(rt, self, other, a, BoxShape::rectangle);
+}
+bool draw_ellipse_action(Runtime& rt, CInstance* self, CInstance* other, const CAction& a) {
+    return draw_shape_action(rt, self, other, a, BoxShape::ellipse);
+}
+bool draw_line_action(Runtime& rt, CInstance* self, CInstance* other, const CAction& a) {
+    return draw_shape_action(rt, self, other, a, BoxShape::line);
+}
+// 47, 48: fill and line colours.
+bool brush_colour_action(Runtime& rt, CInstance* self, CInstance* other, const CAction& a) {
+    rt.drawing.brush_color = round_int(action_real(rt, self, other, a, 0));
+    return true;
+}
+bool pen_colour_action(Runtime& rt, CInstance* self, CInstance* other, const CAction& a) {
+    rt.drawing.pen_color = round_int(action_real(rt, self, other, a, 0));
+    return true;
+}
+// 38: the font: name as written, size, colour, bold, italic, underline, strike-out.
+bool font_action(Runtime& rt, CInstance* self, CInstance* other, const CAction& a) {
+    auto flag = [&](int32_t i) { return action_real(rt, self, other, a, i) > 0.5; };
+    RDrawingState& d = rt.drawing;
+    d.font_name = a.argument_text(0);
+    d.font_size = round_int(action_real(rt, self, other, a, 1));
+    d.font_color = round_int(action_real(rt, self, other, a, 2));
+    d.font_style = (flag(3) ? 1 : 0) + (flag(4) ? 2 : 0);
+    d.font_underline = flag(5);
+    d.font_strikeout = flag(6);
     return true;
 }
 
@@ -472,6 +538,14 @@ std::array<RActionEntry, action_count> make_table() {
     add(36, false, true, draw_sprite_action);
     add(54, false, false, draw_background_action);
     add(62, false, false, screen_mode_action);
+    add(37, false, true, draw_text_action);
+    add(69, false, true, draw_value_action);
+    add(44, false, true, draw_rectangle_action);
+    add(45, false, true, draw_ellipse_action);
+    add(46, false, true, draw_line_action);
+    add(47, false, false, brush_colour_action);
+    add(48, false, false, pen_colour_action);
+    add(38, false, false, font_action);
     return t;
 }
 

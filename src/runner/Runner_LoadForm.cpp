@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+
+#include "graphics/Graphics_GDI.h"
 
 namespace kelvane {
 
@@ -79,7 +82,20 @@ Bitmap24 default_bar_front() {
 }
 
 TLoadForm::TLoadForm()
-    : image_(default_loading_picture()), back_(default_bar_back()), front_(default_bar_front()) {}
+    : image_(default_loading_picture()), back_(default_bar_back()), front_(default_bar_front()) {
+    // The label's text in the form's font (8-point MS Sans Serif), black, centred
+    // vertically, cut at the label's edges.
+    text_painter = [fonts = std::make_shared<CFonts>()](DDSurface& target, RRect rect,
+                                                        const std::string& text) {
+        const RRect whole = target.clip;
+        target.clip = rect;
+        CCanvas canvas(target, fonts.get());
+        canvas.font.spec = {"MS Sans Serif", font_height_for_points(8), false, false};
+        canvas.brush.style = brush_hollow;
+        canvas.text_out(rect.left, rect.top + (rect.height() - canvas.text_height(text)) / 2, text);
+        target.clip = whole;
+    };
+}
 
 void TLoadForm::set_pictures(const RLoadingPictures& pictures) {
     load_bar_ = pictures.load_bar;

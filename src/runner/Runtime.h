@@ -44,6 +44,8 @@ struct Runtime {
     RInputState input;
     // Pen, brush and font of the drawing functions.
     RDrawingState drawing;
+    // The shape and text layer: its target port, the polygon being built, the fonts.
+    CGraphicsGDI gdi;
 };
 
 } // namespace kelvane

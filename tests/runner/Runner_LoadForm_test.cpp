@@ -85,3 +85,24 @@ TEST(LoadForm, LabelIsPaintedThroughTheTextHook) {
     f.render();
     EXPECT_EQ(painted, "Loading scripts");
 }
+
+TEST(LoadForm, TheLabelTextIsBlackInsideTheLabel) {
+    TLoadForm with, without;
+    with.show(true, 800, 600);
+    without.show(true, 800, 600);
+    with.progress(50, "Loading sprites");
+    without.progress(50, "Loading sprites");
+    without.text_painter = nullptr;
+    const Bitmap24 a = to_bitmap24(with.render()), b = to_bitmap24(without.render());
+    const RRect label = with.label();
+    int32_t changed = 0;
+    for (int32_t y = 0; y < a.height; ++y)
+        for (int32_t x = 0; x < a.width; ++x) {
+            if (a.pixel(x, y) == b.pixel(x, y)) continue;
+            ++changed;
+            EXPECT_EQ(a.pixel(x, y), 0u) << x << "," << y;
+            EXPECT_TRUE(x >= label.left && x < label.right && y >= label.top && y < label.bottom)
+                << x << "," << y;
+        }
+    EXPECT_GT(changed, 20);
+}
