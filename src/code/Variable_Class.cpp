@@ -174,7 +174,7 @@ void CVariableList::write(CStream& s) const {
     for (const auto& v : items_) v->write(s);
 }
 
-void CVariableList::read(CStream& s) {
+void CVariableList::read(CStream& s, const std::function<bool(int32_t id)>& keep) {
     clear();
     if (ReadInt(s) != list_version) return;
     // A variable takes at least its id, one value and its row count.
@@ -182,6 +182,7 @@ void CVariableList::read(CStream& s) {
     for (int32_t i = 0; i < n; ++i) {
         CVariable v;
         v.read(s);
+        if (keep && !keep(v.id)) continue;
         // Ids are unique within a list; a repeated id in a damaged file updates the first.
         make(v.id) = std::move(v);
     }

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <new>
@@ -234,8 +235,9 @@ class CVariableList {
     void assign(const CVariableList& o);
 
     void write(CStream& s) const;
-    // Reads a list; one that does not start with the list version is left empty.
-    void read(CStream& s);
+    // Reads a list; one that does not start with the list version is left empty. A
+    // variable whose id `keep` refuses is read past and dropped.
+    void read(CStream& s, const std::function<bool(int32_t id)>& keep = nullptr);
 
   private:
     // User ids below first_user_variable + table_limit are found through positions_; any

@@ -1,5 +1,5 @@
 // Game functions: instance selection by object, id or all; creation and destruction; room
-// changes and the end and restart of the game; performing events on demand.
+// changes, the end and restart of the game, saving and loading; performing events on demand.
 #include "functions/Function_Game.h"
 
 #include <algorithm>
@@ -265,6 +265,15 @@ H(fn_game_restart) {
     UNUSED;
     request_restart_game(rt);
 }
+// Saving happens at once; loading is a request the loop carries out at the end of its pass.
+H(fn_game_save) {
+    UNUSED;
+    save_game(rt, a[0].str.str());
+}
+H(fn_game_load) {
+    UNUSED;
+    request_load(rt, a[0].str.str());
+}
 
 H(fn_event_perform) {
     (void)result;
@@ -349,6 +358,8 @@ const RFunction game[] = {
     {"room_restart", fn_room_restart, 0},
     {"game_end", fn_game_end, 0},
     {"game_restart", fn_game_restart, 0},
+    {"game_load", fn_game_load, 1},
+    {"game_save", fn_game_save, 1},
 };
 
 const RFunction events[] = {

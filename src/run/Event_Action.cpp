@@ -385,6 +385,17 @@ ACTION(restart_game) {
     request_restart_game(rt);
     return true;
 }
+// 57: save at once; 58: load at the end of the loop pass. File names are taken as written.
+ACTION(save_game_action) {
+    (void)s, (void)o;
+    save_game(rt, a.argument_text(0));
+    return true;
+}
+ACTION(load_game_action) {
+    (void)s, (void)o;
+    request_load(rt, a.argument_text(0));
+    return true;
+}
 // 18: a message in the message dialog ("#" ends a line); none in exclusive mode.
 ACTION(show_message_action) {
     if (rt.game.options.exclusive_mode) return true;
@@ -501,6 +512,8 @@ std::array<RActionEntry, action_count> make_table() {
     add(53, false, false, restart_room);
     add(22, false, false, end_game);
     add(60, false, false, restart_game);
+    add(57, false, false, save_game_action);
+    add(58, false, false, load_game_action);
     add(65, false, false, inherited);
     add(23, false, false, sleep_action);
     add(18, false, false, show_message_action);

@@ -1,6 +1,6 @@
 // Run-time instance operations shared by the game functions and the actions: choosing
 // instances by selector, and the placement tests that put an instance somewhere only for
-// the test.
+// the test. Also saving and loading the running game.
 #pragma once
 
 #include <cstdint>
@@ -117,6 +117,18 @@ inline void change_at_position(Runtime& rt, double x, double y, int32_t object, 
     }
     for (CInstance* i : instances_at_point(rt, x, y)) change_instance(rt, *i, object, events);
 }
+
+// Saves the game at once to the file the game names (secure mode refuses a name with a
+// path). The file is replaced only when the whole save was written.
+void save_game(Runtime& rt, const std::string& name);
+// The bytes of a save file of the game as it is now.
+std::vector<uint8_t> save_game_bytes(const Runtime& rt);
+// Loads the game at once from the file; nothing happens when there is no such file. A
+// file that is not a complete save of this game is reported and changes nothing.
+void load_game(Runtime& rt, const std::string& name);
+// Remembers the file name and requests the load, which the loop performs at the end of
+// its pass.
+void request_load(Runtime& rt, const std::string& name);
 
 // Compares as the comparing questions do: 1 smaller than, 2 larger than, otherwise equal.
 inline bool compare_by(double v, double w, int32_t how) {

@@ -10,6 +10,7 @@
 #include "code/Code_Main.h"
 #include "platform/Platform.h"
 #include "run/Event_Main.h"
+#include "run/Run_Command.h"
 #include "run/Run_Draw.h"
 #include "runner/Runtime.h"
 
@@ -151,8 +152,9 @@ void handle_pending(Runtime& rt) {
         run.pending = pending_none;
         game_start(rt);
     } else if (p == pending_load) {
-        // Loading saved games arrives with the save format; the request ends nothing.
         run.pending = pending_none;
+        input_clear(rt.input);
+        load_game(rt, run.load_file_name);
     } else if (p >= 0) {
         goto_room(rt, p);
     }
@@ -427,7 +429,15 @@ void function_keys(Runtime& rt) {
     if (key == 27 && o.let_esc_end) request_end(rt);
     if (key == 115 && o.let_f4_switch && !o.exclusive_mode)
         rt.display.set_full_screen(!rt.display.is_full_screen());
-    // F1 (the game information) and F5/F6 (saved games) arrive with their subsystems.
+    // F5 saves and F6 loads at once, in the working directory.
+    if ((key == 116 || key == 117) && o.let_f5_save) {
+        std::string file = "_save" + std::to_string(rt.game.header.game_id) + ".sav";
+        if (key == 116)
+            save_game(rt, file);
+        else
+            load_game(rt, file);
+    }
+    // F1 (the game information) arrives with its subsystem.
 }
 
 } // namespace
@@ -532,6 +542,8 @@ void run_step(Runtime& rt) {
     CRoom* room = run.room();
     if (!room) return;
     function_keys(rt);
+    room = run.room(); // F6 may have loaded other rooms
+    if (!room) return;
     for (auto& p : room->instances) {
         p->xprevious = p->x;
         p->yprevious = p->y;
