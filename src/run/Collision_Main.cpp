@@ -84,8 +84,8 @@ bool instance_contains_point(const CollisionMasks& masks, const CInstance& inst,
     if (k < 0) return false;
     const CSprite* s = inst.game().sprites.get(inst.mask_sprite());
     double sc = inst.image_scale;
-    double px = (round_int(x) - round_int(inst.x)) / sc + s->xoffset;
-    double py = (round_int(y) - round_int(inst.y)) / sc + s->yoffset;
+    double px = (double(round_int(x)) - round_int(inst.x)) / sc + s->xoffset;
+    double py = (double(round_int(y)) - round_int(inst.y)) / sc + s->yoffset;
     return masks.mask_point(inst.mask_sprite(), k, px, py);
 }
 
@@ -104,21 +104,22 @@ bool instances_collide(const CollisionMasks& masks, const CInstance& a, const CI
     bool unscaled = a.image_scale == 1 && b.image_scale == 1;
     int32_t x0 = std::max(a.bbox_left, b.bbox_left), x1 = std::min(a.bbox_right, b.bbox_right);
     int32_t y0 = std::max(a.bbox_top, b.bbox_top), y1 = std::min(a.bbox_bottom, b.bbox_bottom);
-    auto hit = [&](const CInstance& i, const CSprite* s, int32_t k, int32_t rx, int32_t ry,
-                   int32_t x, int32_t y) {
+    // Room pixels in 64 bits: boxes far out reach the ends of the 32-bit range.
+    auto hit = [&](const CInstance& i, const CSprite* s, int32_t k, int64_t rx, int64_t ry,
+                   int64_t x, int64_t y) {
         if (!i.precise || !s) return true;
         double px, py;
         if (unscaled) {
-            px = x + s->xoffset - rx;
-            py = y + s->yoffset - ry;
+            px = double(x + s->xoffset - rx);
+            py = double(y + s->yoffset - ry);
         } else {
-            px = (x - rx) / i.image_scale + s->xoffset;
-            py = (y - ry) / i.image_scale + s->yoffset;
+            px = double(x - rx) / i.image_scale + s->xoffset;
+            py = double(y - ry) / i.image_scale + s->yoffset;
         }
         return masks.mask_point(i.mask_sprite(), k, px, py);
     };
-    for (int32_t x = x0; x <= x1; ++x)
-        for (int32_t y = y0; y <= y1; ++y)
+    for (int64_t x = x0; x <= x1; ++x)
+        for (int64_t y = y0; y <= y1; ++y)
             if (hit(a, sa, ka, ax, ay, x, y) && hit(b, sb, kb, bx, by, x, y)) return true;
     return false;
 }

@@ -121,3 +121,12 @@ TEST(CollisionGrid, FindsEveryOverlappingBoxInListOrder) {
         EXPECT_EQ(colliding, expected) << "probe " << probe->id;
     }
 }
+
+// Precise instances at the ends of the coordinate range meet without overflowing.
+TEST(InstanceCollision, PreciseInstancesFarOut) {
+    Game g = game_with_sprite(true);
+    CInstance a(g, 100001, 0, 2147483646.0, -2147483647.0);
+    CInstance b(g, 100002, 0, 2147483646.0, -2147483647.0);
+    EXPECT_TRUE(instances_collide(CollisionMasks(), a, b));
+    EXPECT_TRUE(instance_contains_point(CollisionMasks(), a, 2147483647.0, -2147483647.0));
+}
