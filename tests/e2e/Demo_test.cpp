@@ -1,6 +1,6 @@
 // The bundled demo, played headless with scripted keys: the player walks onto a coin and
 // the score goes up.
-#include "Game_Runner.h"
+#include "Picture_Game.h"
 
 #include <nlohmann/json.hpp>
 
@@ -23,6 +23,20 @@ TEST_F(GameTest, TheDemoScoresWhenThePlayerTakesACoin) {
     ASSERT_EQ(run(25, "--input keys.txt"), 0) << err;
     EXPECT_EQ(read("score.txt"), "10");
     // Without keys the player stays and the score too.
-    ASSERT_EQ(run(25), 0) << err;
+    fs::create_directories(dir / "frames");
+    ASSERT_EQ(run(2, "--frames frames"), 0) << err;
     EXPECT_EQ(read("score.txt"), "0");
+    // The lives bar (three lives: a red bar 60 pixels long, outlined in white, filling a box
+    // outlined in white) and the score in white.
+    auto f = picture_file(dir / "frames" / "frame-000002.png");
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->pixel(8, 8), 0xffffffu);
+    EXPECT_EQ(f->pixel(10, 10), 0x0000ffu);
+    EXPECT_EQ(f->pixel(67, 12), 0x0000ffu);
+    EXPECT_EQ(f->pixel(68, 12), 0xffffffu);
+    EXPECT_EQ(f->pixel(69, 17), 0xffffffu);
+    int white = 0;
+    for (int y = 6; y < 22; ++y)
+        for (int x = 78; x < 140; ++x) white += f->pixel(x, y) == 0xffffffu;
+    EXPECT_GT(white, 20);
 }
