@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace kelvane {
@@ -17,11 +18,17 @@ bool surface_size_allowed(int64_t w, int64_t h) {
 bool DDSurface::create(int32_t w, int32_t h, bool, uint32_t colour_key, bool is_transparent) {
     release();
     if (!surface_size_allowed(w, h)) return false;
+    // A surface as large as allowed may still be more than the machine has: no surface.
+    try {
+        surface.pixels.assign(size_t(w) * size_t(h), 0);
+    } catch (const std::bad_alloc&) {
+        release();
+        return false;
+    }
     width = w;
     height = h;
     surface.width = w;
     surface.height = h;
-    surface.pixels.assign(size_t(w) * size_t(h), 0);
     clip = {0, 0, w, h};
     transparent = is_transparent;
     if (transparent) set_colour_key(colour_key);
