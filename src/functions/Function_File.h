@@ -76,6 +76,10 @@ class GameFiles {
     // The text file's real format: exponent notation right-aligned in 23 characters.
     static std::string format_real(double x);
 
+    // In secure mode, reports `message` and answers true when one of the names has a path
+    // (so the operation would write outside the game's folder).
+    bool refused(const std::string& message, std::initializer_list<const std::string*> names);
+
   private:
     enum class Mode { closed, reading, writing };
     const FileNames& names_;
@@ -87,7 +91,6 @@ class GameFiles {
     FileSearch search_;
 
     std::string host(const std::string& name) const;
-    bool refused(const std::string& message, std::initializer_list<const std::string*> names);
     void open_for_writing(const std::string& name, const char* mode, const char* secure_text,
                           const char* failure_text);
     bool reading(const char* not_reading_text);

@@ -114,10 +114,15 @@ H(fn_draw_background_tiled) {
 
 // The name of the file, after reporting an empty one (nullopt then).
 std::optional<std::string> screen_file(Runtime& rt, const RValue& v) {
-    if (v.str.str().empty()) {
+    const std::string& name = v.str.str();
+    if (name.empty()) {
         report_error(rt, "Trying to save screen to empty image file name.", false);
         return std::nullopt;
     }
+    // Secure mode keeps every file the game writes inside its own folder.
+    if (rt.files &&
+        rt.files->refused("In secure mode you cannot save screen to file " + name, {&name}))
+        return std::nullopt;
     return host_path(rt, v);
 }
 // A file that cannot be written is left unwritten without a message.

@@ -48,11 +48,20 @@ TEST_F(GameTest, SecureModeRefusesAndParametersArrive) {
       "objects": [{"name": "o", "events": [)" +
                                       event("create", 0, {code(R"(
         file_open_write("sub\x.txt");
+        screen_save("shots/a.bmp");
+        screen_save_part("C:\b.bmp", 0, 0, 4, 4);
+        screen_save("c.bmp");
         file_open_write("plain.txt");
         file_write_string(string(secure_mode) + string(parameter_count()) + parameter_string(2));
         file_close();)")}) + R"(]}], "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})");
     ASSERT_EQ(run(1, "-- one two"), 0) << err;
     EXPECT_EQ(read("plain.txt"), "12two");
-    EXPECT_NE(read("game_errors.log").find("In secure mode you cannot write file sub\\x.txt"),
+    std::string log = read("game_errors.log");
+    EXPECT_NE(log.find("In secure mode you cannot write file sub\\x.txt"), std::string::npos);
+    // Screen pictures too stay in the game's folder.
+    EXPECT_NE(log.find("In secure mode you cannot save screen to file shots/a.bmp"),
               std::string::npos);
+    EXPECT_NE(log.find("In secure mode you cannot save screen to file C:\\b.bmp"),
+              std::string::npos);
+    EXPECT_TRUE(fs::exists(dir / "c.bmp"));
 }
