@@ -4,8 +4,8 @@
 // and surface pixels, and the pixel rounding rule.
 #pragma once
 
-#include <cmath>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 
