@@ -18,10 +18,14 @@ void CRoom::clear() {
     *this = CRoom();
 }
 
-CInstance* CRoom::add_instance(const Game& game, int32_t object, double x, double y, int32_t id) {
-    instances.push_back(std::make_unique<CInstance>(game, id, object, x, y));
-    CInstance* inst = instances.back().get();
+CInstance* CRoom::adopt(std::unique_ptr<CInstance> inst) {
     inst->report_moves_to(&layout_changes);
+    instances.push_back(std::move(inst));
+    return instances.back().get();
+}
+
+CInstance* CRoom::add_instance(const Game& game, int32_t object, double x, double y, int32_t id) {
+    CInstance* inst = adopt(std::make_unique<CInstance>(game, id, object, x, y));
     int32_t n = game.objects.count();
     if (object_lists.size() != size_t(n))
         rebuild_lists(game);
@@ -101,9 +105,8 @@ void CRoom::copy_from(const CRoom& d, const Game& game) {
     backgrounds = d.backgrounds;
     view_enabled = d.view_enabled;
     views = d.views;
-    for (const auto& p : d.placed) {
-        instances.push_back(std::make_unique<CInstance>(game, p.id, p.object, p.x, p.y));
-    }
+    for (const auto& p : d.placed)
+        adopt(std::make_unique<CInstance>(game, p.id, p.object, p.x, p.y));
     tiles = d.tiles;
     rebuild_lists(game);
 }

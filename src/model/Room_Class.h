@@ -102,6 +102,9 @@ class CRoom {
 
     // Adds an instance with this id, appends it to the lists and returns it.
     CInstance* add_instance(const Game& game, int32_t object, double x, double y, int32_t id);
+    // Appends an instance made elsewhere to the instances (not to the lists) and has it
+    // report its moves to this room; every instance enters a room this way.
+    CInstance* adopt(std::unique_ptr<CInstance> inst);
     // The lists of exactly object o / of o and its descendants; empty outside the objects.
     const std::vector<CInstance*>& instances_of(int32_t o) const;
     const std::vector<CInstance*>& instances_of_family(int32_t o) const;

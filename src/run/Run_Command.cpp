@@ -242,9 +242,8 @@ class SaveReader {
         // The box follows from the sprite, mask, scale and position just read; a box taken
         // from the file as it stands could disagree with them and send the pixel tests
         // over areas no instance covers.
-        i.report_moves_to(&room.layout_changes);
         i.compute_bounding_box();
-        room.instances.push_back(std::move(inst));
+        room.adopt(std::move(inst));
     }
 
     void read_room(CRoom& r, RLoadedGame& out) {

@@ -355,8 +355,6 @@ constexpr size_t grid_from = 24;
 
 void collisions(Runtime& rt) {
     CRoom* room = rt.run.room();
-    // Every instance reports its moves to the room, however it came into it.
-    for (auto& p : room->instances) p->report_moves_to(&room->layout_changes);
     CollisionGrid grid;
     std::vector<uint32_t> candidates;
     for (auto [a, b] : rt.run.tables.collision_pairs) {
