@@ -1,7 +1,7 @@
 // The seams between the runner and the machine: dialogs, the loading window, the clock, the
-// game window with its presentation and input. Two back ends implement them: headless
-// (tests, CI, tools) and SDL (src/platform/sdl/). Later subsystems add their own seams here
-// (audio, network, libraries).
+// game window with its presentation and input, and the audio output (Audio.h). Two back ends
+// implement them: headless (tests, CI, tools) and SDL (src/platform/sdl/). Later subsystems add
+// their own seams here (network, libraries).
 #pragma once
 
 #include <array>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "graphics/Support_Bitmap24.h"
+#include "platform/Audio.h"
 
 namespace kelvane {
 
@@ -143,6 +144,8 @@ struct Platform {
     std::unique_ptr<LoadingWindow> loading;
     std::unique_ptr<Clock> clock;
     std::unique_ptr<Display> display;
+    // Where sounds and music are heard (Audio.h).
+    std::unique_ptr<Audio> audio;
 };
 
 // One line of a scripted input file: delivered before step `step` (1-based) runs.

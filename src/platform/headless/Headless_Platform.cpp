@@ -1,4 +1,4 @@
-// The headless back end: no window, no audio; message texts go to stderr; presented
+// The headless back end: no window, no sound device; message texts go to stderr; presented
 // pictures are kept and, when asked, written as PNG files; input comes from the script.
 #include "platform/headless/Headless_Platform.h"
 
@@ -137,6 +137,8 @@ Platform make_headless_platform(HeadlessOptions options) {
     p.loading = std::make_unique<SilentLoadingWindow>();
     p.clock = make_steady_clock();
     p.display = std::make_unique<HeadlessDisplay>(std::move(options));
+    // The mix runs in step time; the start-up gives it a file and decoders when asked.
+    p.audio = make_step_audio("", {});
     return p;
 }
 
