@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/sdl/Sdl_Audio.h"
 #include "platform/sdl/Sdl_Platform.h"
 #include "runner/Commands.h"
 
@@ -38,11 +39,15 @@ int main(int argc, char** argv) {
     }
     kelvane::Args args(argv + 2, argv + argc);
     if (!std::strcmp(cmd, "run"))
-        return kelvane::command_run(args, [](const std::string& frames_dir, std::string* error) {
-            kelvane::SdlOptions options;
-            options.frames_dir = frames_dir;
-            return kelvane::make_sdl_platform(options, error);
-        });
+        return kelvane::command_run(
+            args,
+            [](const std::string& frames_dir, std::string* error) {
+                kelvane::SdlOptions options;
+                options.frames_dir = frames_dir;
+                return kelvane::make_sdl_platform(options, error);
+            },
+            {[](std::string* error) { return kelvane::open_sdl_audio(error); },
+             kelvane::make_sdl_decoder()});
     if (!std::strcmp(cmd, "pack")) return kelvane::command_pack(args);
     if (!std::strcmp(cmd, "unpack")) return kelvane::command_unpack(args);
     if (!std::strcmp(cmd, "info")) return kelvane::command_info(args);

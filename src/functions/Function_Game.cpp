@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "run/Event_Main.h"
 #include "run/Run_Command.h"
+#include "run/Run_Draw.h"
 #include "run/Run_Main.h"
 #include "run/Run_Motion.h"
 #include "runner/Runtime.h"
@@ -308,10 +309,9 @@ H(fn_background_restore) {
     UNUSED;
     rt.images.restore_background(n(a[0]));
 }
-// Sounds loaded on use join this when sounds arrive.
 H(fn_discard_all) {
     UNUSED;
-    rt.images.discard_load_on_use();
+    release_room_resources(rt);
 }
 
 #undef H

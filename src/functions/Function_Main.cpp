@@ -11,6 +11,7 @@
 #include "functions/Function_Graphics_Images.h"
 #include "functions/Function_Math.h"
 #include "functions/Function_Misc.h"
+#include "functions/Function_Sound.h"
 
 namespace kelvane {
 
@@ -45,9 +46,11 @@ const FunctionRegistry& function_registry() {
         // The interaction and multiplayer families come between the files and the
         // miscellaneous family.
         for (const auto& f : game_functions()) r.add(f);
+        for (const auto& f : sound_functions()) r.add(f);
         for (const auto& f : file_functions()) r.add(f);
         for (const auto& f : event_functions()) r.add(f);
         for (const auto& f : resource_memory_functions()) r.add(f);
+        for (const auto& f : sound_memory_functions()) r.add(f);
         for (const auto& f : misc_functions()) r.add(f);
         return r;
     }();

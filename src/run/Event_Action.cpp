@@ -16,6 +16,7 @@
 #include "run/Run_Main.h"
 #include "run/Run_Motion.h"
 #include "runner/Runtime.h"
+#include "sound/Sound_Main.h"
 
 namespace kelvane {
 
@@ -453,6 +454,18 @@ ACTION(chance) {
     int32_t range = round_int(n * 1000);
     return int32_t(next_random(rt.script.random_seed) * range) <= 1000;
 }
+// 17, 39, 56: sounds.
+ACTION(play_sound_action) {
+    sound_play(rt, iarg(rt, s, o, a, 0), iarg(rt, s, o, a, 1) > 0.5);
+    return true;
+}
+ACTION(stop_sound_action) {
+    sound_stop(rt, iarg(rt, s, o, a, 0));
+    return true;
+}
+ACTION(sound_playing) {
+    return sound_is_playing(rt, iarg(rt, s, o, a, 0));
+}
 ACTION(mouse_held) {
     int32_t b = iarg(rt, s, o, a, 0);
     if (b >= 1 && b <= 3) return rt.input.mouse_state[size_t(b)] != 0;
@@ -517,12 +530,12 @@ std::array<RActionEntry, action_count> make_table() {
     add(65, false, false, inherited);
     add(23, false, false, sleep_action);
     add(18, false, false, show_message_action);
-    // Sounds (17, 39, 56), the question dialog (29), the high-score table (20) and the game
-    // information (61) are shown by subsystems still to come: their entries carry their
-    // kinds so action lists flow as designed, and do nothing until then.
-    add(17, false, false, nothing);
-    add(39, false, false, nothing);
-    add(56, true, false, nothing);
+    add(17, false, false, play_sound_action);
+    add(39, false, false, stop_sound_action);
+    add(56, true, false, sound_playing);
+    // The question dialog (29), the high-score table (20) and the game information (61) are
+    // shown by subsystems still to come: their entries carry their kinds so action lists
+    // flow as designed, and do nothing until then.
     add(29, true, false, nothing);
     add(20, false, false, nothing);
     add(61, false, false, nothing);

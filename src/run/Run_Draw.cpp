@@ -103,6 +103,7 @@ void size_room_display(Runtime& rt) {
 
 void release_room_resources(Runtime& rt) {
     rt.images.discard_load_on_use();
+    sound_discard_unused(rt);
 }
 
 void mouse_in_room(Runtime& rt, double& x, double& y) {

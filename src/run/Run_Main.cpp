@@ -13,6 +13,7 @@
 #include "run/Run_Command.h"
 #include "run/Run_Draw.h"
 #include "runner/Runtime.h"
+#include "sound/Sound_Main.h"
 
 namespace kelvane {
 
@@ -586,6 +587,10 @@ void run_game_loop(Runtime& rt) {
             begin_display_step(rt, run.steps_done + 1);
             run_step(rt);
             ++run.steps_done;
+            {
+                CRoom* room = run.room();
+                sound_step(rt, room ? room->speed : 30);
+            }
             if (rt.game.options.wait_vsync) wait_vertical_blank(rt);
             int64_t now = clock.ticks_ms();
             if (!run.headless) {

@@ -30,6 +30,11 @@ const char* const run_help =
     "  --workdir DIR  the game's working directory (default: GAME's folder)\n"
     "  --drive X=DIR  the folder that the game's drive letter X: stands for\n"
     "                 (C: is / unless given)\n"
+    "  --audio-out FILE  write everything the game plays to FILE as a 44 100 Hz\n"
+    "                 16-bit stereo wave file, mixed in step time (no sound device)\n"
+    "  --mute         open no sound device; the game plays silently\n"
+    "  --cd DIR       a folder of track files (track01.ogg, 02.mp3, ...) is the CD in\n"
+    "                 the drive; without it the drive has no disc\n"
     "\n"
     "exit status: 0 normal end, 1 the game could not be loaded or prepared,\n"
     "2 the game ended on a fatal error\n";
@@ -48,7 +53,27 @@ int usage_error(const std::string& what) {
 
 } // namespace
 
-int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) {
+namespace {
+
+// The sound output: the device for a windowed run, else (headless, muted, writing a file,
+// or no device) the mix in step time. False after explaining why the file cannot be made.
+bool attach_audio(const RunOptions& o, Platform& platform, const AudioBackEnd& back_end) {
+    if (!o.headless && !o.mute && o.audio_out.empty() && back_end.open_device) {
+        std::string error;
+        if ((platform.audio = back_end.open_device(&error))) return true;
+        std::fprintf(stderr, "kelvane: no sound device (%s); the game plays silently\n",
+                     error.c_str());
+    }
+    std::string error;
+    platform.audio = make_step_audio(o.audio_out, back_end.decode, &error);
+    if (!platform.audio) std::fprintf(stderr, "kelvane run: %s\n", error.c_str());
+    return platform.audio != nullptr;
+}
+
+} // namespace
+
+int command_run(const Args& args, const WindowedPlatformFactory& make_windowed,
+                const AudioBackEnd& audio) {
     RunOptions o;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -82,6 +107,12 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) 
             if (!value(v) || v.size() < 3 || v[1] != '=' || !std::isalpha((unsigned char)v[0]))
                 return usage_error("--drive needs a letter, '=' and a folder, as in D=/media/cd");
             o.drives.emplace_back(v[0], v.substr(2));
+        } else if (a == "--audio-out") {
+            if (!value(o.audio_out)) return usage_error("--audio-out needs a file");
+        } else if (a == "--mute") {
+            o.mute = true;
+        } else if (a == "--cd") {
+            if (!value(o.cd_dir)) return usage_error("--cd needs a folder");
         } else if (a == "--") {
             o.game_args.assign(args.begin() + long(i) + 1, args.end());
             break;
@@ -105,6 +136,7 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) 
                          error.c_str());
             return exit_not_loaded;
         }
+        if (!attach_audio(o, *platform, audio)) return exit_not_loaded;
         return run_game(o, *platform);
     }
     HeadlessOptions headless;
@@ -116,6 +148,7 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) 
         headless.input = std::move(*events);
     }
     Platform platform = make_headless_platform(std::move(headless));
+    if (!attach_audio(o, platform, audio)) return exit_not_loaded;
     return run_game(o, platform);
 }
 

@@ -18,7 +18,15 @@ using Args = std::vector<std::string>;
 using WindowedPlatformFactory =
     std::function<std::optional<Platform>(const std::string& frames_dir, std::string* error)>;
 
-int command_run(const Args& args, const WindowedPlatformFactory& make_windowed);
+// The sound device and the music decoders; the program passes SDL2_mixer's. Without them
+// nothing but wave files is heard.
+struct AudioBackEnd {
+    std::function<std::unique_ptr<Audio>(std::string* error)> open_device;
+    AudioDecoder decode;
+};
+
+int command_run(const Args& args, const WindowedPlatformFactory& make_windowed,
+                const AudioBackEnd& audio = {});
 int command_pack(const Args& args);
 int command_unpack(const Args& args);
 int command_info(const Args& args);

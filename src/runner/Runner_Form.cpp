@@ -16,6 +16,7 @@
 #include "run/Run_Instances.h"
 #include "run/Runner_Debug.h"
 #include "runner/Runner_Load.h"
+#include "sound/Sound_Main.h"
 
 namespace fs = std::filesystem;
 
@@ -118,6 +119,7 @@ bool prepare_game(Runtime& rt, Platform& platform) {
     compile_object_actions(rt);
     platform.loading->progress(75, "Preparing rooms");
     platform.loading->progress(80, "Preparing sounds");
+    prepare_sounds(rt, platform.audio.get());
     platform.loading->progress(90, "Preparing graphics");
     if (platform.display) {
         int32_t desktop_width = 0, desktop_height = 0;
@@ -195,6 +197,7 @@ int run_game(const RunOptions& options, Platform& platform) {
     if (!prepare_game(rt, platform)) return exit_not_loaded;
     rt.platform = &platform;
     for (const auto& [letter, dir] : options.drives) rt.file_names.map_drive(letter, dir);
+    rt.sound.cd.insert(options.cd_dir, platform.audio.get());
     rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
     rt.files = std::make_unique<GameFiles>(
         rt.file_names, *rt.registry, [&rt](const std::string& m) { report_error(rt, m, false); });

@@ -26,6 +26,9 @@ struct RunOptions {
     std::string workdir;
     // Drive letters the game's file names may use, with their host folders (C: is /).
     std::vector<std::pair<char, std::string>> drives;
+    std::string audio_out; // write what is heard to this wave file, in step time
+    bool mute = false;     // open no sound device
+    std::string cd_dir;    // the folder of track files that is the CD in the drive
 };
 
 // Resolves which file holds the game when none is named: the runner's own executable

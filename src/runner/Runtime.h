@@ -18,6 +18,7 @@
 #include "run/Collision_Main.h"
 #include "run/Run_Main.h"
 #include "runner/Game.h"
+#include "sound/Sound_Main.h"
 
 namespace kelvane {
 
@@ -46,6 +47,8 @@ struct Runtime {
     RDrawingState drawing;
     // The shape and text layer: its target port, the polygon being built, the fonts.
     CGraphicsGDI gdi;
+    // Where sounds play.
+    RSoundState sound;
 };
 
 } // namespace kelvane

@@ -1,11 +1,14 @@
-// A sound resource: its kind, file type and the sound file's bytes from the game file.
+// A sound resource: its kind, file type and the sound file's bytes from the game file, and
+// once prepared, the file it plays and its player.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "sound/Sound_Play.h"
 #include "stream/Support_Stream.h"
 
 namespace kelvane {
@@ -29,6 +32,19 @@ class CSound {
     bool effects = false;
     bool loadonuse = false;
     std::string file_name;
+    // Made at preparation (or at first use when loaded on use); freed by discard.
+    std::unique_ptr<TPlaySound> player;
+
+    // Back to no sound, its player freed.
+    void clear() {
+        player.reset();
+        kind = sound_none;
+        file_type.clear();
+        data.reset();
+        buffers = 1;
+        effects = loadonuse = false;
+        file_name.clear();
+    }
 
     // Reads the record; false for a wrong record version. Malformed data throws.
     bool read(CStream& s);
