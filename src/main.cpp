@@ -7,6 +7,7 @@
 #include <string>
 
 #include "graphics/Support_File.h"
+#include "platform/Data_Folder.h"
 #include "platform/sdl/Sdl_Platform.h"
 #include "runner/Commands.h"
 
@@ -60,6 +61,9 @@ int dispatch(int argc, char** argv) {
     }
     if (cmd == "--version") {
         std::printf("kelvane %s\n", KELVANE_VERSION);
+        // Where an install keeps its data: shows at once which install is running.
+        std::string data = kelvane::data_folder().string();
+        std::printf("data folder: %s\n", data.empty() ? "(none found)" : data.c_str());
         return 0;
     }
     for (const auto& c : commands)

@@ -1,6 +1,7 @@
 // run: plays a game; parses the options of the command line.
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 
 #include "platform/Scripted_Input.h"
 #include "runner/Command_Line.h"
@@ -35,6 +36,14 @@ const char* const run_help =
     "exit status: 0 normal end, 1 the game could not be loaded or prepared,\n"
     "2 the game ended on a fatal error or the command was called the wrong way\n";
 
+// What `run` says when it has nothing to play, instead of an error.
+const char* const run_nothing =
+    "kelvane run: no game named and no game.dat here.\n"
+    "\n"
+    "To play a game:  kelvane run GAME\n"
+    "GAME is a .kgame file, a game executable, a game.dat, a game project folder, or a\n"
+    "folder holding one game file. kelvane run --help lists the options.\n";
+
 } // namespace
 
 int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) {
@@ -68,6 +77,14 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) 
         } else {
             cl.fail("more than one game named (" + o.game + ", " + cl.arg() +
                     "); put the game's own arguments after --");
+        }
+    }
+    if (o.game.empty()) {
+        std::error_code ec;
+        std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+        if (!std::filesystem::exists(default_game_file(self), ec)) {
+            std::fputs(run_nothing, stdout);
+            return exit_normal;
         }
     }
     if (!o.headless) {
