@@ -297,7 +297,7 @@ TEST(Project, BadManifestsGiveClearErrors) {
 
 TEST(Project, MissingFolderOrManifest) {
     TempFolder dir;
-    EXPECT_NE(project_error(dir / "nowhere").find("no such folder"), std::string::npos);
+    EXPECT_NE(project_error(dir / "nowhere").find("nowhere: No such file or directory"), std::string::npos);
     EXPECT_NE(project_error(dir.path).find("has no kelvane-project.json"), std::string::npos);
 }
 
