@@ -12,6 +12,7 @@
 #include "functions/Function_Math.h"
 #include "functions/Function_Misc.h"
 #include "functions/Function_Sound.h"
+#include "functions/Support_DLL.h"
 
 namespace kelvane {
 
@@ -51,6 +52,7 @@ const FunctionRegistry& function_registry() {
         for (const auto& f : event_functions()) r.add(f);
         for (const auto& f : resource_memory_functions()) r.add(f);
         for (const auto& f : sound_memory_functions()) r.add(f);
+        for (const auto& f : external_functions()) r.add(f);
         for (const auto& f : misc_functions()) r.add(f);
         return r;
     }();
