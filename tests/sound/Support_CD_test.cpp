@@ -148,9 +148,10 @@ TEST_F(CD, SeeksInTheDiscAndInTheTrack) {
     EXPECT_NE(std::find(sent_now.begin(), sent_now.end(), "seek cdaudio to 2:1:15"),
               sent_now.end());
     cd_play(cd, 1, 3);
-    cd_set_track_position(cd, 500);
+    // Whole seconds only: 1.5 s into track 1 is 1 s.
+    cd_set_track_position(cd, 1500);
     EXPECT_EQ(cd_playing(cd), 1);
-    EXPECT_EQ(cd_position(cd), 500);
+    EXPECT_EQ(cd_position(cd), 1000);
     EXPECT_EQ(sent_by([&] { cd_open_door(cd); }), (Lines{"open cdaudio", "set cdaudio door open"}));
     EXPECT_EQ(cd_playing(cd), 1); // the door does nothing
 }
