@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/Recording.h"
 #include "platform/Scripted_Input.h"
 #include "runner/Commands.h"
 #include "runner/Runner_Form.h"
@@ -28,6 +29,11 @@ const char* const run_help =
     "  --seed N       seed the random generator with N at every game start\n"
     "  --frames DIR   write every presented frame as DIR/frame-NNNNNN.png\n"
     "  --input FILE   scripted input, one event a line: STEP EVENT ARGS\n"
+    "  --deterministic  everything the game reads of time (current_time, the date,\n"
+    "                 sleep, the seed at game start) comes from its steps, not the clock\n"
+    "  --record FILE  write the session's input to FILE, with the game's checksum and\n"
+    "                 the seed (turns --deterministic on)\n"
+    "  --replay FILE  play a recorded session again (with --headless)\n"
     "  --workdir DIR  the game's working directory (default: GAME's folder)\n"
     "  --drive X=DIR  the folder that the game's drive letter X: stands for\n"
     "                 (C: is / unless given)\n"
@@ -59,6 +65,7 @@ int usage_error(const std::string& what) {
 
 int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) {
     RunOptions o;
+    std::string replay_file;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -85,6 +92,12 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) 
             if (!value(o.frames_dir)) return usage_error("--frames needs a folder");
         } else if (a == "--input") {
             if (!value(o.input_file)) return usage_error("--input needs a file");
+        } else if (a == "--deterministic") {
+            o.deterministic = true;
+        } else if (a == "--record") {
+            if (!value(o.record_file)) return usage_error("--record needs a file");
+        } else if (a == "--replay") {
+            if (!value(replay_file)) return usage_error("--replay needs a file");
         } else if (a == "--workdir") {
             if (!value(o.workdir)) return usage_error("--workdir needs a folder");
         } else if (a == "--drive") {
@@ -111,6 +124,29 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) 
             return exit_normal;
         }
     }
+    // Named from where the command was given; the game runs in its own folder.
+    if (!o.frames_dir.empty()) o.frames_dir = std::filesystem::absolute(o.frames_dir).string();
+    std::vector<RScriptedEvent> input;
+    if (!replay_file.empty()) {
+        // A replay is scripted input with the recording's seed, clock and length.
+        if (!o.input_file.empty()) return usage_error("--replay and --input cannot go together");
+        if (o.seed)
+            return usage_error("--replay plays with the recording's seed; leave out --seed");
+        if (!o.headless) return usage_error("--replay goes with --headless");
+        std::string text, error;
+        if (!read_whole_file(replay_file, text))
+            return usage_error("the recording " + replay_file + " cannot be read");
+        auto header = parse_recording_header(text, &error);
+        if (!header) return usage_error("the recording " + replay_file + ": " + error);
+        auto events = parse_scripted_input(text, &error);
+        if (!events) return usage_error("the recording " + replay_file + ": " + error);
+        input = std::move(*events);
+        o.deterministic = true;
+        o.seed = header->seed;
+        o.clock_start = header->clock_start;
+        o.replay_checksum = header->game_checksum;
+        if (!o.steps) o.steps = header->steps;
+    }
     if (!o.headless) {
         if (!o.input_file.empty()) return usage_error("--input goes with --headless");
         std::string error;
@@ -126,6 +162,7 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) 
     }
     HeadlessOptions headless;
     headless.frames_dir = o.frames_dir;
+    headless.input = std::move(input);
     if (!o.input_file.empty()) {
         std::string error;
         auto events = read_scripted_input_file(o.input_file, &error);
