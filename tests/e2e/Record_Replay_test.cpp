@@ -119,18 +119,19 @@ TEST_F(RecordReplay, BadRecordingsAndOptionsAreRefused) {
     write("good.txt", "# kelvane recording game=1 clock=0\n");
     struct Case {
         const char* options;
+        int status;
         const char* why;
     } cases[] = {
-        {"--headless --replay missing.txt", "cannot be read"},
-        {"--headless --replay plain.txt", "not a recording"},
-        {"--headless --replay bad.txt", "line 2: unknown event \"jump\""},
-        {"--headless --replay good.txt --seed 3", "leave out --seed"},
-        {"--headless --replay good.txt --input plain.txt", "cannot go together"},
-        {"--replay good.txt", "--replay goes with --headless"},
-        {"--headless --record /nonexistent-folder/r.txt", "cannot record into"},
+        {"--headless --replay missing.txt", 1, "missing.txt: cannot be read"},
+        {"--headless --replay plain.txt", 1, "not a recording"},
+        {"--headless --replay bad.txt", 1, "line 2: unknown event \"jump\""},
+        {"--headless --record /nonexistent-folder/r.txt", 1, "cannot record into"},
+        {"--headless --replay good.txt --seed 3", 2, "leave out --seed"},
+        {"--headless --replay good.txt --input plain.txt", 2, "cannot go together"},
+        {"--replay good.txt", 2, "--replay goes with --headless"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(kelvane(c.options), 1) << c.options;
+        EXPECT_EQ(kelvane(c.options), c.status) << c.options;
         EXPECT_NE(err.find(c.why), std::string::npos) << c.options << ": " << err;
     }
 }
