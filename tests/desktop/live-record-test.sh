@@ -27,7 +27,7 @@ export DISPLAY=:$(head -1 "$tmp/display") SDL_AUDIODRIVER=dummy
 cd "$tmp"
 "$build/kelvane" run --record rec.txt --frames live "$build/demo.kgame" 2>live.err &
 game=$!
-window=$(timeout 20 xdotool search --sync --name 'Kelvane demo' | head -1) || fail "no game window"
+window=$(timeout 20 xdotool search --sync --class '^kelvane$' | head -1) || fail "no game window: $(cat live.err)"
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 press() { xdotool keydown "$1"; sleep "$2"; xdotool keyup "$1"; }
 press Right 1.2
