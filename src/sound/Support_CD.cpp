@@ -347,12 +347,19 @@ void cd_resume(CCDDrive& cd) {
     if (present(cd)) cd.send("play cdaudio");
 }
 
+namespace {
+// A playing disc plays on from the position, a silent one only moves there; the time
+// format goes back to tracks.
+void go_to(CCDDrive& cd, const std::string& position) {
+    cd.send(cd_playing(cd) ? "play cdaudio from " + position : "seek cdaudio to " + position);
+    cd.send("set cdaudio time format tmsf");
+}
+} // namespace
+
 void cd_set_position(CCDDrive& cd, int64_t ms) {
     if (!present(cd)) return;
     cd.send("set cdaudio time format milliseconds wait");
-    const std::string p = std::to_string(ms);
-    cd.send(cd_playing(cd) ? "play cdaudio from " + p : "seek cdaudio to " + p);
-    cd.send("set cdaudio time format tmsf");
+    go_to(cd, std::to_string(ms));
 }
 
 void cd_set_track_position(CCDDrive& cd, int64_t ms) {
@@ -362,8 +369,7 @@ void cd_set_track_position(CCDDrive& cd, int64_t ms) {
     const std::string p = std::to_string(track) + ":" + std::to_string(ms / 60000) + ":" +
                           std::to_string(ms % 60000 / 1000);
     cd.send("set cdaudio time format tmsf wait");
-    cd.send(cd_playing(cd) ? "play cdaudio from " + p : "seek cdaudio to " + p);
-    cd.send("set cdaudio time format tmsf");
+    go_to(cd, p);
 }
 
 void cd_open_door(CCDDrive& cd) {
