@@ -592,14 +592,11 @@ void run_game_loop(Runtime& rt) {
             begin_display_step(rt, run.steps_done + 1);
             run_step(rt);
             ++run.steps_done;
-            {
-                CRoom* room = run.room();
-                sound_step(rt, room ? room->speed : 30);
-            }
             if (rt.game.options.wait_vsync) wait_vertical_blank(rt);
             CRoom* room = run.room();
             int32_t speed = room && room->speed > 0 ? room->speed : 30;
             clock.step_passed(speed);
+            sound_step(rt, speed);
             int64_t game_now = clock.ticks_ms();
             int64_t now = pace.ticks_ms();
             if (!run.headless) {
