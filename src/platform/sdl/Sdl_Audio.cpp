@@ -66,8 +66,16 @@ void close_mixer() {
     mixer_state = {};
 }
 
+// Opens SDL2_mixer for decoding only, closed again when the program ends.
+bool open_decoder() {
+    if (mixer_state.open) return true;
+    if (!open_mixer(false, nullptr)) return false;
+    std::atexit(close_mixer);
+    return true;
+}
+
 WavePtr decode_file(const std::string& path) {
-    if (!mixer_state.open && !open_mixer(false, nullptr)) return nullptr;
+    if (!open_decoder()) return nullptr;
     Mix_Chunk* chunk = Mix_LoadWAV(path.c_str());
     if (!chunk) return nullptr;
     auto wave = std::make_shared<RWave>();
@@ -83,7 +91,7 @@ WavePtr decode_file(const std::string& path) {
 
 // SDL2_mixer knows the length of most music files without decoding them; MIDI it does not.
 int64_t file_length_ms(const std::string& path) {
-    if (!mixer_state.open && !open_mixer(false, nullptr)) return 0;
+    if (!open_decoder()) return 0;
     if (Mix_Music* music = Mix_LoadMUS(path.c_str())) {
         const double seconds = Mix_MusicDuration(music);
         Mix_FreeMusic(music);
