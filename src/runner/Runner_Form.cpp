@@ -232,6 +232,13 @@ int run_game(const RunOptions& options, Platform& platform) {
     if (!prepare_game(rt, platform)) return exit_not_loaded;
     rt.platform = &platform;
     for (const auto& [letter, dir] : options.drives) rt.file_names.map_drive(letter, dir);
+    if (!folder_writable(".")) {
+        // An installed game or a read-only medium: what the game writes goes to its own
+        // folder under the user's data, and is read from there first.
+        std::string own = game_data_folder(rt.game.header.game_id);
+        fs::create_directories(own, ec);
+        rt.file_names.set_data_folder(own);
+    }
     rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
     rt.files = std::make_unique<GameFiles>(
         rt.file_names, *rt.registry, [&rt](const std::string& m) { report_error(rt, m, false); });
