@@ -104,6 +104,8 @@ struct CCanvas::Shape {
 };
 
 CCanvas::CCanvas(DDSurface& surface, CFonts* fonts) : surface_(surface), fonts_(fonts) {
+    // A canvas is had to draw: the picture on screen is kept apart first.
+    surface.will_change();
     clip_ = surface.clip;
     clip_.left = std::max(clip_.left, 0);
     clip_.top = std::max(clip_.top, 0);
