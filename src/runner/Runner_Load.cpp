@@ -186,15 +186,35 @@ LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const Progres
 }
 
 LoadResult load_game_file(const std::string& path, Game& game, const ProgressFn& progress) {
-    std::ifstream in(path, std::ios::binary);
+    LoadResult r;
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) {
-        LoadResult r;
         r.message = "Cannot open the game file.";
         return r;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
-    return load_game_bytes(std::move(bytes), game, progress);
+    // Only the block is read, in one piece: what lies before it is never looked at.
+    const std::streamoff size = in.tellg();
+    if (size < std::streamoff(game_block_offset)) {
+        game = Game();
+        r.message = "This is not a valid kelvane file.";
+        return r;
+    }
+    std::vector<uint8_t> block;
+    try {
+        block.resize(size_t(size) - game_block_offset);
+    } catch (const std::bad_alloc&) {
+        game = Game();
+        r.message = "Cannot open the game file.";
+        return r;
+    }
+    in.seekg(std::streamoff(game_block_offset));
+    in.read(reinterpret_cast<char*>(block.data()), std::streamsize(block.size()));
+    if (!in) {
+        game = Game();
+        r.message = "Cannot open the game file.";
+        return r;
+    }
+    return load_game_block(std::move(block), game, progress);
 }
 
 std::vector<uint8_t> write_game_bytes(const Game& game, int32_t seed) {
