@@ -37,6 +37,7 @@ bool DDSurface::create(int32_t w, int32_t h, bool, uint32_t colour_key, bool is_
 
 void DDSurface::release() {
     shown_in_ = nullptr;
+    uniform_ = false;
     surface = Image32();
     width = height = 0;
     clip = {};
@@ -55,8 +56,12 @@ void DDSurface::hand_over_shown(bool overwritten) {
 }
 
 bool DDSurface::fill(uint32_t colour) {
+    const uint32_t pixel = colour_to_pixel(colour);
+    if (uniform_ && uniform_pixel_ == pixel) return true;
     if (shown_in_) hand_over_shown(true);
-    std::fill(surface.pixels.begin(), surface.pixels.end(), colour_to_pixel(colour));
+    std::fill(surface.pixels.begin(), surface.pixels.end(), pixel);
+    uniform_ = true;
+    uniform_pixel_ = pixel;
     return true;
 }
 

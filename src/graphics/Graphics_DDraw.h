@@ -113,12 +113,22 @@ class DDSurface {
     // Every change of the pixels starts with this, also where a drawing layer writes them
     // directly.
     void will_change() {
+        uniform_ = false;
         if (shown_in_) hand_over_shown(false);
+    }
+    // The same when every pixel is about to be painted over before anything reads them.
+    void will_be_painted_over() {
+        uniform_ = false;
+        if (shown_in_) hand_over_shown(true);
     }
 
   private:
     uint32_t key_ = 0; // as a pixel
     DDSurface* shown_in_ = nullptr;
+    // Set by a fill and cleared by any other change: a fill with the same colour then has
+    // nothing to do (a room where nothing is drawn costs nothing to clear).
+    bool uniform_ = false;
+    uint32_t uniform_pixel_ = 0;
 
     void hand_over_shown(bool overwritten);
 };

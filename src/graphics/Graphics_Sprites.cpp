@@ -416,6 +416,12 @@ void CDrawables::draw_background_tiled(int32_t id, int32_t x, int32_t y, RRect a
     }
 }
 
+bool CDrawables::background_opaque(int32_t id) const {
+    if (!target_ || id < 0 || size_t(id) >= backgrounds.size()) return false;
+    const RSprite& r = backgrounds[size_t(id)];
+    return r.exists && r.ready && r.surface && !r.transparent;
+}
+
 std::optional<Bitmap24> CDrawables::sprite_frame_bitmap(int32_t id, int32_t frame) {
     if (id < 0 || size_t(id) >= sprites.size()) return std::nullopt;
     RSprite& r = sprites[size_t(id)];

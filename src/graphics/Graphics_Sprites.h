@@ -100,6 +100,10 @@ class CDrawables : public DrawingLayer {
                                bool vertical, double xscale = 1, double yscale = 1,
                                double alpha = 1);
 
+    // True when the background, drawn now at scale 1 and alpha 1, paints every pixel it
+    // covers: it is on its surface and has no see-through colour.
+    bool background_opaque(int32_t id) const;
+
     // A 24-bit copy of a sprite frame or of a background, or nothing.
     std::optional<Bitmap24> sprite_frame_bitmap(int32_t id, int32_t frame);
     std::optional<Bitmap24> background_bitmap(int32_t id);
