@@ -4,10 +4,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <iterator>
-#include <sstream>
 
 #include "code/Code_Class.h"
 #include "code/Script_Class.h"
@@ -15,6 +13,8 @@
 #include "code/Variable_BuiltIn.h"
 #include "code/Variable_Main.h"
 #include "functions/Function_Math.h"
+#include "platform/Text_Encoding.h"
+#include "platform/Whole_File.h"
 #include "runner/Commands.h"
 #include "runner/Runtime.h"
 
@@ -79,16 +79,14 @@ class BareInstances : public InstanceAccess {
     BareInstance inst_;
 };
 
-bool read_all(const std::string& path, std::string& out) {
+bool read_all(const std::string& path, std::string& out, std::string& why) {
     if (path == "-") {
         out.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
         return true;
     }
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return false;
-    std::ostringstream ss;
-    ss << f.rdbuf();
-    out = ss.str();
+    auto bytes = read_whole_file(path, &why);
+    if (!bytes) return false;
+    out.assign(bytes->begin(), bytes->end());
     return true;
 }
 
@@ -117,6 +115,10 @@ std::string split_scripts(const std::string& text, Game& game) {
         p = e;
     }
     for (auto& [name, code] : scripts) {
+        // The line end before the next marker line closes the marker, not the script: a
+        // script's text ends with its last line, as a script written in a game does.
+        if (code.size() >= 2 && code.compare(code.size() - 2, 2, "\r\n") == 0)
+            code.resize(code.size() - 2);
         auto s = std::make_unique<CScript>();
         s->code = std::move(code);
         game.scripts.add(name, std::move(s));
@@ -140,42 +142,32 @@ int command_exec(const Args& args) {
     std::string code, file;
     bool have_code = false, with_self = false, uninit_zero = false;
     uint32_t seed = uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
+    CommandLine cl("exec", args);
+    while (cl.next()) {
+        int64_t n = 0;
+        if (cl.flag("--help") || cl.flag("-h")) {
             std::fputs(exec_usage, stdout);
             return 0;
-        } else if (a == "-e" && i + 1 < args.size()) {
-            code = args[++i];
+        } else if (cl.option("-e", code)) {
+            if (have_code || !file.empty()) cl.fail("give either -e CODE or FILE, once");
             have_code = true;
-        } else if (a == "--uninit-zero") {
+        } else if (cl.flag("--uninit-zero")) {
             uninit_zero = true;
-        } else if (a == "--self") {
+        } else if (cl.flag("--self")) {
             with_self = true;
-        } else if (a == "--seed" && i + 1 < args.size()) {
-            char* end = nullptr;
-            const std::string& v = args[++i];
-            long long n = std::strtoll(v.c_str(), &end, 10);
-            if (v.empty() || *end) {
-                std::fprintf(stderr, "kelvane exec: --seed needs a number, not '%s'\n", v.c_str());
-                return 2;
-            }
+        } else if (cl.number("--seed", n, INT64_MIN, INT64_MAX)) {
             seed = uint32_t(n);
-        } else if ((a.empty() || a[0] != '-' || a == "-") && file.empty() && !have_code) {
-            file = a;
+        } else if (cl.plain() && file.empty() && !have_code) {
+            file = cl.arg();
         } else {
-            std::fprintf(stderr, "kelvane exec: unexpected argument '%s'\n\n%s", a.c_str(),
-                         exec_usage);
-            return 2;
+            cl.unknown();
         }
     }
-    if (have_code == !file.empty()) {
-        std::fputs(exec_usage, stderr);
-        return 2;
-    }
-    if (!have_code && !read_all(file, code)) {
-        std::fprintf(stderr, "kelvane exec: cannot read %s\n", file.c_str());
-        return 2;
+    if (have_code == !file.empty()) cl.fail("needs -e CODE or a FILE");
+    std::string why;
+    if (!have_code && !read_all(file, code, why)) {
+        std::fprintf(stderr, "kelvane exec: %s: cannot be read: %s\n", file.c_str(), why.c_str());
+        return 1;
     }
 
     Runtime rt;
@@ -199,10 +191,14 @@ int command_exec(const Args& args) {
         self = bare.handle();
     }
 
-    std::string program = split_scripts(code, rt.game);
+    // Code typed or written on Linux ends its lines with a lone LF; the language counts
+    // lines by CR, so error positions need CR LF.
+    std::string program = split_scripts(crlf_line_ends(code), rt.game);
     compile_all_scripts(rt);
     CCode compiled(program, rt);
     RValue result = run_program(rt, self, self, compiled);
+    // After an error the result means nothing: the status and stderr say what happened.
+    if (failed) return 1;
     std::string out = result.kind == kind_string ? result.str.str() : format_real(result.real);
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fputc('\n', stdout);

@@ -11,6 +11,7 @@
 #include "functions/Function_Graphics_Images.h"
 #include "functions/Function_Math.h"
 #include "functions/Function_Misc.h"
+#include "functions/Support_DLL.h"
 
 namespace kelvane {
 
@@ -48,6 +49,7 @@ const FunctionRegistry& function_registry() {
         for (const auto& f : file_functions()) r.add(f);
         for (const auto& f : event_functions()) r.add(f);
         for (const auto& f : resource_memory_functions()) r.add(f);
+        for (const auto& f : external_functions()) r.add(f);
         for (const auto& f : misc_functions()) r.add(f);
         return r;
     }();

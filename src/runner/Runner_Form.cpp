@@ -1,6 +1,7 @@
 // The one-shot sequence load -> prepare -> run, and the end work of the program.
 #include "runner/Runner_Form.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -51,6 +52,30 @@ bool holds_game_block(const std::string& path) {
     return ReadInt(s) == 1234321;
 }
 
+std::optional<std::string> find_game_in_folder(const std::string& dir, std::string* error) {
+    std::vector<std::string> games;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_regular_file(ec) && holds_game_block(it->path().string()))
+            games.push_back(it->path().string());
+    }
+    if (ec) {
+        if (error) *error = "cannot read the folder " + dir + ": " + ec.message();
+        return std::nullopt;
+    }
+    if (games.size() == 1) return games[0];
+    if (error) {
+        if (games.empty()) {
+            *error = dir + " holds no game file and no game project";
+        } else {
+            std::sort(games.begin(), games.end());
+            *error = dir + " holds several game files; name the one to play:";
+            for (const auto& g : games) *error += "\n  " + g;
+        }
+    }
+    return std::nullopt;
+}
+
 std::string default_game_file(const std::string& executable) {
     if (!executable.empty() && holds_game_block(executable)) return executable;
     return "game.dat";
@@ -98,9 +123,11 @@ bool load_game(Runtime& rt, Platform& platform, const std::string& path) {
         rt.masks.build_all(rt.game, [](const std::string&) {});
         return true;
     }
+    // The why goes to the terminal first: a dialog may wait for the player.
+    if (!r.diagnostic.empty()) diagnose(path + ": " + r.diagnostic);
     if (!r.message.empty()) show(platform, r.message);
-    if (!r.diagnostic.empty()) diagnose(r.diagnostic);
-    if (r.message.empty() && r.diagnostic.empty()) diagnose("the game could not be loaded");
+    if (r.message.empty() && r.diagnostic.empty())
+        diagnose(path + ": the game could not be loaded");
     if (shown) platform.loading->hide();
     return false;
 }
@@ -154,6 +181,8 @@ void install_error_report(Runtime& rt, Platform& platform) {
         place.object_name = g.objects.name(run.event_object);
         ErrorOptions options{g.options.show_errors, g.options.log_errors, g.options.abort_on_error,
                              g.options.exclusive_mode};
+        if (auto log = rt.file_names.to_host_for_writing("game_errors.log"))
+            options.log_file = *log;
         ErrorOutcome out = report_running_error(message, fatal, place, options, *platform.dialogs,
                                                 rt.run.first_error);
         rt.script.values.error_last = out.text;
@@ -173,6 +202,16 @@ int run_game(const RunOptions& options, Platform& platform) {
     std::error_code ec;
     std::string game_path = options.game;
     if (game_path.empty()) game_path = default_game_file(fs::read_symlink("/proc/self/exe", ec));
+    if (fs::is_directory(game_path, ec) && !is_project_folder(game_path)) {
+        // A folder holding one game plays it, as a double-click on the game would.
+        std::string why;
+        auto found = find_game_in_folder(game_path, &why);
+        if (!found) {
+            diagnose(why);
+            return exit_not_loaded;
+        }
+        game_path = *found;
+    }
     fs::path absolute = fs::absolute(game_path, ec);
     // The game runs in its own folder: a project's folder, or the game file's.
     fs::path home = fs::is_directory(absolute, ec) ? absolute : absolute.parent_path();
@@ -203,6 +242,7 @@ int run_game(const RunOptions& options, Platform& platform) {
     rt.files->game_path = absolute.string();
     rt.files->parameters = options.game_args;
     rt.files->keep_alive = [&rt] { process_window_events(rt); };
+    rt.externals.game_folder = home.string();
     // Sprites added or replaced while the game runs get their collision masks rebuilt, with
     // failures shown now that the game runs; a deleted sprite's mask goes.
     rt.images.report = [&rt](const std::string& m) { report_error(rt, m, false); };

@@ -2,6 +2,8 @@
 // and robust handling of damaged files (every failure names its section and offset).
 #include "runner/Runner_Load.h"
 
+#include "platform/Whole_File.h"
+
 #include <fstream>
 
 namespace kelvane {
@@ -153,21 +155,11 @@ bool Loader::run(CStream& s) {
 
 } // namespace
 
-LoadResult load_game_bytes(std::vector<uint8_t> bytes, Game& game, const ProgressFn& progress) {
-    if (bytes.size() < game_block_offset) {
-        game = Game();
-        LoadResult r;
-        r.message = "This is not a valid kelvane file.";
-        return r;
-    }
-    bytes.erase(bytes.begin(), bytes.begin() + long(game_block_offset));
-    return load_game_block(std::move(bytes), game, progress);
-}
+namespace {
 
-LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const ProgressFn& progress) {
+LoadResult load_game_stream(CStream& s, Game& game, const ProgressFn& progress) {
     game = Game();
     Loader loader{game, progress};
-    CStream s(std::move(block), game_block_offset);
     auto damaged = [&](const std::string& why, size_t offset) {
         loader.result.ok = false;
         loader.result.diagnostic = "game file damaged in section " + loader.section +
@@ -185,36 +177,39 @@ LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const Progres
     return loader.result;
 }
 
-LoadResult load_game_file(const std::string& path, Game& game, const ProgressFn& progress) {
-    LoadResult r;
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) {
-        r.message = "Cannot open the game file.";
-        return r;
-    }
-    // Only the block is read, in one piece: what lies before it is never looked at.
-    const std::streamoff size = in.tellg();
-    if (size < std::streamoff(game_block_offset)) {
+} // namespace
+
+LoadResult load_game_bytes(std::vector<uint8_t> bytes, Game& game, const ProgressFn& progress) {
+    if (bytes.size() < game_block_offset) {
         game = Game();
+        LoadResult r;
         r.message = "This is not a valid kelvane file.";
+        r.diagnostic = "holds " + std::to_string(bytes.size()) +
+                       " bytes, too few for a game: a game block starts at byte " +
+                       std::to_string(game_block_offset);
         return r;
     }
-    std::vector<uint8_t> block;
-    try {
-        block.resize(size_t(size) - game_block_offset);
-    } catch (const std::bad_alloc&) {
-        game = Game();
+    // Read from the block's offset in place: the bytes before it are never moved.
+    CStream s(std::move(bytes));
+    s.seek(game_block_offset);
+    return load_game_stream(s, game, progress);
+}
+
+LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const ProgressFn& progress) {
+    CStream s(std::move(block), game_block_offset);
+    return load_game_stream(s, game, progress);
+}
+
+LoadResult load_game_file(const std::string& path, Game& game, const ProgressFn& progress) {
+    std::string why;
+    auto bytes = read_whole_file(path, &why);
+    if (!bytes) {
+        LoadResult r;
         r.message = "Cannot open the game file.";
+        r.diagnostic = "cannot be opened: " + why;
         return r;
     }
-    in.seekg(std::streamoff(game_block_offset));
-    in.read(reinterpret_cast<char*>(block.data()), std::streamsize(block.size()));
-    if (!in) {
-        game = Game();
-        r.message = "Cannot open the game file.";
-        return r;
-    }
-    return load_game_block(std::move(block), game, progress);
+    return load_game_bytes(std::move(*bytes), game, progress);
 }
 
 std::vector<uint8_t> write_game_bytes(const Game& game, int32_t seed) {
