@@ -153,7 +153,9 @@ TEST(Surface, APictureOnScreenIsHandedOverBeforeItsFirstChange) {
         EXPECT_FALSE(s.shown_in(&screen));
         EXPECT_EQ(rows_of(screen), (Rows{"rg"}));
         // What a painted-over surface holds is not looked at; the others are exact.
-        if (std::string(c.what) != "painted over") EXPECT_EQ(rows_of(s), c.surface_after);
+        if (std::string(c.what) != "painted over") {
+            EXPECT_EQ(rows_of(s), c.surface_after);
+        }
     }
     // Unshown, a surface changes alone; a repeated fill with one colour is one fill.
     DDSurface screen = blank(2, 1);
