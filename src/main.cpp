@@ -1,7 +1,9 @@
 // The kelvane command: plays games and packs, unpacks, inspects and runs code.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "platform/Data_Folder.h"
 #include "platform/sdl/Sdl_Platform.h"
 #include "runner/Commands.h"
 
@@ -34,6 +36,9 @@ int main(int argc, char** argv) {
     }
     if (!std::strcmp(cmd, "--version")) {
         std::printf("kelvane %s\n", KELVANE_VERSION);
+        // Where an install keeps its data: shows at once which install is running.
+        std::string data = kelvane::data_folder().string();
+        std::printf("data folder: %s\n", data.empty() ? "(none found)" : data.c_str());
         return 0;
     }
     kelvane::Args args(argv + 2, argv + argc);

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/Scripted_Input.h"
 #include "runner/Commands.h"
@@ -40,6 +41,14 @@ bool parse_int(const std::string& text, int64_t& out) {
     auto r = std::from_chars(b, e, out);
     return r.ec == std::errc() && r.ptr == e;
 }
+
+// What `run` says when it has nothing to play, instead of an error.
+const char* const run_nothing =
+    "kelvane run: no game named and no game.dat here.\n"
+    "\n"
+    "To play a game:  kelvane run GAME\n"
+    "GAME is a .kgame file, a game executable, a game.dat, a game project folder, or a\n"
+    "folder holding one game file. kelvane run --help lists the options.\n";
 
 int usage_error(const std::string& what) {
     std::fprintf(stderr, "kelvane run: %s\n(see kelvane run --help)\n", what.c_str());
@@ -92,6 +101,14 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) 
         } else {
             return usage_error("more than one game named (" + o.game + ", " + a +
                                "); put the game's own arguments after --");
+        }
+    }
+    if (o.game.empty()) {
+        std::error_code ec;
+        std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+        if (!std::filesystem::exists(default_game_file(self), ec)) {
+            std::fputs(run_nothing, stdout);
+            return exit_normal;
         }
     }
     if (!o.headless) {

@@ -1,6 +1,7 @@
 // The one-shot sequence load -> prepare -> run, and the end work of the program.
 #include "runner/Runner_Form.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -49,6 +50,30 @@ bool holds_game_block(const std::string& path) {
     table.set_seed(seed);
     s.set_table(&table);
     return ReadInt(s) == 1234321;
+}
+
+std::optional<std::string> find_game_in_folder(const std::string& dir, std::string* error) {
+    std::vector<std::string> games;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_regular_file(ec) && holds_game_block(it->path().string()))
+            games.push_back(it->path().string());
+    }
+    if (ec) {
+        if (error) *error = "cannot read the folder " + dir + ": " + ec.message();
+        return std::nullopt;
+    }
+    if (games.size() == 1) return games[0];
+    if (error) {
+        if (games.empty()) {
+            *error = dir + " holds no game file and no game project";
+        } else {
+            std::sort(games.begin(), games.end());
+            *error = dir + " holds several game files; name the one to play:";
+            for (const auto& g : games) *error += "\n  " + g;
+        }
+    }
+    return std::nullopt;
 }
 
 std::string default_game_file(const std::string& executable) {
@@ -173,6 +198,16 @@ int run_game(const RunOptions& options, Platform& platform) {
     std::error_code ec;
     std::string game_path = options.game;
     if (game_path.empty()) game_path = default_game_file(fs::read_symlink("/proc/self/exe", ec));
+    if (fs::is_directory(game_path, ec) && !is_project_folder(game_path)) {
+        // A folder holding one game plays it, as a double-click on the game would.
+        std::string why;
+        auto found = find_game_in_folder(game_path, &why);
+        if (!found) {
+            diagnose(why);
+            return exit_not_loaded;
+        }
+        game_path = *found;
+    }
     fs::path absolute = fs::absolute(game_path, ec);
     // The game runs in its own folder: a project's folder, or the game file's.
     fs::path home = fs::is_directory(absolute, ec) ? absolute : absolute.parent_path();

@@ -35,6 +35,10 @@ std::string default_game_file(const std::string& executable);
 // True when the bytes of a file carry a game block (a readable seed and the magic).
 bool holds_game_block(const std::string& path);
 
+// The one game file (a file holding a game block: a .kgame, a game executable, a game.dat)
+// directly inside a folder; nullopt with the reason when it holds none or several.
+std::optional<std::string> find_game_in_folder(const std::string& dir, std::string* error);
+
 // Runs the whole sequence and returns the exit status.
 int run_game(const RunOptions& options, Platform& platform);
 

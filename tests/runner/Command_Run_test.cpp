@@ -17,16 +17,24 @@ namespace {
 struct Outcome {
     int status;
     std::string err;
+    std::string out;
 };
 
+std::string slurp(const fs::path& file) {
+    std::ifstream in(file);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 Outcome run(const std::string& args, const fs::path& cwd) {
-    fs::path err_file = cwd / "stderr.txt";
+    // The outputs go beside the folder, so that they are not among its files.
+    fs::path err_file = cwd.string() + ".stderr", out_file = cwd.string() + ".stdout";
     std::string cmd = "cd '" + cwd.string() + "' && '" + KELVANE_BINARY + "' run " + args +
-                      " 2> '" + err_file.string() + "' > /dev/null";
+                      " 2> '" + err_file.string() + "' > '" + out_file.string() + "'";
     int raw = std::system(cmd.c_str());
-    std::ifstream in(err_file);
-    std::string err((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, err};
+    Outcome o{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(err_file), slurp(out_file)};
+    fs::remove(err_file);
+    fs::remove(out_file);
+    return o;
 }
 
 class RunCommand : public ::testing::Test {
@@ -75,7 +83,6 @@ TEST_F(RunCommand, LoadAndPrepareFailuresExitWithOneAndTheirMessage) {
         {"--headless new.kgame", "Wrong version number; too large."},
         {"--headless cut.kgame", "game file damaged in section room order at byte offset"},
         {"--headless missing.kgame", "Cannot open the game file."},
-        {"--headless", "This is not a valid kelvane file."}, // no game.dat here
         {"--steps x game.kgame", "--steps needs a whole number"},
     };
     for (const auto& c : cases) {
@@ -92,7 +99,35 @@ TEST_F(RunCommand, AProjectFolderIsPackedAndPlayed) {
     fs::create_directories(dir / "empty");
     o = run("--headless empty", dir);
     EXPECT_EQ(o.status, 1);
-    EXPECT_NE(o.err.find("without a game project"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("holds no game file and no game project"), std::string::npos) << o.err;
+}
+
+TEST_F(RunCommand, WithNothingToPlayItPrintsAShortHelp) {
+    Outcome o = run("--headless", dir);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("no game named and no game.dat here"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("kelvane run GAME"), std::string::npos) << o.out;
+}
+
+TEST_F(RunCommand, AFolderWithOneGameFilePlaysIt) {
+    auto bytes = write_game_bytes(kelvane::testing::sample_game(), 31);
+    fs::create_directories(dir / "one");
+    fs::create_directories(dir / "two");
+    fs::create_directories(dir / "none");
+    for (const char* name : {"one/Game.EXE", "two/a.kgame", "two/b.kgame"}) write(name, bytes);
+    write("one/readme.txt", {'h', 'i'});
+    write("none/readme.txt", {'h', 'i'});
+    write("none/short.kgame", std::vector<uint8_t>(1000));
+    Outcome o = run("--headless --steps 2 one", dir);
+    EXPECT_EQ(o.status, 0) << o.err;
+    o = run("--headless two", dir);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("holds several game files"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("a.kgame"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("b.kgame"), std::string::npos) << o.err;
+    o = run("--headless none", dir);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("holds no game file"), std::string::npos) << o.err;
 }
 
 TEST_F(RunCommand, WithoutAGameNamedItPlaysGameDat) {

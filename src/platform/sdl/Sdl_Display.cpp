@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/Data_Folder.h"
 #include "platform/Key_Map.h"
 #include "platform/Text_Encoding.h"
 
@@ -59,6 +60,21 @@ void SdlDisplay::open_joysticks() {
     }
 }
 
+namespace {
+
+// The runner's icon from the data folder; magenta marks its transparent corners.
+void set_window_icon(SDL_Window* window) {
+    std::filesystem::path file = data_file("kelvane.bmp");
+    if (file.empty()) return;
+    SDL_Surface* icon = SDL_LoadBMP(file.c_str());
+    if (!icon) return;
+    SDL_SetColorKey(icon, SDL_TRUE, SDL_MapRGB(icon->format, 255, 0, 255));
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
+}
+
+} // namespace
+
 bool SdlDisplay::open(const RWindowSetup& setup) {
     setup_ = setup;
     const std::string title = cp1252_to_utf8(setup.caption);
@@ -70,6 +86,7 @@ bool SdlDisplay::open(const RWindowSetup& setup) {
                                    std::max(1, setup.client_width),
                                    std::max(1, setup.client_height), flags);
         if (!window_) return false;
+        set_window_icon(window_);
         renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
         if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
         if (!renderer_) {
