@@ -12,6 +12,7 @@
 #include "functions/Function_Interaction.h"
 #include "functions/Function_Math.h"
 #include "functions/Function_Misc.h"
+#include "functions/Support_DLL.h"
 
 namespace kelvane {
 
@@ -49,6 +50,7 @@ const FunctionRegistry& function_registry() {
         for (const auto& f : interaction_functions()) r.add(f);
         for (const auto& f : event_functions()) r.add(f);
         for (const auto& f : resource_memory_functions()) r.add(f);
+        for (const auto& f : external_functions()) r.add(f);
         for (const auto& f : misc_functions()) r.add(f);
         return r;
     }();

@@ -238,6 +238,7 @@ int run_game(const RunOptions& options, Platform& platform) {
     rt.files->game_path = absolute.string();
     rt.files->parameters = options.game_args;
     rt.files->keep_alive = [&rt] { process_window_events(rt); };
+    rt.externals.game_folder = home.string();
     // Sprites added or replaced while the game runs get their collision masks rebuilt, with
     // failures shown now that the game runs; a deleted sprite's mask goes.
     rt.images.report = [&rt](const std::string& m) { report_error(rt, m, false); };

@@ -8,6 +8,7 @@
 
 #include "code/Code_Main.h"
 #include "functions/Function_File.h"
+#include "functions/Support_DLL.h"
 #include "graphics/Graphics_GDI.h"
 #include "graphics/Graphics_Main.h"
 #include "graphics/Graphics_Sprites.h"
@@ -36,6 +37,8 @@ struct Runtime {
     FileNames file_names;
     std::unique_ptr<RegistryStore> registry;
     std::unique_ptr<GameFiles> files;
+    // The functions of the game's own libraries that the game has defined.
+    ExternalFunctions externals;
     // The temporary directory of the run (made at start-up, removed with the runtime).
     TempDirectory temp;
     // The drawing buffer, ports and presentation; the drawable images; the input state.

@@ -1,0 +1,79 @@
+// Dynamic libraries that games call: finding a library the game names the Windows way
+// (`foo.dll`), loading it, finding a function in it, and calling that function with the C
+// calling convention. The only code that includes the loader's and libffi's headers.
+#pragma once
+
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kelvane {
+
+class FileNames;
+
+// A loaded library; unloaded when the last owner lets go.
+class ForeignLibrary {
+  public:
+    ~ForeignLibrary();
+    ForeignLibrary(const ForeignLibrary&) = delete;
+    ForeignLibrary& operator=(const ForeignLibrary&) = delete;
+
+    // Loads the library at a host path, or, for a name without a slash, from the system
+    // library path. Null with the loader's reason in `error` when it cannot be loaded.
+    static std::shared_ptr<ForeignLibrary> open(const std::string& host_name, std::string& error);
+    // The address of the function with exactly this name, or null.
+    void* find(const std::string& name) const;
+    // Where the library was found (as given to open).
+    const std::string& host_name() const { return host_name_; }
+
+  private:
+    ForeignLibrary(void* handle, std::string host_name)
+        : handle_(handle), host_name_(std::move(host_name)) {}
+    void* handle_;
+    std::string host_name_;
+};
+
+// The file names a Windows library name stands for, in the order they are tried: for
+// `foo.dll` (any case) or `foo` these are `foo.so`, `libfoo.so` and the name itself; any
+// other name is tried only as it is. `base` is the name without its folder.
+std::vector<std::string> library_file_names(const std::string& base);
+
+// What looking for a game's library found.
+struct RLibraryLookup {
+    std::shared_ptr<ForeignLibrary> library; // null when none could be loaded
+    // When no library loaded but a file by the name as given exists: its host path, and
+    // whether it is a Windows library (which can never load here).
+    std::string found_file;
+    bool windows_file = false;
+    std::string error; // the loader's reason for the last file that failed to load
+};
+
+// Finds and loads the library a game names (Windows-1252, with or without a folder): each
+// name of library_file_names is looked for in the named folder (a relative one under the
+// game's folder), beside the game, in the current folder, and then on the system library
+// path. File names match without regard to letter case.
+RLibraryLookup open_game_library(const FileNames& names, const std::string& game_folder,
+                                 const std::string& name);
+
+// One argument of a foreign call: a double, or a zero-terminated text.
+struct RForeignArgument {
+    bool is_text = false;
+    double real = 0;
+    const char* text = "";
+};
+
+// The value a foreign function returned: a double, or the address of a text (which may be
+// null) that the caller copies at once.
+struct RForeignResult {
+    double real = 0;
+    const char* text = nullptr;
+};
+
+// Calls the function at `address` with the C calling convention, each argument a double or
+// a pointer to text, its result a double or a pointer to text. False when the call cannot
+// be prepared (the function is then not called).
+bool call_foreign(void* address, std::span<const RForeignArgument> arguments, bool text_result,
+                  RForeignResult& result);
+
+} // namespace kelvane
