@@ -1,3 +1,4 @@
+// fuzz-options: -max_len=65536 -rss_limit_mb=1024 -timeout=10
 // libFuzzer target: the input is a wave file. Any input must be read or refused cleanly;
 // what is read must hold whole frames of one or two channels.
 #include <cstddef>
