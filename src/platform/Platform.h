@@ -147,6 +147,10 @@ class Display {
     // is the input for the next step; headless, the scripted input of every step up to
     // the one after the last step begun.
     virtual void process_events(InputSink& sink) = 0;
+    // The same, called while a step runs (io_handle, keyboard_check, a box of ours): only
+    // what has arrived by now. Headless, scripted input arrives between steps only, so
+    // nothing comes.
+    virtual void process_events_in_step(InputSink& sink) { process_events(sink); }
     // The mouse cursor in window client pixels.
     virtual void mouse_position(int32_t& x, int32_t& y) = 0;
     // Whether a key (virtual-key code, the left/right codes 160 ... 165 included) is held
