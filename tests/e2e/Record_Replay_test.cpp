@@ -35,6 +35,7 @@ class RecordReplay : public GameTest {
 const std::string reader_game =
     R"({"objects": [{"name": "o", "events": [)" + event("create", 0, {code("global.s = \"\";")}) +
     ", " + event("step", 0, {code(R"(
+        io_handle(); // window input read inside a step
         global.s += string(current_time) + " " + string(floor(random(1000))) + " " +
                     string(mouse_x) + "," + string(mouse_y) + " " + string(keyboard_key) + " " +
                     string(mouse_button) + " " + keyboard_string + " " +
