@@ -12,6 +12,7 @@
 #include "functions/Function_Math.h"
 #include "functions/Function_Misc.h"
 #include "functions/Support_DLL.h"
+#include "multiplayer/Function_DPlay.h"
 
 namespace kelvane {
 
@@ -43,10 +44,10 @@ const FunctionRegistry& function_registry() {
         for (const auto& f : drawing_functions()) r.add(f);
         for (const auto& f : image_functions()) r.add(f);
         for (const auto& f : tile_functions()) r.add(f);
-        // The interaction and multiplayer families come between the files and the
-        // miscellaneous family.
+        // The interaction family comes between the files and the multiplayer family.
         for (const auto& f : game_functions()) r.add(f);
         for (const auto& f : file_functions()) r.add(f);
+        for (const auto& f : multiplayer_functions()) r.add(f);
         for (const auto& f : event_functions()) r.add(f);
         for (const auto& f : resource_memory_functions()) r.add(f);
         for (const auto& f : external_functions()) r.add(f);
