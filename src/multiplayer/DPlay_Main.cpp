@@ -26,6 +26,8 @@ constexpr auto join_wait = std::chrono::seconds(3);
 constexpr auto migrate_wait = std::chrono::seconds(6);
 // The most connections a host keeps: the session's limit, or this many.
 constexpr size_t unlimited_peers = 250;
+// Session answers a host gives in 100 ms at the most.
+constexpr int max_answers_per_window = 20;
 // Events taken in one poll at the most, so that a flood cannot hold the game.
 constexpr int max_events_per_poll = 20000;
 
@@ -69,7 +71,12 @@ bool CMultiplayer::start_hosting(uint16_t port) {
     net_->on_datagram = [this](const RNetAddress& from, std::span<const uint8_t> bytes) {
         auto g = decode_query(bytes);
         if (!g) return false;
-        if (*g == game && status_ != session_none) {
+        // Answers are rationed, so that forged queries cannot turn the host into a
+        // source of floods at someone else's address.
+        auto now = Clock::now();
+        if (now - answer_window_ > std::chrono::milliseconds(100))
+            answer_window_ = now, answers_ = 0;
+        if (*g == game && status_ != session_none && answers_++ < max_answers_per_window) {
             RSessionAnswer a;
             a.game = game;
             a.session_key = key_;

@@ -111,6 +111,9 @@ class CMultiplayer {
     Clock::time_point migrate_until_{};
     RNetAddress migrate_to_;
     Clock::time_point rejoin_until_{};
+    // Session answers given lately.
+    Clock::time_point answer_window_{};
+    int answers_ = 0;
 
     CMessageQueue queue_;
     SharedData data_;
