@@ -140,42 +140,31 @@ int command_exec(const Args& args) {
     std::string code, file;
     bool have_code = false, with_self = false, uninit_zero = false;
     uint32_t seed = uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
+    CommandLine cl("exec", args);
+    while (cl.next()) {
+        int64_t n = 0;
+        if (cl.flag("--help") || cl.flag("-h")) {
             std::fputs(exec_usage, stdout);
             return 0;
-        } else if (a == "-e" && i + 1 < args.size()) {
-            code = args[++i];
+        } else if (cl.option("-e", code)) {
+            if (have_code || !file.empty()) cl.fail("give either -e CODE or FILE, once");
             have_code = true;
-        } else if (a == "--uninit-zero") {
+        } else if (cl.flag("--uninit-zero")) {
             uninit_zero = true;
-        } else if (a == "--self") {
+        } else if (cl.flag("--self")) {
             with_self = true;
-        } else if (a == "--seed" && i + 1 < args.size()) {
-            char* end = nullptr;
-            const std::string& v = args[++i];
-            long long n = std::strtoll(v.c_str(), &end, 10);
-            if (v.empty() || *end) {
-                std::fprintf(stderr, "kelvane exec: --seed needs a number, not '%s'\n", v.c_str());
-                return 2;
-            }
+        } else if (cl.number("--seed", n, INT64_MIN, INT64_MAX)) {
             seed = uint32_t(n);
-        } else if ((a.empty() || a[0] != '-' || a == "-") && file.empty() && !have_code) {
-            file = a;
+        } else if (cl.plain() && file.empty() && !have_code) {
+            file = cl.arg();
         } else {
-            std::fprintf(stderr, "kelvane exec: unexpected argument '%s'\n\n%s", a.c_str(),
-                         exec_usage);
-            return 2;
+            cl.unknown();
         }
     }
-    if (have_code == !file.empty()) {
-        std::fputs(exec_usage, stderr);
-        return 2;
-    }
+    if (have_code == !file.empty()) cl.fail("needs -e CODE or a FILE");
     if (!have_code && !read_all(file, code)) {
         std::fprintf(stderr, "kelvane exec: cannot read %s\n", file.c_str());
-        return 2;
+        return 1;
     }
 
     Runtime rt;

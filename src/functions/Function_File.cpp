@@ -31,11 +31,16 @@ std::string GameFiles::host(const std::string& name) const {
     return h ? *h : std::string();
 }
 
+std::string GameFiles::host_for_writing(const std::string& name) const {
+    auto h = names_.to_host_for_writing(name);
+    return h ? *h : std::string();
+}
+
 bool GameFiles::refused(const std::string& message,
                         std::initializer_list<const std::string*> names) {
     if (!secure_mode) return false;
     for (const std::string* n : names)
-        if (FileNames::has_path(*n)) {
+        if (FileNames::has_path(*n) || !names_.write_stays_inside(*n)) {
             report_(message);
             return true;
         }
@@ -66,7 +71,7 @@ void GameFiles::open_for_writing(const std::string& name, const char* mode, cons
                                  const char* failure_text) {
     close();
     if (refused(secure_text + name, {&name})) return;
-    std::string h = host(name);
+    std::string h = host_for_writing(name);
     file_ = h.empty() ? nullptr : std::fopen(h.c_str(), mode);
     if (!file_) {
         // The file stays closed; later writes then report that nothing is open.
@@ -232,7 +237,7 @@ bool GameFiles::directory_exists(const std::string& name) const {
 void GameFiles::file_delete(const std::string& name) {
     if (refused("In Secure mode you cannot delete file " + name, {&name})) return;
     std::error_code ec;
-    std::string h = host(name);
+    std::string h = host_for_writing(name);
     if (!h.empty() && !fs::is_directory(h, ec)) fs::remove(h, ec);
 }
 
@@ -240,7 +245,7 @@ void GameFiles::file_rename(const std::string& from, const std::string& to) {
     if (refused("In Secure mode you cannot rename file " + from + " into " + to, {&from, &to}))
         return;
     std::error_code ec;
-    std::string a = host(from), b = host(to);
+    std::string a = host_for_writing(from), b = host_for_writing(to);
     // Renaming never replaces an existing file.
     if (!a.empty() && !b.empty() && !fs::exists(b, ec)) fs::rename(a, b, ec);
 }
@@ -248,14 +253,14 @@ void GameFiles::file_rename(const std::string& from, const std::string& to) {
 void GameFiles::file_copy(const std::string& from, const std::string& to) {
     if (refused("In Secure mode you cannot copy file " + from + " to " + to, {&from, &to})) return;
     std::error_code ec;
-    std::string a = host(from), b = host(to);
+    std::string a = host(from), b = host_for_writing(to);
     if (!a.empty() && !b.empty()) fs::copy_file(a, b, fs::copy_options::overwrite_existing, ec);
 }
 
 void GameFiles::directory_create(const std::string& name) {
     if (refused("In Secure mode you cannot create directory " + name, {&name})) return;
     std::error_code ec;
-    std::string h = host(name);
+    std::string h = host_for_writing(name);
     if (!h.empty()) fs::create_directories(h, ec);
 }
 

@@ -77,7 +77,7 @@ class GameFiles {
     static std::string format_real(double x);
 
     // In secure mode, reports `message` and answers true when one of the names has a path
-    // (so the operation would write outside the game's folder).
+    // or leads outside the game's folder by any other way (a drive letter, a link).
     bool refused(const std::string& message, std::initializer_list<const std::string*> names);
 
   private:
@@ -91,6 +91,7 @@ class GameFiles {
     FileSearch search_;
 
     std::string host(const std::string& name) const;
+    std::string host_for_writing(const std::string& name) const;
     void open_for_writing(const std::string& name, const char* mode, const char* secure_text,
                           const char* failure_text);
     bool reading(const char* not_reading_text);

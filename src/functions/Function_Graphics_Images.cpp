@@ -123,7 +123,8 @@ std::optional<std::string> screen_file(Runtime& rt, const RValue& v) {
     if (rt.files &&
         rt.files->refused("In secure mode you cannot save screen to file " + name, {&name}))
         return std::nullopt;
-    return host_path(rt, v);
+    auto h = rt.file_names.to_host_for_writing(name);
+    return h ? *h : std::string();
 }
 // A file that cannot be written is left unwritten without a message.
 H(fn_screen_save) {

@@ -22,13 +22,17 @@ std::set<std::string>& live_directories() {
     return dirs;
 }
 
-void remove_on_signal(int sig) {
-    // Not async-signal-safe in theory, but the process is about to end and a left-over
-    // directory is worse than the small risk.
+void remove_all_live() {
     for (const auto& d : live_directories()) {
         std::error_code ec;
         fs::remove_all(d, ec);
     }
+}
+
+void remove_on_signal(int sig) {
+    // Not async-signal-safe in theory, but the process is about to end and a left-over
+    // directory is worse than the small risk.
+    remove_all_live();
     std::signal(sig, SIG_DFL);
     std::raise(sig);
 }
@@ -50,6 +54,11 @@ void track(const std::string& dir, bool add) {
 }
 
 } // namespace
+
+void remove_live_temp_directories() {
+    std::lock_guard<std::mutex> lock(live_mutex);
+    remove_all_live();
+}
 
 bool TempDirectory::create() {
     remove();

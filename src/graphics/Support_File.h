@@ -35,4 +35,8 @@ class TempDirectory {
     int draw() { return std::uniform_int_distribution<int>(0, 99999)(random_); }
 };
 
+// Removes every temporary directory this process still holds: for an end that runs no
+// destructors (an uncaught exception).
+void remove_live_temp_directories();
+
 } // namespace kelvane

@@ -62,7 +62,96 @@ std::optional<std::string> find_folded(const fs::path& dir, const std::string& c
 
 } // namespace
 
+namespace {
+// A name relative to the game's folder: no drive letter, not rooted, not a network name.
+bool is_relative_name(const std::string& name) {
+    if (!name.empty() && (name[0] == '/' || name[0] == '\\')) return false;
+    return !(name.size() >= 2 && name[1] == ':' &&
+             std::isalpha(static_cast<unsigned char>(name[0])));
+}
+} // namespace
+
 std::optional<std::string> FileNames::to_host(const std::string& name) const {
+    if (!data_folder_.empty() && is_relative_name(name)) {
+        std::error_code ec;
+        auto own = map(name, data_folder_);
+        if (own && fs::exists(fs::symlink_status(*own, ec))) return own;
+    }
+    return map(name, "");
+}
+
+std::optional<std::string> FileNames::to_host_for_writing(const std::string& name) const {
+    if (data_folder_.empty() || !is_relative_name(name)) return map(name, "");
+    auto own = map(name, data_folder_);
+    auto shipped = map(name, "");
+    if (!own || !shipped) return own;
+    // A file in a sub-folder the game ships gets the same sub-folder in the data folder.
+    std::error_code ec;
+    fs::path folder = fs::path(*shipped).parent_path();
+    if (!folder.empty() && fs::is_directory(folder, ec) && write_stays_inside(name))
+        fs::create_directories(fs::path(*own).parent_path(), ec);
+    return own;
+}
+
+bool FileNames::write_stays_inside(const std::string& name) const {
+    auto host =
+        data_folder_.empty() || !is_relative_name(name) ? map(name, "") : map(name, data_folder_);
+    if (!host) return false;
+    auto where = resolve_host_path(*host);
+    if (!where) return false;
+    for (const std::string& folder : {std::string("."), data_folder_}) {
+        if (folder.empty()) continue;
+        auto inside = resolve_host_path(folder);
+        if (inside && path_within(*where, *inside)) return true;
+    }
+    return false;
+}
+
+std::optional<std::string> resolve_host_path(const std::string& host_path) {
+    std::error_code ec;
+    fs::path start = fs::absolute(host_path, ec);
+    if (ec) return std::nullopt;
+    std::vector<std::string> todo; // components still to walk, the next one last
+    for (const auto& c : start) todo.push_back(c.string());
+    std::reverse(todo.begin(), todo.end());
+    fs::path out = "/";
+    int links = 0;
+    while (!todo.empty()) {
+        std::string c = todo.back();
+        todo.pop_back();
+        if (c.empty() || c == "/" || c == ".") continue;
+        if (c == "..") {
+            out = out.parent_path();
+            continue;
+        }
+        fs::path next = out / c;
+        if (!fs::is_symlink(next, ec)) {
+            out = next;
+            continue;
+        }
+        if (++links > 40) return std::nullopt; // as the kernel gives up on a loop
+        fs::path target = fs::read_symlink(next, ec);
+        if (ec) return std::nullopt;
+        if (target.is_absolute()) out = "/";
+        std::vector<std::string> parts;
+        for (const auto& t : target) parts.push_back(t.string());
+        for (auto it = parts.rbegin(); it != parts.rend(); ++it) todo.push_back(*it);
+    }
+    return out.string();
+}
+
+bool path_within(const std::string& path, const std::string& folder) {
+    fs::path p(path), f(folder);
+    auto pi = p.begin();
+    for (auto fi = f.begin(); fi != f.end(); ++fi, ++pi) {
+        if (fi->empty()) continue; // a trailing slash
+        if (pi == p.end() || *pi != *fi) return false;
+    }
+    return true;
+}
+
+std::optional<std::string> FileNames::map(const std::string& name,
+                                          const std::string& relative_base) const {
     std::string n = name;
     std::replace(n.begin(), n.end(), '\\', '/');
     if (n.size() >= 2 && n[0] == '/' && n[1] == '/') return std::nullopt; // network name
@@ -76,6 +165,8 @@ std::optional<std::string> FileNames::to_host(const std::string& name) const {
     } else if (!n.empty() && n[0] == '/') {
         // A rooted name without a drive means the current drive: C:.
         base = drives_.at('C');
+    } else {
+        base = relative_base;
     }
     fs::path out = base;
     bool exists_so_far = true;

@@ -23,14 +23,38 @@ class FileNames {
     // with no match are kept as written, so new files can be created. Nullopt for names
     // that cannot stand for a host file: an unmapped drive, a network name, or characters
     // that cannot be file names here.
+    // When the game has a data folder (its own folder cannot be written), a name relative
+    // to the game's folder is looked up there first.
     std::optional<std::string> to_host(const std::string& name) const;
+    // The host path a game writes to for `name`: as to_host, but a relative name goes to
+    // the data folder when there is one (its folders made as the game's folder has them).
+    std::optional<std::string> to_host_for_writing(const std::string& name) const;
+
+    // Where files the game writes go when its own folder cannot be written; empty: none.
+    void set_data_folder(const std::string& host_dir) { data_folder_ = host_dir; }
+    const std::string& data_folder() const { return data_folder_; }
+
+    // Whether writing `name` stays inside the game's folder (the current directory) or its
+    // data folder, decided on where the name really leads: after drive letters, letter
+    // case, ".." and every symbolic link. The one test of secure mode's writing functions.
+    bool write_stays_inside(const std::string& name) const;
 
     // A name contains a path when it contains a backslash or a slash.
     static bool has_path(const std::string& name);
 
   private:
     std::map<char, std::string> drives_;
+    std::string data_folder_;
+
+    std::optional<std::string> map(const std::string& name, const std::string& relative_base) const;
 };
+
+// Where a host path really leads: absolute, with ".", ".." and every symbolic link
+// followed; components that do not exist are kept as written. Nullopt for a link loop.
+std::optional<std::string> resolve_host_path(const std::string& host_path);
+
+// Whether `path` is `folder` or lies beneath it, both as resolve_host_path gives them.
+bool path_within(const std::string& path, const std::string& folder);
 
 // File attribute bits as games know them.
 enum FileAttribute : int32_t {

@@ -1,7 +1,7 @@
 // pack and unpack: a game project folder to a game file and back.
-#include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <random>
 
 #include "project/Project_Main.h"
@@ -53,41 +53,38 @@ bool write_whole_file(const std::string& path, const std::vector<uint8_t>& bytes
     return true;
 }
 
-// The two names and the seed of pack/unpack; false after printing a usage error.
+// The two names and the seed of pack/unpack.
 struct Arguments {
-    std::string input, output, seed;
-    bool has_seed = false;
-    bool help = false;
+    std::string input, output;
+    std::optional<int64_t> seed;
 };
 
-bool parse(const char* command, const Args& args, bool seed_allowed, Arguments& a) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            a.help = true;
-            return true;
-        }
-        if (arg == "-o" || (seed_allowed && arg == "--seed")) {
-            if (i + 1 >= args.size()) {
-                fail(command, arg + " needs a value (see kelvane " + command + " --help)");
-                return false;
-            }
-            (arg == "-o" ? a.output : a.seed) = args[++i];
-            if (arg == "--seed") a.has_seed = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            fail(command, "unknown option " + arg + " (see kelvane " + command + " --help)");
+// Reads the arguments of pack (with `seed_allowed`) or unpack; false when the command's
+// help was asked for (and printed).
+bool parse(const char* command, const char* help, const Args& args, bool seed_allowed,
+           Arguments& a) {
+    CommandLine cl(command, args);
+    while (cl.next()) {
+        int64_t n = 0;
+        if (cl.flag("--help") || cl.flag("-h")) {
+            std::fputs(help, stdout);
             return false;
+        } else if (cl.option("-o", a.output)) {
+        } else if (seed_allowed && cl.number("--seed", n, INT32_MIN, INT32_MAX)) {
+            if (n > SubstitutionTable::max_safe_seed)
+                cl.fail("--seed " + std::to_string(n) + " is above " +
+                        std::to_string(SubstitutionTable::max_safe_seed) +
+                        ", the largest seed a game file can be read with");
+            a.seed = n;
+        } else if (!cl.plain()) {
+            cl.unknown();
         } else if (a.input.empty()) {
-            a.input = arg;
+            a.input = cl.arg();
         } else {
-            fail(command, "more than one input named: " + a.input + ", " + arg);
-            return false;
+            cl.fail("more than one input named: " + a.input + ", " + cl.arg());
         }
     }
-    if (a.input.empty() || a.output.empty()) {
-        fail(command, std::string("needs an input and -o (see kelvane ") + command + " --help)");
-        return false;
-    }
+    if (a.input.empty() || a.output.empty()) cl.fail("needs an input and -o");
     return true;
 }
 
@@ -95,21 +92,10 @@ bool parse(const char* command, const Args& args, bool seed_allowed, Arguments& 
 
 int command_pack(const Args& args) {
     Arguments a;
-    if (!parse("pack", args, true, a)) return 1;
-    if (a.help) {
-        std::fputs(pack_help, stdout);
-        return 0;
-    }
+    if (!parse("pack", pack_help, args, true, a)) return 0;
     int32_t seed = 0;
-    if (a.has_seed) {
-        const char* end = a.seed.data() + a.seed.size();
-        auto r = std::from_chars(a.seed.data(), end, seed);
-        if (r.ec != std::errc() || r.ptr != end)
-            return fail("pack", "--seed " + a.seed + " is not a whole number that fits in 32 bits");
-        if (seed > SubstitutionTable::max_safe_seed)
-            return fail("pack", "--seed " + a.seed + " is above " +
-                                    std::to_string(SubstitutionTable::max_safe_seed) +
-                                    ", the largest seed a game file can be read with");
+    if (a.seed) {
+        seed = int32_t(*a.seed);
     } else {
         std::random_device device;
         seed = std::uniform_int_distribution<int32_t>(1, SubstitutionTable::max_safe_seed)(device);
@@ -135,11 +121,7 @@ int command_pack(const Args& args) {
 
 int command_unpack(const Args& args) {
     Arguments a;
-    if (!parse("unpack", args, false, a)) return 1;
-    if (a.help) {
-        std::fputs(unpack_help, stdout);
-        return 0;
-    }
+    if (!parse("unpack", unpack_help, args, false, a)) return 0;
     Game game;
     LoadResult loaded = load_game_file(a.input, game);
     if (!loaded.ok) {

@@ -345,11 +345,10 @@ std::vector<uint8_t> save_game_bytes(const Runtime& rt) {
 }
 
 void save_game(Runtime& rt, const std::string& name) {
-    if (rt.files && rt.files->secure_mode && FileNames::has_path(name)) {
-        report_error(rt, "In secure mode you cannot save game to file " + name, false);
+    if (rt.files &&
+        rt.files->refused("In secure mode you cannot save game to file " + name, {&name}))
         return;
-    }
-    auto host = rt.file_names.to_host(name);
+    auto host = rt.file_names.to_host_for_writing(name);
     if (!host || !replace_file(*host, save_game_bytes(rt)))
         report_error(rt, "Failed to save game to file " + name, false);
 }

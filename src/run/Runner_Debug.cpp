@@ -28,7 +28,7 @@ ErrorOutcome report_running_error(const std::string& message, bool fatal, const 
         if (abort) out.fatal = true;
     }
     if (options.log_errors) {
-        if (std::FILE* f = std::fopen("game_errors.log", first_error ? "wb" : "ab")) {
+        if (std::FILE* f = std::fopen(options.log_file.c_str(), first_error ? "wb" : "ab")) {
             std::string entry = out.text + "\r\n\r\n\r\n";
             std::fwrite(entry.data(), 1, entry.size(), f);
             std::fclose(f);

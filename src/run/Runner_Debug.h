@@ -22,6 +22,7 @@ struct ErrorOptions {
     bool log_errors = false;
     bool abort_on_error = false;
     bool exclusive_mode = false;
+    std::string log_file = "game_errors.log"; // host path of the error log
 };
 
 // "FATAL " (when fatal) "ERROR in" ... then the message, lines ending in CR LF.

@@ -25,21 +25,22 @@ int fail(const std::string& what) {
 int command_info(const Args& args) {
     bool json = false;
     std::string file;
-    for (const auto& a : args) {
-        if (a == "--help" || a == "-h") {
+    CommandLine cl("info", args);
+    while (cl.next()) {
+        if (cl.flag("--help") || cl.flag("-h")) {
             std::fputs(info_help, stdout);
             return 0;
-        }
-        if (a == "--json")
+        } else if (cl.flag("--json")) {
             json = true;
-        else if (a.size() > 1 && a[0] == '-')
-            return fail("unknown option " + a + " (see kelvane info --help)");
-        else if (file.empty())
-            file = a;
-        else
-            return fail("more than one file named: " + file + ", " + a);
+        } else if (!cl.plain()) {
+            cl.unknown();
+        } else if (file.empty()) {
+            file = cl.arg();
+        } else {
+            cl.fail("more than one file named: " + file + ", " + cl.arg());
+        }
     }
-    if (file.empty()) return fail("needs a game file (see kelvane info --help)");
+    if (file.empty()) cl.fail("needs a game file");
     Game game;
     LoadResult loaded = load_game_file(file, game);
     if (!loaded.ok) {

@@ -1,11 +1,10 @@
 // run: plays a game; parses the options of the command line.
 #include <cctype>
-#include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 
 #include "platform/Scripted_Input.h"
+#include "runner/Command_Line.h"
 #include "runner/Commands.h"
 #include "runner/Runner_Form.h"
 
@@ -32,15 +31,10 @@ const char* const run_help =
     "  --drive X=DIR  the folder that the game's drive letter X: stands for\n"
     "                 (C: is / unless given)\n"
     "\n"
+    "Options take their value as --name VALUE or --name=VALUE.\n"
+    "\n"
     "exit status: 0 normal end, 1 the game could not be loaded or prepared,\n"
-    "2 the game ended on a fatal error\n";
-
-bool parse_int(const std::string& text, int64_t& out) {
-    const char* b = text.data();
-    const char* e = b + text.size();
-    auto r = std::from_chars(b, e, out);
-    return r.ec == std::errc() && r.ptr == e;
-}
+    "2 the game ended on a fatal error or the command was called the wrong way\n";
 
 // What `run` says when it has nothing to play, instead of an error.
 const char* const run_nothing =
@@ -50,57 +44,39 @@ const char* const run_nothing =
     "GAME is a .kgame file, a game executable, a game.dat, a game project folder, or a\n"
     "folder holding one game file. kelvane run --help lists the options.\n";
 
-int usage_error(const std::string& what) {
-    std::fprintf(stderr, "kelvane run: %s\n(see kelvane run --help)\n", what.c_str());
-    return exit_not_loaded;
-}
-
 } // namespace
 
 int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) {
     RunOptions o;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) return false;
-            out = args[++i];
-            return true;
-        };
-        std::string v;
+    CommandLine cl("run", args);
+    while (cl.next()) {
         int64_t n = 0;
-        if (a == "--help" || a == "-h") {
+        std::string v;
+        if (cl.flag("--help") || cl.flag("-h")) {
             std::fputs(run_help, stdout);
             return 0;
-        } else if (a == "--headless") {
+        } else if (cl.flag("--headless")) {
             o.headless = true;
-        } else if (a == "--steps") {
-            if (!value(v) || !parse_int(v, n) || n < 0)
-                return usage_error("--steps needs a whole number of steps (0 or more)");
+        } else if (cl.number("--steps", n, 0, INT64_MAX)) {
             o.steps = n;
-        } else if (a == "--seed") {
-            if (!value(v) || !parse_int(v, n) || n < INT32_MIN || n > INT32_MAX)
-                return usage_error("--seed needs a whole number that fits in 32 bits");
+        } else if (cl.number("--seed", n, INT32_MIN, INT32_MAX)) {
             o.seed = int32_t(n);
-        } else if (a == "--frames") {
-            if (!value(o.frames_dir)) return usage_error("--frames needs a folder");
-        } else if (a == "--input") {
-            if (!value(o.input_file)) return usage_error("--input needs a file");
-        } else if (a == "--workdir") {
-            if (!value(o.workdir)) return usage_error("--workdir needs a folder");
-        } else if (a == "--drive") {
-            if (!value(v) || v.size() < 3 || v[1] != '=' || !std::isalpha((unsigned char)v[0]))
-                return usage_error("--drive needs a letter, '=' and a folder, as in D=/media/cd");
+        } else if (cl.option("--frames", o.frames_dir)) {
+        } else if (cl.option("--input", o.input_file)) {
+        } else if (cl.option("--workdir", o.workdir)) {
+        } else if (cl.option("--drive", v)) {
+            if (v.size() < 3 || v[1] != '=' || !std::isalpha((unsigned char)v[0]))
+                cl.fail("--drive needs a letter, '=' and a folder, as in D=/media/cd");
             o.drives.emplace_back(v[0], v.substr(2));
-        } else if (a == "--") {
-            o.game_args.assign(args.begin() + long(i) + 1, args.end());
-            break;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return usage_error("unknown option " + a);
+        } else if (cl.end_of_options()) {
+            o.game_args = cl.rest();
+        } else if (!cl.plain()) {
+            cl.unknown();
         } else if (o.game.empty()) {
-            o.game = a;
+            o.game = cl.arg();
         } else {
-            return usage_error("more than one game named (" + o.game + ", " + a +
-                               "); put the game's own arguments after --");
+            cl.fail("more than one game named (" + o.game + ", " + cl.arg() +
+                    "); put the game's own arguments after --");
         }
     }
     if (o.game.empty()) {
@@ -112,7 +88,7 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) 
         }
     }
     if (!o.headless) {
-        if (!o.input_file.empty()) return usage_error("--input goes with --headless");
+        if (!o.input_file.empty()) cl.fail("--input goes with --headless");
         std::string error;
         auto platform = make_windowed(o.frames_dir, &error);
         if (!platform) {
@@ -129,7 +105,11 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) 
     if (!o.input_file.empty()) {
         std::string error;
         auto events = read_scripted_input_file(o.input_file, &error);
-        if (!events) return usage_error("the input file " + o.input_file + ": " + error);
+        if (!events) {
+            std::fprintf(stderr, "kelvane run: the input file %s: %s\n", o.input_file.c_str(),
+                         error.c_str());
+            return exit_not_loaded;
+        }
         headless.input = std::move(*events);
     }
     Platform platform = make_headless_platform(std::move(headless));

@@ -1,5 +1,5 @@
 // The subcommands of the kelvane program. Each takes the arguments after its own name
-// and returns the process exit status.
+// and returns the process exit status; a usage error leaves as a UsageError.
 #pragma once
 
 #include <functional>
@@ -8,10 +8,9 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "runner/Command_Line.h"
 
 namespace kelvane {
-
-using Args = std::vector<std::string>;
 
 // Makes the windowed platform (frames folder, or empty) or explains why it cannot; the
 // program passes the SDL back end, which the core library does not link.

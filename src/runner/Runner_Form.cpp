@@ -179,6 +179,8 @@ void install_error_report(Runtime& rt, Platform& platform) {
         place.object_name = g.objects.name(run.event_object);
         ErrorOptions options{g.options.show_errors, g.options.log_errors, g.options.abort_on_error,
                              g.options.exclusive_mode};
+        if (auto log = rt.file_names.to_host_for_writing("game_errors.log"))
+            options.log_file = *log;
         ErrorOutcome out = report_running_error(message, fatal, place, options, *platform.dialogs,
                                                 rt.run.first_error);
         rt.script.values.error_last = out.text;

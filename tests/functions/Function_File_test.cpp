@@ -177,6 +177,65 @@ TEST_F(Files, SecureModeRefusesWhatCouldReachOutside) {
     EXPECT_TRUE(reports.empty()) << last_report();
 }
 
+// Drive-relative names, "..", letter case and links can all lead out of the game's folder
+// without a slash in the name; secure mode looks at where a name really leads.
+TEST_F(Files, SecureModeDecidesOnTheResolvedPath) {
+    fs::path outside = dir.string() + "-outside";
+    fs::remove_all(outside);
+    fs::create_directories(outside);
+    std::ofstream(outside / "victim.txt") << "keep";
+    std::ofstream(dir / "a.txt") << "A";
+    fs::create_symlink(outside, dir / "LinkDir");
+    fs::create_symlink(outside / "victim.txt", dir / "link.txt");
+    fs::create_symlink(outside / "planted.txt", dir / "dangling.txt");
+    names.map_drive('C', outside.string());
+    names.map_drive('D', outside.string());
+    names.map_drive('E', dir.string()); // a drive that is the game's own folder
+    files->secure_mode = true;
+    struct Case {
+        std::function<void()> call;
+        std::string message;
+    } cases[] = {
+        {[&] { files->open_write("C:x.txt"); }, "In secure mode you cannot write file C:x.txt"},
+        {[&] { files->open_write("d:x.txt"); }, "In secure mode you cannot write file d:x.txt"},
+        {[&] { files->open_write("link.txt"); }, "In secure mode you cannot write file link.txt"},
+        {[&] { files->open_write("DANGLING.TXT"); },
+         "In secure mode you cannot write file DANGLING.TXT"},
+        {[&] { files->open_append("D:victim.txt"); },
+         "In secure mode you cannot append to file D:victim.txt"},
+        {[&] { files->file_delete("D:victim.txt"); },
+         "In Secure mode you cannot delete file D:victim.txt"},
+        {[&] { files->file_rename("a.txt", "C:b.txt"); },
+         "In Secure mode you cannot rename file a.txt into C:b.txt"},
+        {[&] { files->file_copy("a.txt", "D:victim.txt"); },
+         "In Secure mode you cannot copy file a.txt to D:victim.txt"},
+        {[&] { files->directory_create("C:newdir"); },
+         "In Secure mode you cannot create directory C:newdir"},
+        {[&] { files->directory_create(".."); }, "In Secure mode you cannot create directory .."},
+        {[&] { files->open_write("linkdir"); }, "In secure mode you cannot write file linkdir"},
+    };
+    for (const auto& c : cases) {
+        reports.clear();
+        c.call();
+        EXPECT_EQ(last_report(), c.message);
+    }
+    files->close();
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(outside)) left.push_back(e.path().filename());
+    EXPECT_EQ(left, std::vector<std::string>{"victim.txt"});
+    std::ifstream victim(outside / "victim.txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "keep");
+    EXPECT_TRUE(fs::exists(dir / "a.txt"));
+
+    reports.clear();
+    files->open_write("E:mine.txt"); // resolves into the game's folder
+    files->write_string("x");
+    files->close();
+    EXPECT_TRUE(reports.empty()) << last_report();
+    EXPECT_EQ(contents("mine.txt"), "x");
+    fs::remove_all(outside);
+}
+
 TEST_F(Files, FileManagement) {
     std::ofstream(dir / "a.txt") << "A";
     EXPECT_TRUE(files->file_exists("A.TXT"));

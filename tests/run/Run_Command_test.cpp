@@ -275,7 +275,9 @@ TEST_F(SaveLoad, SavingFailsCleanlyAndSecureModeKeepsToTheGamesFolder) {
     rt.files = std::make_unique<GameFiles>(rt.file_names, registry,
                                            [this](const std::string& m) { messages.push_back(m); });
     rt.files->secure_mode = true;
-    for (std::string name : {path("s.sav"), std::string("sub\\s.sav")}) {
+    // A drive letter leads out of the working directory without any slash.
+    rt.file_names.map_drive('C', dir.string());
+    for (std::string name : {path("s.sav"), std::string("sub\\s.sav"), std::string("C:s.sav")}) {
         messages.clear();
         save_game(rt, name);
         EXPECT_EQ(messages,

@@ -83,7 +83,6 @@ TEST_F(RunCommand, LoadAndPrepareFailuresExitWithOneAndTheirMessage) {
         {"--headless new.kgame", "Wrong version number; too large."},
         {"--headless cut.kgame", "game file damaged in section room order at byte offset"},
         {"--headless missing.kgame", "Cannot open the game file."},
-        {"--steps x game.kgame", "--steps needs a whole number"},
     };
     for (const auto& c : cases) {
         Outcome o = run(c.args, dir);
