@@ -70,7 +70,7 @@ int dispatch(int argc, char** argv) {
         if (cmd == c.name) return c.run(kelvane::Args(argv + 2, argv + argc));
     // A game file or project named in place of a command is played, as "run" would.
     std::error_code ec;
-    if (cmd[0] != '-' && std::filesystem::exists(cmd, ec))
+    if (cmd[0] != '-' && std::filesystem::exists(std::filesystem::symlink_status(cmd, ec)))
         return run_command(kelvane::Args(argv + 1, argv + argc));
     std::vector<std::string> names;
     for (const auto& c : commands) names.emplace_back(c.name);

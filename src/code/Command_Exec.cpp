@@ -4,10 +4,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <iterator>
-#include <sstream>
 
 #include "code/Code_Class.h"
 #include "code/Script_Class.h"
@@ -15,6 +13,8 @@
 #include "code/Variable_BuiltIn.h"
 #include "code/Variable_Main.h"
 #include "functions/Function_Math.h"
+#include "platform/Text_Encoding.h"
+#include "platform/Whole_File.h"
 #include "runner/Commands.h"
 #include "runner/Runtime.h"
 
@@ -79,16 +79,14 @@ class BareInstances : public InstanceAccess {
     BareInstance inst_;
 };
 
-bool read_all(const std::string& path, std::string& out) {
+bool read_all(const std::string& path, std::string& out, std::string& why) {
     if (path == "-") {
         out.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
         return true;
     }
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return false;
-    std::ostringstream ss;
-    ss << f.rdbuf();
-    out = ss.str();
+    auto bytes = read_whole_file(path, &why);
+    if (!bytes) return false;
+    out.assign(bytes->begin(), bytes->end());
     return true;
 }
 
@@ -117,6 +115,10 @@ std::string split_scripts(const std::string& text, Game& game) {
         p = e;
     }
     for (auto& [name, code] : scripts) {
+        // The line end before the next marker line closes the marker, not the script: a
+        // script's text ends with its last line, as a script written in a game does.
+        if (code.size() >= 2 && code.compare(code.size() - 2, 2, "\r\n") == 0)
+            code.resize(code.size() - 2);
         auto s = std::make_unique<CScript>();
         s->code = std::move(code);
         game.scripts.add(name, std::move(s));
@@ -162,8 +164,9 @@ int command_exec(const Args& args) {
         }
     }
     if (have_code == !file.empty()) cl.fail("needs -e CODE or a FILE");
-    if (!have_code && !read_all(file, code)) {
-        std::fprintf(stderr, "kelvane exec: cannot read %s\n", file.c_str());
+    std::string why;
+    if (!have_code && !read_all(file, code, why)) {
+        std::fprintf(stderr, "kelvane exec: %s: cannot be read: %s\n", file.c_str(), why.c_str());
         return 1;
     }
 
@@ -188,10 +191,14 @@ int command_exec(const Args& args) {
         self = bare.handle();
     }
 
-    std::string program = split_scripts(code, rt.game);
+    // Code typed or written on Linux ends its lines with a lone LF; the language counts
+    // lines by CR, so error positions need CR LF.
+    std::string program = split_scripts(crlf_line_ends(code), rt.game);
     compile_all_scripts(rt);
     CCode compiled(program, rt);
     RValue result = run_program(rt, self, self, compiled);
+    // After an error the result means nothing: the status and stderr say what happened.
+    if (failed) return 1;
     std::string out = result.kind == kind_string ? result.str.str() : format_real(result.real);
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fputc('\n', stdout);

@@ -88,4 +88,20 @@ std::optional<std::string> utf8_to_cp1252(std::string_view utf8, std::string* er
     return out;
 }
 
+bool has_lone_line_feed(std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return true;
+    return false;
+}
+
+std::string crlf_line_ends(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+        out += text[i];
+    }
+    return out;
+}
+
 } // namespace kelvane

@@ -19,4 +19,11 @@ char32_t cp1252_char(unsigned char byte);
 // character that has no Windows-1252 byte.
 std::optional<std::string> utf8_to_cp1252(std::string_view utf8, std::string* error = nullptr);
 
+// Code counts lines by carriage returns, as the game's own files hold them; code written
+// on Linux ends its lines with a lone line feed. This turns every line feed that has no
+// carriage return before it into CR LF; text that already has CR LF stays as it is.
+std::string crlf_line_ends(std::string_view text);
+// True when some line feed has no carriage return before it.
+bool has_lone_line_feed(std::string_view text);
+
 } // namespace kelvane

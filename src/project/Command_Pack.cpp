@@ -1,9 +1,9 @@
 // pack and unpack: a game project folder to a game file and back.
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <random>
 
+#include "platform/Whole_File.h"
 #include "project/Project_Main.h"
 #include "runner/Commands.h"
 #include "runner/Runner_Load.h"
@@ -32,25 +32,6 @@ const char* const unpack_help =
 int fail(const char* command, const std::string& what) {
     std::fprintf(stderr, "kelvane %s: %s\n", command, what.c_str());
     return 1;
-}
-
-// Writes the whole file next to its final name first, so a failure leaves no half file.
-bool write_whole_file(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::string temp = path + ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        out.close();
-        if (!out) {
-            std::remove(temp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
 }
 
 // The two names and the seed of pack/unpack.
@@ -114,7 +95,9 @@ int command_pack(const Args& args) {
     if (!loaded.ok)
         return fail("pack", a.input + ": the packed game would not load, so it is not written: " +
                                 loaded.describe());
-    if (!write_whole_file(a.output, bytes)) return fail("pack", a.output + ": cannot be written");
+    std::string why;
+    if (!write_whole_file(a.output, bytes, &why))
+        return fail("pack", a.output + ": cannot be written: " + why);
     std::printf("packed %s into %s (seed %d)\n", a.input.c_str(), a.output.c_str(), int(seed));
     return 0;
 }

@@ -471,7 +471,8 @@ struct Reader {
         if (utf8.substr(0, 3) == "\xEF\xBB\xBF") utf8.remove_prefix(3); // a byte-order mark
         auto out = utf8_to_cp1252(utf8, &error);
         if (!out) fail(where, "file '" + name + "': " + error);
-        return *out;
+        // Code files may be written on Linux; the language counts lines by CR.
+        return crlf_line_ends(*out);
     }
 
     template <typename T>

@@ -2,6 +2,8 @@
 // that keep both inside the folder and never overwrite what is not ours.
 #include "project/Project_Main.h"
 
+#include "platform/Whole_File.h"
+
 #include <fstream>
 #include <map>
 #include <set>
@@ -65,6 +67,9 @@ class ManifestSink : public GameJsonSink {
     Json code(const std::string& text, const std::string& file) override {
         if (text.empty()) return "";
         std::string utf8 = cp1252_to_utf8(text);
+        // Code files get their lone line feeds made CR LF when packed; code that holds one
+        // stays inline, so that packing again gives the same bytes.
+        if (has_lone_line_feed(text)) return utf8;
         return put(file, std::vector<uint8_t>(utf8.begin(), utf8.end()));
     }
     Json rich_text(const std::string& text, const std::string& file) override {
@@ -103,14 +108,11 @@ class FolderSource : public GameJsonSource {
                                "' must be a relative path inside the project folder");
         fs::path p = dir_ / fs::path(name);
         std::error_code ec;
-        if (!fs::is_regular_file(p, ec))
-            throw ProjectError(where + ": file '" + name + "' " +
-                               (fs::exists(p, ec) ? "is not a regular file" : "does not exist"));
-        std::ifstream in(p, std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
-        if (in.bad()) throw ProjectError(where + ": file '" + name + "' could not be read");
-        return bytes;
+        if (!fs::exists(p, ec)) throw ProjectError(where + ": file '" + name + "' does not exist");
+        std::string why;
+        auto bytes = read_whole_file(p.string(), &why);
+        if (!bytes) throw ProjectError(where + ": file '" + name + "' " + why);
+        return std::move(*bytes);
     }
 
   private:
@@ -118,12 +120,10 @@ class FolderSource : public GameJsonSource {
 };
 
 std::vector<uint8_t> read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    if (!in) throw ProjectError(p.string() + ": cannot be opened");
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
-    if (in.bad()) throw ProjectError(p.string() + ": cannot be read");
-    return bytes;
+    std::string why;
+    auto bytes = read_whole_file(p.string(), &why);
+    if (!bytes) throw ProjectError(p.string() + ": cannot be read: " + why);
+    return std::move(*bytes);
 }
 
 void write_file(const fs::path& p, const void* data, size_t size) {
@@ -155,7 +155,10 @@ bool is_project_folder(const fs::path& dir) {
 
 Game read_project(const fs::path& dir) {
     std::error_code ec;
-    if (!fs::is_directory(dir, ec)) throw ProjectError(dir.string() + ": no such folder");
+    auto status = fs::status(dir, ec);
+    if (ec) throw ProjectError(dir.string() + ": " + ec.message());
+    if (!fs::is_directory(status))
+        throw ProjectError(dir.string() + ": is not a folder (a game project is a folder)");
     fs::path manifest = dir / project_manifest_name;
     if (!fs::exists(manifest, ec))
         throw ProjectError(dir.string() + ": not a game project (it has no " +

@@ -123,9 +123,11 @@ bool load_game(Runtime& rt, Platform& platform, const std::string& path) {
         rt.masks.build_all(rt.game, [](const std::string&) {});
         return true;
     }
+    // The why goes to the terminal first: a dialog may wait for the player.
+    if (!r.diagnostic.empty()) diagnose(path + ": " + r.diagnostic);
     if (!r.message.empty()) show(platform, r.message);
-    if (!r.diagnostic.empty()) diagnose(r.diagnostic);
-    if (r.message.empty() && r.diagnostic.empty()) diagnose("the game could not be loaded");
+    if (r.message.empty() && r.diagnostic.empty())
+        diagnose(path + ": the game could not be loaded");
     if (shown) platform.loading->hide();
     return false;
 }

@@ -2,6 +2,8 @@
 // and robust handling of damaged files (every failure names its section and offset).
 #include "runner/Runner_Load.h"
 
+#include "platform/Whole_File.h"
+
 #include <fstream>
 
 namespace kelvane {
@@ -158,6 +160,9 @@ LoadResult load_game_bytes(std::vector<uint8_t> bytes, Game& game, const Progres
         game = Game();
         LoadResult r;
         r.message = "This is not a valid kelvane file.";
+        r.diagnostic = "holds " + std::to_string(bytes.size()) +
+                       " bytes, too few for a game: a game block starts at byte " +
+                       std::to_string(game_block_offset);
         return r;
     }
     bytes.erase(bytes.begin(), bytes.begin() + long(game_block_offset));
@@ -186,15 +191,15 @@ LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const Progres
 }
 
 LoadResult load_game_file(const std::string& path, Game& game, const ProgressFn& progress) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string why;
+    auto bytes = read_whole_file(path, &why);
+    if (!bytes) {
         LoadResult r;
         r.message = "Cannot open the game file.";
+        r.diagnostic = "cannot be opened: " + why;
         return r;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
-    return load_game_bytes(std::move(bytes), game, progress);
+    return load_game_bytes(std::move(*bytes), game, progress);
 }
 
 std::vector<uint8_t> write_game_bytes(const Game& game, int32_t seed) {

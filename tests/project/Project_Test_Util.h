@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "platform/Text_Encoding.h"
 #include "runner/Sample_Game.h"
 
 namespace kelvane::testing {
@@ -70,7 +71,7 @@ inline Game full_game(int32_t version = 430) {
 
     // Names that are not file names, and two resources of one name.
     g.scripts.add("../../etc/passwd", std::make_unique<CScript>());
-    g.scripts.get(1)->code = all_bytes();
+    g.scripts.get(1)->code = crlf_line_ends(all_bytes()); // every byte, lines as Windows ends them
     g.scripts.add("scr_inc", std::make_unique<CScript>());
     g.scripts.get(2)->code = "return 2;\r\n";
     g.scripts.add(all_bytes(), std::make_unique<CScript>());
@@ -114,7 +115,7 @@ inline Game full_game(int32_t version = 430) {
     small->stored_int2 = -9;
     small->persistent = true;
     small->background_showcolor = false;
-    small->creation_code = "a = 1;\n\tb = \"\xe9\";";
+    small->creation_code = "a = 1;\r\n\tb = \"\xe9\";";
     RTile tile;
     tile.x = -3, tile.y = 4, tile.background = 1, tile.left = 2, tile.top = 3;
     tile.width = 5, tile.height = 6, tile.depth = -100, tile.id = 10000009;

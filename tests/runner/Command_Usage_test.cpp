@@ -98,3 +98,13 @@ TEST_F(Usage, HelpOfEveryCommandExitsWithZero) {
     }
     EXPECT_EQ(run_kelvane_in(dir, {"--help"}).status, 0);
 }
+
+TEST_F(Usage, WithoutADisplayRunSaysSoAndEndsAtOnce) {
+    ProgramResult r =
+        run_kelvane_in(dir, {"run", "game.kgame"},
+                       "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 20");
+    EXPECT_EQ(r.status, 1) << r.err; // 124 would be a game playing on in no window
+    EXPECT_NE(r.err.find("cannot open the game window (no display"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("add --headless"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err; // nothing else said
+}

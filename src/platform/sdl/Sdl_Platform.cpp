@@ -4,6 +4,8 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 #include "platform/Text_Encoding.h"
 #include "platform/sdl/Sdl_Display.h"
@@ -120,12 +122,48 @@ class SdlLoadingWindow : public LoadingWindow {
 
 } // namespace
 
+namespace {
+
+bool set_in_environment(const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+}
+
+// Starts SDL's video on a real display. Left to itself SDL falls back to its off-screen
+// driver, which opens windows nobody sees; so unless the user names a driver, only the
+// window systems the environment points at are tried, then the console's (KMSDRM).
+bool start_video(std::string& why) {
+    if (set_in_environment("SDL_VIDEODRIVER")) {
+        if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+        why = SDL_GetError();
+        return false;
+    }
+    std::vector<const char*> drivers;
+    if (set_in_environment("DISPLAY")) drivers.push_back("x11");
+    if (set_in_environment("WAYLAND_DISPLAY")) drivers.push_back("wayland");
+    drivers.push_back("KMSDRM");
+    for (const char* d : drivers) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, d);
+        if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+        why += std::string(why.empty() ? "" : "; ") + d + ": " + SDL_GetError();
+        SDL_Quit();
+    }
+    if (!set_in_environment("DISPLAY") && !set_in_environment("WAYLAND_DISPLAY"))
+        why = "no display: DISPLAY and WAYLAND_DISPLAY are not set; " + why;
+    return false;
+}
+
+} // namespace
+
 std::optional<Platform> make_sdl_platform(const SdlOptions& options, std::string* error) {
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0 && SDL_Init(SDL_INIT_VIDEO) != 0) {
-        if (error) *error = std::string("cannot open a window: ") + SDL_GetError();
+    std::string why;
+    if (!start_video(why)) {
+        if (error) *error = why;
         SDL_Quit();
         return std::nullopt;
     }
+    // Joysticks are a bonus: a machine without their support still plays.
+    SDL_InitSubSystem(SDL_INIT_JOYSTICK);
     auto session = std::make_shared<SdlSession>();
     Platform p;
     p.dialogs = std::make_unique<SdlDialogs>(session);
