@@ -193,3 +193,43 @@ TEST_F(SessionTest, ThreeRunnersOnTheLocalNetworkKeepTheSessionWhenTheHostQuits)
     EXPECT_EQ(read("out-c.txt"), "init110;found duel;join12;data shared0;msg11=2.50 from Ann;"
                                  "sent10;host gone, now Cyd Bob;resent;alone2;");
 }
+
+// The local network for real: the host in one network namespace, the joining player in
+// another, joined by a virtual cable (10.77.0.1 and 10.77.0.2) that leads nowhere else.
+// The joining player finds the session only by broadcasting on that cable.
+TEST_F(SessionTest, ARunnerOnAnotherMachineOfTheLocalNetworkFindsTheSession) {
+    if (std::system("unshare -n ip link add v0 type veth peer name v1 >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no network namespaces with virtual cables here";
+    std::string run = "timeout -s KILL 40 env -u KELVANE_MPLAY_BROADCAST XDG_DATA_HOME='" +
+                      (dir / "data").string() + "' KELVANE_MPLAY_PORT=" + std::to_string(port) +
+                      " '" + KELVANE_BINARY + "' run --headless --seed 1 . -- ";
+    std::string args = " " + std::to_string(port) + " 0 lan 2";
+    write("ns.sh", R"sh(set -e
+ip link set lo up
+ip link add v0 type veth peer name v1
+ip addr add 10.77.0.1/24 brd + dev v0
+ip link set v0 up
+unshare -n sh -c '
+  for i in $(seq 200); do ip link show v1 >/dev/null 2>&1 && break; sleep 0.05; done
+  ip link set lo up; ip addr add 10.77.0.2/24 brd + dev v1; ip link set v1 up
+  sleep 0.3
+  exec )sh" + run + "b" +
+                       args + R"sh( 2> err-b.txt > /dev/null' &
+joiner=$!
+# The cable's other end goes over once the joining player has its own namespace.
+for i in $(seq 200); do
+  [ "$(readlink /proc/$joiner/ns/net)" != "$(readlink /proc/self/ns/net)" ] && break; sleep 0.05
+done
+ip link set v1 netns $joiner
+)sh" + run + "a" + args +
+                       R"sh( 2> err-a.txt > /dev/null
+wait $joiner
+)sh");
+    int raw =
+        std::system(("cd '" + dir.string() + "' && unshare -n sh ns.sh 2> ns-err.txt").c_str());
+    ASSERT_EQ(raw, 0) << read("ns-err.txt") << read("err-a.txt") << read("err-b.txt");
+    EXPECT_EQ(read("out-a.txt"),
+              "init110;create11;players Ann Bob;write10;send1;got21=hi from Bob from Bob;");
+    EXPECT_EQ(read("out-b.txt"), "init110;found duel;join12;data shared0;msg11=2.50 from Ann;"
+                                 "sent10;ended;");
+}
