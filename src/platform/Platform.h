@@ -133,7 +133,9 @@ class Display {
     virtual void set_full_screen(bool on) = 0;
     virtual void set_caption(const std::string& cp1252) = 0;
     virtual void set_cursor_visible(bool visible) = 0;
-    // Shows the picture at the placement (nearest-neighbour scaling, black around it).
+    // Shows the picture at the placement (nearest-neighbour scaling, black around it). The
+    // picture stays its owner's: it is read in place, never kept as a copy, and may change
+    // after the call.
     virtual void present(const Image32& picture, const RPlacement& placement) = 0;
     // Waits for the next vertical blank where the platform knows it; headless: no wait.
     virtual void wait_vertical_blank() = 0;
@@ -147,6 +149,10 @@ class Display {
     // is the input for the next step; headless, the scripted input of every step up to
     // the one after the last step begun.
     virtual void process_events(InputSink& sink) = 0;
+    // The same, called while a step runs (io_handle, keyboard_check, a box of ours): only
+    // what has arrived by now. Headless, scripted input arrives between steps only, so
+    // nothing comes.
+    virtual void process_events_in_step(InputSink& sink) { process_events(sink); }
     // The mouse cursor in window client pixels.
     virtual void mouse_position(int32_t& x, int32_t& y) = 0;
     // Whether a key (virtual-key code, the left/right codes 160 ... 165 included) is held

@@ -69,7 +69,13 @@ void draw_room(Runtime& rt) {
     update_views(rt, *room);
     room->sort_by_depth();
     room->sort_tiles_by_depth();
-    rt.display.clear_buffer(room->background_showcolor, uint32_t(room->background_color));
+    // Filling the buffer is wasted when a background paints all of it right after.
+    if (room->background_showcolor && !room->view_enabled &&
+        rt.display.buffer_width() <= room->width && rt.display.buffer_height() <= room->height &&
+        backgrounds_cover(rt.images, room->backgrounds))
+        rt.display.buffer().will_be_painted_over();
+    else
+        rt.display.clear_buffer(room->background_showcolor, uint32_t(room->background_color));
     if (room->view_enabled) {
         for (int32_t i = 0; i < 8; ++i) {
             const CView& v = room->views[size_t(i)];
@@ -123,6 +129,12 @@ void process_window_events(Runtime& rt) {
     if (!rt.platform || !rt.platform->display) return;
     CWindowInput sink(rt.input);
     rt.platform->display->process_events(sink);
+}
+
+void process_window_events_in_step(Runtime& rt) {
+    if (!rt.platform || !rt.platform->display) return;
+    CWindowInput sink(rt.input);
+    rt.platform->display->process_events_in_step(sink);
 }
 
 void begin_display_step(Runtime& rt, int64_t step) {

@@ -220,10 +220,9 @@ void joystick(Runtime& rt) {
     if (!rt.platform || !rt.platform->display) return;
     auto js = rt.platform->display->joystick(1);
     if (!js) return;
-    int32_t row = js->y < 20000 ? 6 : (js->y > 44000 ? 0 : 3);
-    int32_t column = js->x < 20000 ? 1 : (js->x > 44000 ? 3 : 2);
-    int32_t d = row + column;
-    int32_t key = d != 5 ? 96 + d : 0;
+    // The centre (keypad 5) gives no event unless a button is down.
+    int32_t key = joystick_keypad_code(*js);
+    if (key == 101) key = 0;
     for (int32_t b = 1; b <= 4; ++b)
         if (js->buttons & (1u << (b - 1))) key = 64 + b;
     if (key != 0) perform_for_objects(rt, rt.run.tables.keyboard[size_t(key)], ev_keyboard, key);
