@@ -1,3 +1,4 @@
+// fuzz-options: -max_len=12000 -rss_limit_mb=1024 -timeout=10
 // libFuzzer target: everything a runner decodes from the network. Each input goes to every
 // decoder (payload, envelope, system message, session query and answer); whatever one of
 // them accepts must encode back to exactly the same bytes, and a payload it accepts goes
