@@ -14,6 +14,7 @@
 #include "functions/Function_Misc.h"
 #include "functions/Function_Sound.h"
 #include "functions/Support_DLL.h"
+#include "multiplayer/Function_DPlay.h"
 
 namespace kelvane {
 
@@ -48,8 +49,8 @@ const FunctionRegistry& function_registry() {
         for (const auto& f : game_functions()) r.add(f);
         for (const auto& f : sound_functions()) r.add(f);
         for (const auto& f : file_functions()) r.add(f);
-        // The multiplayer family comes after the interaction family.
         for (const auto& f : interaction_functions()) r.add(f);
+        for (const auto& f : multiplayer_functions()) r.add(f);
         for (const auto& f : event_functions()) r.add(f);
         for (const auto& f : resource_memory_functions()) r.add(f);
         for (const auto& f : sound_memory_functions()) r.add(f);
