@@ -231,10 +231,18 @@ int run_game(const RunOptions& options, Platform& platform) {
         return exit_not_loaded;
     }
     if (!load_game(rt, platform, absolute.string())) return exit_not_loaded;
+    rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
+    // The window as the player had it last time, unless the command line says otherwise;
+    // a headless run neither uses nor changes what is remembered.
+    const int32_t game_id = rt.game.header.game_id;
+    const RWindowChoice window =
+        options.headless ? options.window
+                         : merged(options.window, read_window_choice(*rt.registry, game_id));
+    if (window.full_screen) rt.game.options.start_full_screen = *window.full_screen;
+    if (window.zoom && platform.display) platform.display->set_zoom(*window.zoom);
     if (!prepare_game(rt, platform)) return exit_not_loaded;
     rt.platform = &platform;
     for (const auto& [letter, dir] : options.drives) rt.file_names.map_drive(letter, dir);
-    rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
     rt.files = std::make_unique<GameFiles>(
         rt.file_names, *rt.registry, [&rt](const std::string& m) { report_error(rt, m, false); });
     rt.files->secure_mode = read_secure_mode(*rt.registry);
@@ -260,6 +268,9 @@ int run_game(const RunOptions& options, Platform& platform) {
     if (options.seed) rt.run.fixed_seed = uint32_t(*options.seed);
     run_game_loop(rt);
     rt.script.instances = nullptr;
+    if (!options.headless && platform.display)
+        write_window_choice(*rt.registry, game_id,
+                            {rt.display.is_full_screen(), platform.display->zoom()});
     return rt.run.fatal_error ? exit_fatal_error : exit_normal;
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/Platform.h"
 #include "runner/Runtime.h"
+#include "runner/Window_Choice.h"
 
 namespace kelvane {
 
@@ -26,6 +27,8 @@ struct RunOptions {
     std::string workdir;
     // Drive letters the game's file names may use, with their host folders (C: is /).
     std::vector<std::pair<char, std::string>> drives;
+    // The player's window choice (--fullscreen, --scale); unset: as remembered.
+    RWindowChoice window;
 };
 
 // Resolves which file holds the game when none is named: the runner's own executable
