@@ -26,6 +26,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
@@ -86,6 +87,7 @@ enum class SK : uint8_t {
 struct Stmt {
     SK kind = SK::empty;
     int32_t start = 0;
+    int32_t depth = 0; // nesting level: 1 for a statement of the program
     // Passing over the statement (for a block: counting braces; otherwise parsed in skip
     // mode): where that ends, or the syntax error it meets.
     SkipResult skip;
@@ -113,6 +115,7 @@ CodeCache::~CodeCache() = default;
 
 namespace {
 
+// Every statement, bracket (parenthesis, index, call) and prefix operator opens a level.
 constexpr int max_nesting = 500;
 // Variable ids below this are built-in variables.
 constexpr int32_t builtin_limit = 2000;
@@ -129,6 +132,38 @@ SkipResult skip_end(int32_t end) {
     SkipResult r;
     r.end = end;
     return r;
+}
+
+// How deep a thread's stack may be used: a run stops with "Stack overflow." below `run`,
+// leaving the rest for parsing code met late; parsing refuses code as nested too deeply
+// below `parse`, leaving room for the error path. Stacks too small for the full nesting
+// limit thus lower it instead of overflowing.
+struct StackFloors {
+    uintptr_t run = 0;
+    uintptr_t parse = 0;
+};
+
+StackFloors compute_stack_floors() {
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0) return {};
+    void* addr = nullptr;
+    size_t size = 0;
+    pthread_attr_getstack(&attr, &addr, &size);
+    pthread_attr_destroy(&attr);
+    size_t run = size >= (size_t(6) << 20) ? (size_t(3) << 20) : size / 2;
+    size_t parse = std::min(size / 4, size_t(64) << 10);
+    return {uintptr_t(addr) + run, uintptr_t(addr) + parse};
+}
+
+const StackFloors& stack_floors() {
+    thread_local const StackFloors floors = compute_stack_floors();
+    return floors;
+}
+
+// True when the caller's frame lies below `floor`.
+[[gnu::noinline]] bool stack_below(uintptr_t floor) {
+    char probe;
+    return uintptr_t(&probe) < floor;
 }
 
 bool is_assign(int32_t k) {
@@ -151,8 +186,6 @@ class Parser {
 
     // logical: relation { (and or) relation }
     Expr* logical() {
-        Depth d(c_);
-        if (d.too_deep()) return error(too_deep);
         Expr* l = relation();
         while (!failed_ && (kind() == tk_and || kind() == tk_or)) {
             int32_t op = kind();
@@ -179,7 +212,9 @@ class Parser {
         CodeCache& c;
         explicit Depth(CodeCache& cc) : c(cc) { ++c.build_depth; }
         ~Depth() { --c.build_depth; }
-        bool too_deep() const { return c.build_depth > max_nesting; }
+        bool too_deep() const {
+            return c.build_depth > max_nesting || stack_below(stack_floors().parse);
+        }
     };
 
     CodeCache& c_;
@@ -189,7 +224,10 @@ class Parser {
     int32_t err_token_ = -1;
     const char* err_ = nullptr;
 
-    int32_t kind() const { return p_ < int32_t(t_.size()) ? t_[size_t(p_)].kind : tk_unknown; }
+    int32_t kind_at(int32_t p) const {
+        return p < int32_t(t_.size()) ? t_[size_t(p)].kind : tk_unknown;
+    }
+    int32_t kind() const { return kind_at(p_); }
 
     Expr* node(EK k) {
         Expr& e = c_.expr_pool.emplace_back();
@@ -268,6 +306,8 @@ class Parser {
     }
     // primary: value [index] | call ( args ) | ( expression ) | (not + -) postfix
     Expr* primary() {
+        // A plain value opens no level.
+        if (kind() == tk_value && kind_at(p_ + 1) != tk_open_index) return value();
         Depth d(c_);
         if (d.too_deep()) return error(too_deep);
         switch (kind()) {
@@ -401,6 +441,8 @@ class Builder {
     SkipResult parsed_in_skip_mode(Stmt* s) {
         if (s->kind != SK::block) return s->skip;
         if (!s->skip_parsed) {
+            if (stack_below(stack_floors().parse)) return skip_error(s->start, too_deep);
+            InnerDepth inner(c_, s);
             s->skip_parse = sequence_in_skip_mode(s->start + 1);
             s->skip_parsed = true;
         }
@@ -411,6 +453,7 @@ class Builder {
     // the end marker.
     void build_chain(Stmt* s) {
         if (s->chain_built) return;
+        InnerDepth inner(c_, s);
         bool top = s->kind == SK::program;
         int32_t p = top ? 0 : s->start + 1;
         for (;;) {
@@ -431,6 +474,16 @@ class Builder {
     CodeCache& c_;
     const std::vector<RToken>& t_;
 
+    // Builds the statements inside `s` (a block or the program) one level below it.
+    struct InnerDepth {
+        CodeCache& c;
+        int saved;
+        InnerDepth(CodeCache& cc, const Stmt* s) : c(cc), saved(cc.build_depth) {
+            c.build_depth = s->depth;
+        }
+        ~InnerDepth() { c.build_depth = saved; }
+    };
+
     int32_t kind(int32_t p) const {
         return p >= 0 && p < int32_t(t_.size()) ? t_[size_t(p)].kind : tk_unknown;
     }
@@ -439,8 +492,8 @@ class Builder {
     Stmt* build(int32_t k) {
         Stmt& s = c_.stmt_pool.emplace_back();
         s.start = k;
-        ++c_.build_depth;
-        if (c_.build_depth > max_nesting) {
+        s.depth = ++c_.build_depth;
+        if (c_.build_depth > max_nesting || stack_below(stack_floors().parse)) {
             fail(s, k, too_deep);
         } else {
             switch (kind(k)) {
@@ -492,16 +545,26 @@ class Builder {
         s.skip = s.own;
     }
 
-    // Passing over a braced block by counting braces; nothing inside is parsed.
-    SkipResult count_braces(int32_t k) const {
-        int32_t depth = 1;
+    // Passing over a braced block by counting braces; nothing inside is parsed. The
+    // matching braces of the whole list are paired once, so that nested blocks cost time
+    // linear in their number.
+    SkipResult count_braces(int32_t k) {
         int32_t last = int32_t(t_.size()) - 1; // the end marker
-        for (int32_t p = k + 1;; ++p) {
-            if (p >= last) return skip_error(last, "} missing.");
-            int32_t t = t_[size_t(p)].kind;
-            if (t == tk_begin) ++depth;
-            if (t == tk_end_block && --depth == 0) return skip_end(p + 1);
+        std::vector<int32_t>& ends = c_.block_ends;
+        if (ends.empty()) {
+            ends.assign(t_.size(), -1);
+            std::vector<int32_t> open;
+            for (int32_t p = 0; p < last; ++p) {
+                int32_t t = t_[size_t(p)].kind;
+                if (t == tk_begin) open.push_back(p);
+                if (t == tk_end_block && !open.empty()) {
+                    ends[size_t(open.back())] = p + 1;
+                    open.pop_back();
+                }
+            }
         }
+        int32_t end = ends[size_t(k)];
+        return end < 0 ? skip_error(last, "} missing.") : skip_end(end);
     }
 
     // A block's statements parsed in skip mode, from the token after its `{`.
@@ -644,26 +707,12 @@ namespace {
 // Thrown to the run's entry point once an error is recorded: the run is over.
 struct RunStopped {};
 
-// The lowest stack address a run may reach before it refuses to go deeper, leaving room
-// for a full-depth parse and for the error path.
-uintptr_t compute_stack_limit() {
-    pthread_attr_t attr;
-    if (pthread_getattr_np(pthread_self(), &attr) != 0) return 0;
-    void* addr = nullptr;
-    size_t size = 0;
-    pthread_attr_getstack(&attr, &addr, &size);
-    pthread_attr_destroy(&attr);
-    size_t reserve = size >= (size_t(6) << 20) ? (size_t(3) << 20) : size / 2;
-    return uintptr_t(addr) + reserve;
-}
-
 class Run {
   public:
     Run(Runtime& rt, CInstance* self, CInstance* other, const CCode& code)
         : rt_(rt), ss_(rt.script), code_(code), cache_(code.cache()), build_(cache_),
-          tokens_(cache_.tokens.items), self_(self), other_(other) {
-        if (!ss_.stack_limit) ss_.stack_limit = compute_stack_limit();
-    }
+          tokens_(cache_.tokens.items), self_(self), other_(other),
+          stack_floor_(stack_floors().run) {}
 
     RValue result;
     int32_t current = 0; // start token of the statement being run
@@ -728,6 +777,7 @@ class Run {
     const std::vector<RToken>& tokens_;
     CInstance* self_;
     CInstance* other_;
+    uintptr_t stack_floor_;
     // The user variables of self, looked up once per change of self.
     CInstance* locals_of_ = nullptr;
     CVariableList* locals_ = nullptr;
@@ -746,7 +796,7 @@ class Run {
 
     void check_stack(int32_t token) {
         char probe;
-        if (uintptr_t(&probe) < ss_.stack_limit) raise(token, "Stack overflow.");
+        if (uintptr_t(&probe) < stack_floor_) raise(token, "Stack overflow.");
     }
 
     // ---- variables ----

@@ -43,6 +43,8 @@ struct CodeCache {
     std::deque<Stmt> stmt_pool;
     // Nesting of the parse in progress; deeper code is refused as a syntax error.
     int build_depth = 0;
+    // For each `{`, the token after its matching `}` (-1: none), once a block was passed.
+    std::vector<int32_t> block_ends;
 };
 
 // Runs the code as a program / evaluates its first expression (a variable is read). An

@@ -89,10 +89,8 @@ struct ScriptState {
     uint32_t random_seed = 0;
     // The room's instances; null while none exist (no game running, `kelvane exec`).
     InstanceAccess* instances = nullptr;
-    // How many runs are nested right now (scripts calling scripts), and the lowest stack
-    // address a run may use before it stops with an error instead of overflowing.
+    // How many runs are nested right now (scripts calling scripts).
     int32_t run_depth = 0;
-    uintptr_t stack_limit = 0;
 };
 
 // Sets argument slot i (0 ... 9), keeping its old value for the script call in progress.

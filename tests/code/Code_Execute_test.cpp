@@ -1,6 +1,9 @@
 // The interpreter through its entry points: messages with lines and columns, expression
 // evaluation, reporting, instances and with, the constant shortcut and robustness limits.
 #include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <functional>
 
 #include "Fake_Room.h"
 #include "code/Code_Execute.h"
@@ -233,6 +236,108 @@ TEST(Limits, DeepNestingAndRunawayRecursionStopWithAnError) {
     s.reports.clear();
     EXPECT_EQ(s.run("return 3").real, 3);
     EXPECT_TRUE(s.reports.empty());
+}
+
+// Code `levels` deep in one construct: each statement, bracket and prefix operator opens a
+// level, and the program's statement is the first.
+std::string nested(const std::string& kind, int levels) {
+    auto times = [](const std::string& t, int n) {
+        std::string r;
+        for (int i = 0; i < n; ++i) r += t;
+        return r;
+    };
+    int n = levels - 1; // levels inside the statement
+    if (kind == "parentheses") return "return " + times("(", n) + "1" + times(")", n);
+    if (kind == "signs") return "return " + times("+", n) + "global.one";
+    if (kind == "calls") return "return " + times("abs(", n) + "1" + times(")", n);
+    if (kind == "indexes")
+        return "global.a[0] = 1; return " + times("global.a[", n) + "0" + times("]", n);
+    if (kind == "blocks") return times("{", n) + "return 1" + times("}", n);
+    if (kind == "ifs") return times("if 1 ", n) + "return 1";
+    if (kind == "whiles") return times("while 1 ", n) + "return 1";
+    if (kind == "withs") return times("with self ", n) + "return 1";
+    return "";
+}
+
+const char* const nesting_kinds[] = {"parentheses", "signs", "calls",  "indexes",
+                                     "blocks",      "ifs",   "whiles", "withs"};
+
+TEST(Limits, EveryConstructCountsTowardTheNestingLimit) {
+    for (const char* kind : nesting_kinds) {
+        ScriptRuntime s;
+        FakeInstance& self = s.room.add(0);
+        s.run("global.one = 1", &self);
+        EXPECT_EQ(s.run(nested(kind, 500), &self).real, 1) << kind << ": " << s.last_error();
+        EXPECT_TRUE(s.reports.empty()) << kind << ": " << s.last_error();
+        EXPECT_EQ(s.run(nested(kind, 501), &self).real, 0) << kind;
+        EXPECT_NE(s.last_error().find(": Code nested too deeply."), std::string::npos)
+            << kind << ": " << s.last_error();
+    }
+}
+
+TEST(Limits, DeeplyNestedBlocksAreRefusedAtTheLimit) {
+    // 100 000 nested blocks used to be run level by level, each one counting braces to
+    // its end, until the stack ran out.
+    ScriptRuntime s;
+    std::string deep = std::string(100000, '{') + "global.x = 1" + std::string(100000, '}');
+    s.run(deep);
+    EXPECT_NE(s.last_error().find(": Code nested too deeply."), std::string::npos)
+        << s.last_error();
+    // Blocks that are never run are passed over whatever their depth.
+    s.reports.clear();
+    EXPECT_EQ(s.run("if 0 " + deep + " return 2").real, 2);
+    EXPECT_TRUE(s.reports.empty()) << s.last_error();
+    // A missing brace deep inside is found.
+    s.run("if 0 " + std::string(100000, '{') + std::string(99999, '}'));
+    EXPECT_NE(s.last_error().find(": } missing."), std::string::npos) << s.last_error();
+}
+
+// Runs `body` on a thread of its own with a stack of `size` bytes.
+void on_small_stack(size_t size, const std::function<void()>& body) {
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    ASSERT_EQ(pthread_attr_setstacksize(&attr, size), 0);
+    pthread_t thread;
+    auto run = [](void* p) -> void* {
+        (*static_cast<const std::function<void()>*>(p))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&body)), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
+TEST(Limits, DeepCodeOnASmallStackStopsWithAnError) {
+    // On a small stack, code near or past the nesting limit is refused or stopped with a
+    // message instead of overflowing the stack; shallow code still runs.
+    for (size_t kb : {100, 160}) {
+        std::vector<std::string> results;
+        on_small_stack(kb * 1024, [&] {
+            auto s = std::make_unique<ScriptRuntime>();
+            FakeInstance& self = s->room.add(0);
+            s->run("global.one = 1", &self);
+            for (const char* kind : nesting_kinds) {
+                for (int levels : {20, 500, 2000}) {
+                    s->reports.clear();
+                    double r = s->run(nested(kind, levels), &self).real;
+                    results.push_back(std::string(kind) + " " + std::to_string(levels) +
+                                      (r == 1 ? " ran" : ": " + s->last_error()));
+                }
+            }
+        });
+        ASSERT_EQ(results.size(), std::size(nesting_kinds) * 3) << kb;
+        for (const std::string& r : results) {
+            bool refused = r.find("Code nested too deeply.") != std::string::npos ||
+                           r.find("Stack overflow.") != std::string::npos;
+            if (r.find(" 20 ") != std::string::npos) {
+                EXPECT_NE(r.find(" ran"), std::string::npos) << kb << " KB, " << r;
+            } else if (r.find(" 2000") != std::string::npos) {
+                EXPECT_TRUE(refused) << kb << " KB, " << r;
+            } else {
+                EXPECT_TRUE(refused || r.find(" ran") != std::string::npos) << kb << " KB, " << r;
+            }
+        }
+    }
 }
 
 TEST(Limits, HugeStringsAreRefusedAsOutOfMemory) {
