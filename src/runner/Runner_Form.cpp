@@ -16,6 +16,7 @@
 #include "run/Run_Draw.h"
 #include "run/Run_Instances.h"
 #include "run/Runner_Debug.h"
+#include "runner/Runner_Fuse.h"
 #include "runner/Runner_Load.h"
 
 namespace fs = std::filesystem;
@@ -36,6 +37,7 @@ void show(Platform& platform, const std::string& message) {
 } // namespace
 
 bool holds_game_block(const std::string& path) {
+    if (find_fused_block(path)) return true;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);
