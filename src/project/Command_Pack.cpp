@@ -1,7 +1,7 @@
 // pack and unpack: a game project folder to a game file and back.
 #include <cstdio>
-#include <optional>
 #include <filesystem>
+#include <optional>
 
 #include "platform/Whole_File.h"
 #include "project/Project_Main.h"
@@ -117,7 +117,7 @@ int command_unpack(const Args& args) {
     std::error_code ec;
     if (!a.force && fs::is_directory(a.output, ec) && !fs::is_empty(a.output, ec))
         return fail("unpack", a.output + ": the folder is not empty; add --force to replace the "
-                              "earlier project in it");
+                                         "earlier project in it");
     Game game;
     LoadResult loaded = load_game_file(a.input, game);
     if (!loaded.ok) {
