@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "platform/Platform.h"
 #include "run/Run_Variables.h"
 #include "runner/Runtime.h"
 
@@ -63,16 +64,20 @@ bool get_working_directory(Runtime&, int32_t, RValue& out) {
     return true;
 }
 
-// The time since the system started, and the local date and time.
-bool get_current_time(Runtime&, int32_t, RValue& out) {
+// The time since the system started, and the local date and time, from the game's clock
+// (which is virtual in deterministic runs); code run outside a game reads the machine's.
+bool get_current_time(Runtime& rt, int32_t, RValue& out) {
+    if (rt.platform && rt.platform->clock) {
+        out = RValue(double(rt.platform->clock->ticks_ms()));
+        return true;
+    }
     auto t = std::chrono::steady_clock::now().time_since_epoch();
     out = RValue(double(std::chrono::duration_cast<std::chrono::milliseconds>(t).count()));
     return true;
 }
-template <int std::tm::*Field, int Offset> bool get_local_time(Runtime&, int32_t, RValue& out) {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
+template <int std::tm::*Field, int Offset> bool get_local_time(Runtime& rt, int32_t, RValue& out) {
+    std::tm tm =
+        rt.platform && rt.platform->clock ? rt.platform->clock->local_time() : host_local_time();
     out = RValue(double(tm.*Field + Offset));
     return true;
 }

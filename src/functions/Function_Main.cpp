@@ -9,6 +9,7 @@
 #include "functions/Function_Game.h"
 #include "functions/Function_Graphics.h"
 #include "functions/Function_Graphics_Images.h"
+#include "functions/Function_Interaction.h"
 #include "functions/Function_Math.h"
 #include "functions/Function_Misc.h"
 #include "functions/Support_DLL.h"
@@ -43,10 +44,10 @@ const FunctionRegistry& function_registry() {
         for (const auto& f : drawing_functions()) r.add(f);
         for (const auto& f : image_functions()) r.add(f);
         for (const auto& f : tile_functions()) r.add(f);
-        // The interaction and multiplayer families come between the files and the
-        // miscellaneous family.
         for (const auto& f : game_functions()) r.add(f);
         for (const auto& f : file_functions()) r.add(f);
+        // The multiplayer family comes after the interaction family.
+        for (const auto& f : interaction_functions()) r.add(f);
         for (const auto& f : event_functions()) r.add(f);
         for (const auto& f : resource_memory_functions()) r.add(f);
         for (const auto& f : external_functions()) r.add(f);

@@ -67,4 +67,37 @@ void input_clear(RInputState& s) {
     s.close_request = close;
 }
 
+void input_clear_states(RInputState& s) {
+    s.key_state.fill(0);
+    s.key_pressed.fill(false);
+    s.key_released.fill(false);
+    s.mouse_state.fill(0);
+    s.mouse_pressed.fill(false);
+    s.mouse_released.fill(false);
+}
+
+bool input_key_check(const RInputState& s, int32_t key) {
+    auto any = [&] {
+        for (int32_t k : s.key_state)
+            if (k != 0) return true;
+        return false;
+    };
+    if (key == 0) return !any();
+    if (key == -1) return any();
+    return key >= 1 && key <= 255 && s.key_state[size_t(key)] != 0;
+}
+
+bool input_button_check(const RInputState& s, int32_t button) {
+    bool any = s.mouse_state[1] != 0 || s.mouse_state[2] != 0 || s.mouse_state[3] != 0;
+    if (button == -1) return any;
+    if (button == 0) return !any;
+    return is_button(button) && s.mouse_state[size_t(button)] != 0;
+}
+
+int32_t joystick_keypad_code(const RJoystickState& js) {
+    int32_t column = js.x < 20000 ? 1 : (js.x > 44000 ? 3 : 2);
+    int32_t row = js.y <= 19999 ? 6 : (js.y < 44001 ? 3 : 0);
+    return 96 + row + column;
+}
+
 } // namespace kelvane

@@ -40,6 +40,20 @@ void input_close_request(RInputState& s);
 void input_end_step(RInputState& s);
 // Entering a room: everything but a pending close request is cleared.
 void input_clear(RInputState& s);
+// After a box or window of ours has been shown, and io_clear: the key and mouse-button
+// tables (states, pressed and released marks) only; the last key, the last character and
+// the typed text stay.
+void input_clear_states(RInputState& s);
+
+// keyboard_check: 0 asks whether no key state is set, -1 whether any is, 1 ... 255 whether
+// that key's is; other codes answer false.
+bool input_key_check(const RInputState& s, int32_t key);
+// mouse_check_button: -1 any button, 0 none, 1 ... 3 that one; others false.
+bool input_button_check(const RInputState& s, int32_t button);
+
+// A joystick's position as a numeric-keypad key code: 96 + row + column, the row 6 (up),
+// 3 or 0 (down), the column 1 (left), 2 or 3 (right); 101 is the centre.
+int32_t joystick_keypad_code(const RJoystickState& js);
 
 class CWindowInput : public InputSink {
   public:

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,12 +47,29 @@ class LoadingWindow {
     virtual void hide() = 0;
 };
 
-// Millisecond tick count and sleeping.
+// The machine's local date and time.
+inline std::tm host_local_time() {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    return tm;
+}
+
+// Millisecond tick count, sleeping and the local date: everything a game reads of time.
 class Clock {
   public:
     virtual ~Clock() = default;
     virtual int64_t ticks_ms() = 0;
     virtual void sleep_ms(int64_t ms) = 0;
+    // The local date and time.
+    virtual std::tm local_time() { return host_local_time(); }
+    // One step of the game has run at `room_speed` steps a second; only a clock that
+    // follows the game's steps counts it.
+    virtual void step_passed(int32_t /*room_speed*/) {}
+    // The clock that paces play in a window: itself, or the real clock behind a virtual one.
+    virtual Clock& pacing() { return *this; }
+    // True when time comes from the game's steps instead of the wall clock.
+    virtual bool is_virtual() const { return false; }
 };
 
 // A picture of 32-bit pixels 0x00RRGGBB, rows from the top, no padding: the drawing
@@ -129,6 +147,10 @@ class Display {
     // is the input for the next step; headless, the scripted input of every step up to
     // the one after the last step begun.
     virtual void process_events(InputSink& sink) = 0;
+    // The same, called while a step runs (io_handle, keyboard_check, a box of ours): only
+    // what has arrived by now. Headless, scripted input arrives between steps only, so
+    // nothing comes.
+    virtual void process_events_in_step(InputSink& sink) { process_events(sink); }
     // The mouse cursor in window client pixels.
     virtual void mouse_position(int32_t& x, int32_t& y) = 0;
     // Whether a key (virtual-key code, the left/right codes 160 ... 165 included) is held
@@ -153,7 +175,7 @@ struct Platform {
 
 // One line of a scripted input file: delivered before step `step` (1-based) runs.
 struct RScriptedEvent {
-    enum Kind { key_down, key_up, character, mouse_move, mouse_down, mouse_up };
+    enum Kind { key_down, key_up, character, mouse_move, mouse_down, mouse_up, close };
     int64_t step = 1;
     Kind kind = key_down;
     int32_t a = 0, b = 0; // key code, button, or the mouse position

@@ -148,11 +148,14 @@ std::optional<std::vector<RScriptedEvent>> parse_scripted_input(const std::strin
             ev.kind = RScriptedEvent::mouse_move;
             ev.a = int32_t(n);
             ev.b = int32_t(y);
+        } else if (kind == "close") {
+            if (!want(0)) return fail("close takes nothing after it");
+            ev.kind = RScriptedEvent::close;
         } else if (kind.empty()) {
             return fail("an event must follow the step");
         } else {
             return fail("unknown event \"" + kind +
-                        "\" (key-down, key-up, char, mouse-move, mouse-down, mouse-up)");
+                        "\" (key-down, key-up, char, mouse-move, mouse-down, mouse-up, close)");
         }
         events.push_back(ev);
     }
@@ -162,16 +165,23 @@ std::optional<std::vector<RScriptedEvent>> parse_scripted_input(const std::strin
     return events;
 }
 
+bool read_whole_file(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream text;
+    text << in.rdbuf();
+    out = text.str();
+    return !in.bad();
+}
+
 std::optional<std::vector<RScriptedEvent>> read_scripted_input_file(const std::string& path,
                                                                     std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string text;
+    if (!read_whole_file(path, text)) {
         if (error) *error = "cannot be read";
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parse_scripted_input(text.str(), error);
+    return parse_scripted_input(text, error);
 }
 
 void deliver_scripted_input(const std::vector<RScriptedEvent>& events, size_t& next, int64_t step,
@@ -198,7 +208,70 @@ void deliver_scripted_input(const std::vector<RScriptedEvent>& events, size_t& n
         case RScriptedEvent::mouse_up:
             sink.mouse_up(ev.a);
             break;
+        case RScriptedEvent::close:
+            sink.close_request();
+            break;
         }
+    }
+}
+
+std::string format_scripted_event(const RScriptedEvent& ev) {
+    std::string line = std::to_string(ev.step) + " ";
+    switch (ev.kind) {
+    case RScriptedEvent::key_down:
+        return line + "key-down " + std::to_string(ev.a);
+    case RScriptedEvent::key_up:
+        return line + "key-up " + std::to_string(ev.a);
+    case RScriptedEvent::character: {
+        line += "char ";
+        static const char digits[] = "0123456789abcdef";
+        for (char c : ev.text) {
+            auto b = uint8_t(c);
+            if (b == '\\') {
+                line += "\\\\";
+            } else if (b > ' ' && b < 0x7f) {
+                line += c;
+            } else {
+                // Blanks too, which editors and the line reader could lose at the ends.
+                line += "\\x";
+                line += digits[b >> 4];
+                line += digits[b & 15];
+            }
+        }
+        return line;
+    }
+    case RScriptedEvent::mouse_move:
+        return line + "mouse-move " + std::to_string(ev.a) + " " + std::to_string(ev.b);
+    case RScriptedEvent::mouse_down:
+        return line + "mouse-down " + std::to_string(ev.a);
+    case RScriptedEvent::mouse_up:
+        return line + "mouse-up " + std::to_string(ev.a);
+    case RScriptedEvent::close:
+        return line + "close";
+    }
+    return line;
+}
+
+bool key_is_held(const std::set<int32_t>& held, int32_t vk) {
+    auto down = [&](int32_t k) { return held.count(k) > 0; };
+    switch (vk) {
+    case 16:
+        return down(16) || down(160) || down(161);
+    case 17:
+        return down(17) || down(162) || down(163);
+    case 18:
+        return down(18) || down(164) || down(165);
+    case 160:
+    case 161:
+        return down(vk) || down(16);
+    case 162:
+    case 163:
+        return down(vk) || down(17);
+    case 164:
+    case 165:
+        return down(vk) || down(18);
+    default:
+        return down(vk);
     }
 }
 

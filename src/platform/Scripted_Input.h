@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,15 +17,42 @@ namespace kelvane {
 std::optional<std::vector<RScriptedEvent>> parse_scripted_input(const std::string& text,
                                                                 std::string* error);
 
+// The bytes of a file; false when it cannot be read.
+bool read_whole_file(const std::string& path, std::string& out);
+
 // Reads and parses an input file; nullopt with the reason when it cannot be read or has
 // a bad line.
 std::optional<std::vector<RScriptedEvent>> read_scripted_input_file(const std::string& path,
                                                                     std::string* error);
+
+// The line of an input file for an event (without the line end); parse_scripted_input
+// reads it back as the same event.
+std::string format_scripted_event(const RScriptedEvent& event);
 
 // Delivers the events of one step, in order, to the sink; a mouse move changes the
 // cursor position instead. `next` is the index of the first event not yet delivered and
 // moves past the delivered ones (events of earlier steps are delivered too).
 void deliver_scripted_input(const std::vector<RScriptedEvent>& events, size_t& next, int64_t step,
                             InputSink& sink, int32_t& mouse_x, int32_t& mouse_y);
+
+// Passes input on and remembers which keys are held, for key_is_held.
+class HeldKeys : public InputSink {
+  public:
+    HeldKeys(InputSink& to, std::set<int32_t>& held) : to_(to), held_(held) {}
+    void key_down(int32_t vk) override { held_.insert(vk), to_.key_down(vk); }
+    void key_up(int32_t vk) override { held_.erase(vk), to_.key_up(vk); }
+    void key_press(uint8_t ch) override { to_.key_press(ch); }
+    void mouse_down(int32_t b) override { to_.mouse_down(b); }
+    void mouse_up(int32_t b) override { to_.mouse_up(b); }
+    void close_request() override { to_.close_request(); }
+
+  private:
+    InputSink& to_;
+    std::set<int32_t>& held_;
+};
+
+// Whether a key is held, from the keys that went down and not up yet: the shared codes of
+// Shift, Ctrl and Alt stand for either side, and a side's code for the shared one too.
+bool key_is_held(const std::set<int32_t>& held, int32_t vk);
 
 } // namespace kelvane

@@ -403,7 +403,7 @@ ACTION(show_message_action) {
     for (char& c : text)
         if (c == '#') c = '\n';
     if (rt.platform && rt.platform->dialogs) rt.platform->dialogs->show_message(text);
-    input_clear(rt.input);
+    input_clear_states(rt.input);
     return true;
 }
 // 23: sleep, after drawing and presenting the room without a transition when asked.

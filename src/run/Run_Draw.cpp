@@ -122,6 +122,12 @@ void process_window_events(Runtime& rt) {
     rt.platform->display->process_events(sink);
 }
 
+void process_window_events_in_step(Runtime& rt) {
+    if (!rt.platform || !rt.platform->display) return;
+    CWindowInput sink(rt.input);
+    rt.platform->display->process_events_in_step(sink);
+}
+
 void begin_display_step(Runtime& rt, int64_t step) {
     if (rt.platform && rt.platform->display) rt.platform->display->begin_step(step);
 }

@@ -23,6 +23,8 @@ void mouse_in_room(Runtime& rt, double& x, double& y);
 void show_game_cursor(Runtime& rt, bool game_runs);
 // Lets the window deliver its events (input, close requests) to the input state.
 void process_window_events(Runtime& rt);
+// The same while a step runs: what has arrived by now.
+void process_window_events_in_step(Runtime& rt);
 // Tells the window which step is about to run (frame numbers, scripted input).
 void begin_display_step(Runtime& rt, int64_t step);
 void wait_vertical_blank(Runtime& rt);

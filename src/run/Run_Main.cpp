@@ -118,8 +118,11 @@ void room_exit(Runtime& rt, bool game_end) {
 void game_start(Runtime& rt) {
     RunState& run = rt.run;
     start_game_values(rt);
-    uint32_t seed = run.fixed_seed
-                        ? *run.fixed_seed
+    // A virtual clock's tick count makes the seed of a deterministic run repeatable.
+    Clock* clock = rt.platform ? rt.platform->clock.get() : nullptr;
+    uint32_t seed = run.fixed_seed ? *run.fixed_seed
+                    : clock && clock->is_virtual()
+                        ? uint32_t(clock->ticks_ms())
                         : uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
     seed_random(rt, seed);
     show_game_cursor(rt, true);
@@ -217,10 +220,9 @@ void joystick(Runtime& rt) {
     if (!rt.platform || !rt.platform->display) return;
     auto js = rt.platform->display->joystick(1);
     if (!js) return;
-    int32_t row = js->y < 20000 ? 6 : (js->y > 44000 ? 0 : 3);
-    int32_t column = js->x < 20000 ? 1 : (js->x > 44000 ? 3 : 2);
-    int32_t d = row + column;
-    int32_t key = d != 5 ? 96 + d : 0;
+    // The centre (keypad 5) gives no event unless a button is down.
+    int32_t key = joystick_keypad_code(*js);
+    if (key == 101) key = 0;
     for (int32_t b = 1; b <= 4; ++b)
         if (js->buttons & (1u << (b - 1))) key = 64 + b;
     if (key != 0) perform_for_objects(rt, rt.run.tables.keyboard[size_t(key)], ev_keyboard, key);
@@ -568,7 +570,9 @@ void run_step(Runtime& rt) {
 
 void run_game_loop(Runtime& rt) {
     RunState& run = rt.run;
+    // The game reads time from `clock`; a window is paced by the real clock behind it.
     Clock& clock = *rt.platform->clock;
+    Clock& pace = clock.pacing();
     rt.script.reporter.game_running = true;
     if (!run.running) {
         run.running = true;
@@ -577,7 +581,7 @@ void run_game_loop(Runtime& rt) {
     run.running = true;
     run.paused = false;
     handle_pending(rt);
-    int64_t last = clock.ticks_ms(), second = last;
+    int64_t last = pace.ticks_ms(), second = clock.ticks_ms();
     int32_t count = 0;
     while (run.running && !run.paused) {
         process_window_events(rt);
@@ -587,22 +591,24 @@ void run_game_loop(Runtime& rt) {
             run_step(rt);
             ++run.steps_done;
             if (rt.game.options.wait_vsync) wait_vertical_blank(rt);
-            int64_t now = clock.ticks_ms();
+            CRoom* room = run.room();
+            int32_t speed = room && room->speed > 0 ? room->speed : 30;
+            clock.step_passed(speed);
+            int64_t game_now = clock.ticks_ms();
+            int64_t now = pace.ticks_ms();
             if (!run.headless) {
-                CRoom* room = run.room();
-                int32_t speed = room && room->speed > 0 ? room->speed : 30;
                 int64_t wait = int64_t(std::nearbyint(1000.0 / speed - double(now - last)));
                 if (wait <= 0) {
                     last = now;
                 } else {
-                    clock.sleep_ms(wait);
+                    pace.sleep_ms(wait);
                     last = now + wait;
                 }
             }
-            if (now / 1000 != second / 1000) {
+            if (game_now / 1000 != second / 1000) {
                 run.fps = count;
                 count = 0;
-                second = now;
+                second = game_now;
             }
             if (!pending(rt)) {
                 present_room(rt);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/Recording.h"
 #include "platform/Scripted_Input.h"
 #include "runner/Command_Line.h"
 #include "runner/Commands.h"
@@ -31,6 +32,12 @@ const char* const run_help =
     "                 remembered per game; resizing the window changes it)\n"
     "  --frames DIR   write every presented frame as DIR/frame-NNNNNN.png\n"
     "  --input FILE   scripted input, one event a line: STEP EVENT ARGS\n"
+    "  --deterministic  everything the game reads of time (current_time, the date,\n"
+    "                 sleep, the seed at game start) comes from its steps, not the clock\n"
+    "  --record FILE  write the input the game receives to FILE, with the game's\n"
+    "                 checksum and the seed; time comes from the steps as with\n"
+    "                 --deterministic\n"
+    "  --replay FILE  play a recorded session again (with --headless)\n"
     "  --workdir DIR  the game's working directory (default: GAME's folder)\n"
     "  --drive X=DIR  the folder that the game's drive letter X: stands for\n"
     "                 (C: is / unless given)\n"
@@ -52,6 +59,7 @@ const char* const run_nothing =
 
 int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) {
     RunOptions o;
+    std::string replay_file;
     CommandLine cl("run", args);
     while (cl.next()) {
         int64_t n = 0;
@@ -73,6 +81,10 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) 
             o.window.zoom = int32_t(n);
         } else if (cl.option("--frames", o.frames_dir)) {
         } else if (cl.option("--input", o.input_file)) {
+        } else if (cl.flag("--deterministic")) {
+            o.deterministic = true;
+        } else if (cl.option("--record", o.record_file)) {
+        } else if (cl.option("--replay", replay_file)) {
         } else if (cl.option("--workdir", o.workdir)) {
         } else if (cl.option("--drive", v)) {
             if (v.size() < 3 || v[1] != '=' || !std::isalpha((unsigned char)v[0]))
@@ -97,6 +109,30 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) 
             return exit_normal;
         }
     }
+    // Named from where the command was given; the game runs in its own folder.
+    if (!o.frames_dir.empty()) o.frames_dir = std::filesystem::absolute(o.frames_dir).string();
+    std::vector<RScriptedEvent> input;
+    if (!replay_file.empty()) {
+        // A replay is scripted input with the recording's seed, clock and length.
+        if (!o.input_file.empty()) cl.fail("--replay and --input cannot go together");
+        if (o.seed) cl.fail("--replay plays with the recording's seed; leave out --seed");
+        if (!o.headless) cl.fail("--replay goes with --headless");
+        std::string text, error;
+        auto header = read_whole_file(replay_file, text) ? parse_recording_header(text, &error)
+                                                         : (error = "cannot be read", std::nullopt);
+        auto events = header ? parse_scripted_input(text, &error) : std::nullopt;
+        if (!events) {
+            std::fprintf(stderr, "kelvane run: the recording %s: %s\n", replay_file.c_str(),
+                         error.c_str());
+            return exit_not_loaded;
+        }
+        input = std::move(*events);
+        o.deterministic = true;
+        o.seed = header->seed;
+        o.clock_start = header->clock_start;
+        o.replay_checksum = header->game_checksum;
+        if (!o.steps) o.steps = header->steps;
+    }
     if (!o.headless) {
         if (!o.input_file.empty()) cl.fail("--input goes with --headless");
         std::string error;
@@ -112,6 +148,7 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) 
     }
     HeadlessOptions headless;
     headless.frames_dir = o.frames_dir;
+    headless.input = std::move(input);
     if (!o.input_file.empty()) {
         std::string error;
         auto events = read_scripted_input_file(o.input_file, &error);

@@ -11,6 +11,8 @@
 #include "graphics/Graphics_Main.h"
 #include "graphics/Sprite_Main.h"
 #include "graphics/Support_File.h"
+#include "platform/Recording.h"
+#include "platform/Virtual_Clock.h"
 #include "project/Project_Main.h"
 #include "run/Event_Name.h"
 #include "run/Run_Draw.h"
@@ -171,6 +173,73 @@ bool prepare_game(Runtime& rt, Platform& platform) {
     return true;
 }
 
+std::optional<uint64_t> checksum_of_game(const std::string& path) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+        try {
+            auto bytes = write_game_bytes(read_project(path), 0);
+            return checksum_add(checksum_start, reinterpret_cast<const char*>(bytes.data()),
+                                bytes.size());
+        } catch (const ProjectError&) {
+            return std::nullopt;
+        }
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    uint64_t sum = checksum_start;
+    std::vector<char> chunk(1 << 16);
+    while (in) {
+        in.read(chunk.data(), std::streamsize(chunk.size()));
+        sum = checksum_add(sum, chunk.data(), size_t(in.gcount()));
+    }
+    return in.eof() ? std::optional<uint64_t>(sum) : std::nullopt;
+}
+
+namespace {
+
+// The virtual clock of deterministic runs and recordings, and the recording of the input;
+// false (with the message on stderr) when the recording cannot be made.
+bool set_up_time_and_recording(const RunOptions& options, Platform& platform,
+                               const std::string& game, const std::string& record_file,
+                               RecordingDisplay*& recording) {
+    bool recording_asked = !record_file.empty();
+    if (!options.deterministic && !recording_asked) return true;
+    std::optional<uint64_t> checksum;
+    if (recording_asked || options.replay_checksum) checksum = checksum_of_game(game);
+    if (options.replay_checksum && checksum && *checksum != *options.replay_checksum) {
+        char made[17], here[17];
+        std::snprintf(made, sizeof made, "%016llx", (unsigned long long)*options.replay_checksum);
+        std::snprintf(here, sizeof here, "%016llx", (unsigned long long)*checksum);
+        diagnose(std::string("warning: the recording was made with another game file (checksum ") +
+                 made + ", this one's is " + here + "); the replay may go differently");
+    }
+    // A recording without --deterministic starts its clock at a time of the real clock, so
+    // that sessions differ as they would without recording; the header keeps it.
+    int64_t start = options.clock_start;
+    if (recording_asked && !options.deterministic)
+        start = platform.clock->ticks_ms() & ((int64_t(1) << 31) - 1);
+    platform.clock =
+        std::make_unique<VirtualClock>(std::move(platform.clock), !options.headless, start);
+    if (!recording_asked) return true;
+    RRecordingHeader header;
+    header.version = KELVANE_VERSION;
+    header.game_checksum = checksum.value_or(0);
+    header.clock_start = start;
+    header.seed = options.seed;
+    header.steps = options.steps;
+    std::string error;
+    auto display = RecordingDisplay::open(std::move(platform.display), record_file, header, &error);
+    if (!display) {
+        diagnose("cannot record into " + record_file + ": " + error);
+        return false;
+    }
+    recording = display.get();
+    platform.display = std::move(display);
+    return true;
+}
+
+} // namespace
+
 void install_error_report(Runtime& rt, Platform& platform) {
     rt.script.reporter.handler = [&rt, &platform](const std::string& message, bool fatal) {
         const Game& g = rt.game;
@@ -202,6 +271,9 @@ int run_game(const RunOptions& options, Platform& platform) {
     if (!rt.temp.create()) show(platform, TempDirectory::failure_message);
 
     std::error_code ec;
+    // Named from where the command was given, before the game's folder becomes current.
+    fs::path record_file =
+        options.record_file.empty() ? fs::path() : fs::absolute(options.record_file, ec);
     std::string game_path = options.game;
     if (game_path.empty()) game_path = default_game_file(fs::read_symlink("/proc/self/exe", ec));
     if (fs::is_directory(game_path, ec) && !is_project_folder(game_path)) {
@@ -232,6 +304,10 @@ int run_game(const RunOptions& options, Platform& platform) {
         show(platform, "This is not a valid kelvane file.");
         return exit_not_loaded;
     }
+    RecordingDisplay* recording = nullptr;
+    if (!set_up_time_and_recording(options, platform, absolute.string(), record_file.string(),
+                                   recording))
+        return exit_not_loaded;
     if (!load_game(rt, platform, absolute.string())) return exit_not_loaded;
     rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
     // The window as the player had it last time, unless the command line says otherwise;
@@ -273,6 +349,8 @@ int run_game(const RunOptions& options, Platform& platform) {
     if (!options.headless && platform.display)
         write_window_choice(*rt.registry, game_id,
                             {rt.display.is_full_screen(), platform.display->zoom()});
+    if (recording && !recording->flush())
+        diagnose("the recording " + record_file.string() + " could not be written completely");
     return rt.run.fatal_error ? exit_fatal_error : exit_normal;
 }
 

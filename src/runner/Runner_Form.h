@@ -29,7 +29,18 @@ struct RunOptions {
     std::vector<std::pair<char, std::string>> drives;
     // The player's window choice (--fullscreen, --scale); unset: as remembered.
     RWindowChoice window;
+    // Time from the steps (the virtual clock), starting at this tick count.
+    bool deterministic = false;
+    int64_t clock_start = 0;
+    // Write the session's input to this file (turns the virtual clock on).
+    std::string record_file;
+    // The game checksum a replayed recording was made with: warn when the game differs.
+    std::optional<uint64_t> replay_checksum;
 };
+
+// The checksum of a game (of the file's bytes, or of a project folder packed), as
+// recordings name it; nullopt when it cannot be read.
+std::optional<uint64_t> checksum_of_game(const std::string& path);
 
 // Resolves which file holds the game when none is named: the runner's own executable
 // when it holds a game block, else ./game.dat.

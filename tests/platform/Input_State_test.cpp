@@ -129,3 +129,62 @@ TEST(InputState, TheWindowInputCallsTheHandlers) {
     EXPECT_EQ(s.mouse_state[3], 3);
     EXPECT_EQ(s.last_key, 27);
 }
+
+TEST(InputState, KeyboardCheckOfNoKeyAnyKeyAndOneKey) {
+    RInputState s;
+    EXPECT_TRUE(input_key_check(s, 0));
+    EXPECT_FALSE(input_key_check(s, -1));
+    input_key_down(s, 40);
+    input_key_up(s, 40); // went down during this step: still counts
+    struct Case {
+        int32_t key;
+        bool expected;
+    } cases[] = {{0, false}, {-1, true}, {40, true}, {41, false}, {256, false}, {-2, false}};
+    for (const auto& c : cases) EXPECT_EQ(input_key_check(s, c.key), c.expected) << c.key;
+    input_end_step(s);
+    EXPECT_TRUE(input_key_check(s, 0));
+}
+
+TEST(InputState, MouseCheckOfAnyNoneAndOneButton) {
+    RInputState s;
+    EXPECT_TRUE(input_button_check(s, 0));
+    input_mouse_down(s, 3);
+    struct Case {
+        int32_t button;
+        bool expected;
+    } cases[] = {{-1, true}, {0, false}, {1, false}, {3, true}, {4, false}, {-2, false}};
+    for (const auto& c : cases) EXPECT_EQ(input_button_check(s, c.button), c.expected) << c.button;
+}
+
+TEST(InputState, ClearingTheStatesKeepsTheLastKeyCharacterAndTypedText) {
+    RInputState s;
+    input_key_down(s, 65);
+    input_key_press(s, 'a');
+    input_mouse_down(s, 1);
+    input_key_up(s, 66);
+    input_clear_states(s);
+    EXPECT_TRUE(input_key_check(s, 0));
+    EXPECT_TRUE(input_button_check(s, 0));
+    EXPECT_FALSE(s.key_pressed[65] || s.key_released[66] || s.mouse_pressed[1]);
+    EXPECT_EQ(s.last_key, 65);
+    EXPECT_EQ(s.last_char, "a");
+    EXPECT_EQ(s.typed, "a");
+}
+
+TEST(InputState, JoystickPositionsAsKeypadCodes) {
+    struct Case {
+        uint32_t x, y;
+        int32_t code;
+    } cases[] = {
+        {32767, 32767, 101}, // centred
+        {0, 65535, 97},      // down-left
+        {65535, 0, 105},     // up-right
+        {19999, 19999, 103}, // the edges of the dead zone
+        {20000, 20000, 101}, {44000, 44000, 101}, {44001, 44001, 99},
+    };
+    for (const auto& c : cases) {
+        RJoystickState js;
+        js.x = c.x, js.y = c.y;
+        EXPECT_EQ(joystick_keypad_code(js), c.code) << c.x << "," << c.y;
+    }
+}

@@ -46,22 +46,6 @@ class SteadyClock : public Clock {
     }
 };
 
-// Passes input on and remembers which keys are held, for key_held.
-class HeldKeys : public InputSink {
-  public:
-    HeldKeys(InputSink& to, std::set<int32_t>& held) : to_(to), held_(held) {}
-    void key_down(int32_t vk) override { held_.insert(vk), to_.key_down(vk); }
-    void key_up(int32_t vk) override { held_.erase(vk), to_.key_up(vk); }
-    void key_press(uint8_t ch) override { to_.key_press(ch); }
-    void mouse_down(int32_t b) override { to_.mouse_down(b); }
-    void mouse_up(int32_t b) override { to_.mouse_up(b); }
-    void close_request() override { to_.close_request(); }
-
-  private:
-    InputSink& to_;
-    std::set<int32_t>& held_;
-};
-
 } // namespace
 
 HeadlessDisplay::HeadlessDisplay(HeadlessOptions options)
@@ -104,27 +88,7 @@ void HeadlessDisplay::process_events(InputSink& sink) {
 }
 
 bool HeadlessDisplay::key_held(int32_t vk) {
-    auto held = [&](int32_t k) { return held_.count(k) > 0; };
-    // The shared codes stand for either side; a side's code for the shared one too.
-    switch (vk) {
-    case 16:
-        return held(16) || held(160) || held(161);
-    case 17:
-        return held(17) || held(162) || held(163);
-    case 18:
-        return held(18) || held(164) || held(165);
-    case 160:
-    case 161:
-        return held(vk) || held(16);
-    case 162:
-    case 163:
-        return held(vk) || held(17);
-    case 164:
-    case 165:
-        return held(vk) || held(18);
-    default:
-        return held(vk);
-    }
+    return key_is_held(held_, vk);
 }
 
 std::unique_ptr<Clock> make_steady_clock() {

@@ -27,6 +27,7 @@ class HeadlessDisplay : public Display {
     bool set_gamma(const std::array<std::array<uint16_t, 256>, 3>&) override { return false; }
     void begin_step(int64_t step) override { step_ = step; }
     void process_events(InputSink& sink) override;
+    void process_events_in_step(InputSink&) override {}
     void mouse_position(int32_t& x, int32_t& y) override { x = mouse_x_, y = mouse_y_; }
     bool key_held(int32_t vk) override;
     std::optional<RJoystickState> joystick(int32_t) override { return std::nullopt; }
