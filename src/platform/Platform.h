@@ -133,7 +133,9 @@ class Display {
     virtual void set_full_screen(bool on) = 0;
     virtual void set_caption(const std::string& cp1252) = 0;
     virtual void set_cursor_visible(bool visible) = 0;
-    // Shows the picture at the placement (nearest-neighbour scaling, black around it).
+    // Shows the picture at the placement (nearest-neighbour scaling, black around it). The
+    // picture stays its owner's: it is read in place, never kept as a copy, and may change
+    // after the call.
     virtual void present(const Image32& picture, const RPlacement& placement) = 0;
     // Waits for the next vertical blank where the platform knows it; headless: no wait.
     virtual void wait_vertical_blank() = 0;
