@@ -37,7 +37,6 @@ bool CSprite::read(CStream& s, std::vector<std::string>* warnings) {
         if (unknown && warnings) warnings->push_back(unknown_scheme_message);
         frames.push_back(img ? std::move(*img) : Bitmap24());
     }
-    take_pictures_size(width, height, frames, "sprite", warnings);
     return true;
 }
 

@@ -450,22 +450,4 @@ void Bitmap24_BoundingBox(const Bitmap24& image, int32_t& left, int32_t& top, in
             }
 }
 
-void take_pictures_size(int32_t& width, int32_t& height, std::span<const Bitmap24> pictures,
-                        const char* kind, std::vector<std::string>* warnings) {
-    for (const Bitmap24& p : pictures) {
-        if (p.empty()) continue;
-        if (p.width != width || p.height != height) {
-            if (warnings)
-                warnings->push_back(std::string("A ") + kind + " claims " + std::to_string(width) +
-                                    " x " + std::to_string(height) +
-                                    " pixels but its picture has " + std::to_string(p.width) +
-                                    " x " + std::to_string(p.height) +
-                                    "; the picture's size is used.");
-            width = p.width;
-            height = p.height;
-        }
-        return;
-    }
-}
-
 } // namespace kelvane

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -68,11 +67,5 @@ uint32_t Bitmap24_TransparentColor(const Bitmap24& image);
 // image's transparent colour.
 void Bitmap24_BoundingBox(const Bitmap24& image, int32_t& left, int32_t& top, int32_t& right,
                           int32_t& bottom);
-
-// A record's claimed picture size held against its pictures: when one of them holds pixels
-// and the claim differs from its size, that size is taken and a warning added ("sprite" or
-// "background" is `kind`), so that nothing is ever sized by a claim the file does not back.
-void take_pictures_size(int32_t& width, int32_t& height, std::span<const Bitmap24> pictures,
-                        const char* kind, std::vector<std::string>* warnings);
 
 } // namespace kelvane

@@ -191,31 +191,3 @@ TEST(Loader, CorruptedBytesNeverCrash) {
         }
     }
 }
-
-// A sprite or background record claims a size; its pictures are what the file backs. A
-// claim far beyond them (from a damaged file) must not size anything: the pictures' size
-// is taken, with a warning.
-TEST(Loader, ClaimedSizesGiveWayToThePicturesSizes) {
-    Game g;
-    auto sprite = std::make_unique<CSprite>();
-    sprite->width = sprite->height = 60000;
-    sprite->number = 1;
-    sprite->frames.push_back(Bitmap24(2, 2));
-    g.sprites.add("spr_claims", std::move(sprite));
-    auto empty = std::make_unique<CSprite>();
-    empty->width = empty->height = 60000; // no pictures: nothing is sized by it
-    g.sprites.add("spr_empty", std::move(empty));
-    auto back = std::make_unique<CBackground>();
-    back->width = 100000, back->height = 5;
-    back->image = Bitmap24(3, 2);
-    g.backgrounds.add("bg_claims", std::move(back));
-    Game loaded;
-    LoadResult r = load_game_bytes(write_game_bytes(g, 7), loaded);
-    ASSERT_TRUE(r.ok) << r.diagnostic;
-    EXPECT_EQ(loaded.sprites.get(0)->width, 2);
-    EXPECT_EQ(loaded.sprites.get(0)->height, 2);
-    EXPECT_EQ(loaded.sprites.get(1)->width, 60000);
-    EXPECT_EQ(loaded.backgrounds.get(0)->width, 3);
-    EXPECT_EQ(loaded.backgrounds.get(0)->height, 2);
-    EXPECT_EQ(r.warnings.size(), 2u);
-}
