@@ -9,6 +9,7 @@
 
 #include "platform/Platform.h"
 #include "runner/Runtime.h"
+#include "runner/Window_Choice.h"
 
 namespace kelvane {
 
@@ -29,6 +30,8 @@ struct RunOptions {
     std::string audio_out; // write what is heard to this wave file, in step time
     bool mute = false;     // open no sound device
     std::string cd_dir;    // the folder of track files that is the CD in the drive
+    // The player's window choice (--fullscreen, --scale); unset: as remembered.
+    RWindowChoice window;
     // Time from the steps (the virtual clock), starting at this tick count.
     bool deterministic = false;
     int64_t clock_start = 0;
