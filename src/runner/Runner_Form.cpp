@@ -332,6 +332,7 @@ int run_game(const RunOptions& options, Platform& platform) {
     rt.script.instances = &instances;
     install_error_report(rt, platform);
     rt.run.headless = options.headless;
+    rt.answers = options.answers;
     rt.run.max_steps = options.steps;
     if (options.seed) rt.run.fixed_seed = uint32_t(*options.seed);
     run_game_loop(rt);

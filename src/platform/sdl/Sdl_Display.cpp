@@ -179,6 +179,25 @@ void SdlDisplay::present(const Image32& picture, const RPlacement& placement) {
     show_last();
 }
 
+void SdlDisplay::present_box(const Image32& picture, const RPlacement& placement) {
+    last_ = picture;
+    placement_ = placement;
+    frames_.write_box(step_, picture);
+    show_last();
+}
+
+std::string SdlDisplay::clipboard_text() {
+    char* text = SDL_GetClipboardText();
+    if (!text) return {};
+    std::string out = typed_text_to_cp1252(text);
+    SDL_free(text);
+    return out;
+}
+
+void SdlDisplay::set_clipboard_text(const std::string& cp1252) {
+    SDL_SetClipboardText(cp1252_to_utf8(cp1252).c_str());
+}
+
 void SdlDisplay::show_last() {
     if (!renderer_) return;
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
@@ -262,6 +281,12 @@ void SdlDisplay::process_events(InputSink& sink) {
         case SDL_MOUSEBUTTONDOWN:
             if (int32_t b = button_of(e.button.button)) sink.mouse_down(b);
             break;
+        case SDL_MOUSEWHEEL: {
+            int32_t notches = e.wheel.y;
+            if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+            if (notches != 0) sink.mouse_wheel(notches);
+            break;
+        }
         case SDL_MOUSEBUTTONUP:
             if (int32_t b = button_of(e.button.button)) sink.mouse_up(b);
             break;
