@@ -36,6 +36,8 @@ bool DDSurface::create(int32_t w, int32_t h, bool, uint32_t colour_key, bool is_
 }
 
 void DDSurface::release() {
+    shown_in_ = nullptr;
+    uniform_ = false;
     surface = Image32();
     width = height = 0;
     clip = {};
@@ -43,8 +45,23 @@ void DDSurface::release() {
     key_ = 0;
 }
 
+void DDSurface::hand_over_shown(bool overwritten) {
+    DDSurface& screen = *shown_in_;
+    shown_in_ = nullptr;
+    if (screen.width != width || screen.height != height) return;
+    if (overwritten)
+        std::swap(screen.surface.pixels, surface.pixels);
+    else
+        std::copy(surface.pixels.begin(), surface.pixels.end(), screen.surface.pixels.begin());
+}
+
 bool DDSurface::fill(uint32_t colour) {
-    std::fill(surface.pixels.begin(), surface.pixels.end(), colour_to_pixel(colour));
+    const uint32_t pixel = colour_to_pixel(colour);
+    if (uniform_ && uniform_pixel_ == pixel) return true;
+    if (shown_in_) hand_over_shown(true);
+    std::fill(surface.pixels.begin(), surface.pixels.end(), pixel);
+    uniform_ = true;
+    uniform_pixel_ = pixel;
     return true;
 }
 
@@ -83,6 +100,7 @@ bool DDSurface::copy(int32_t x, int32_t y, RRect src, const DDSurface& source, b
     const int64_t x0 = std::max<int64_t>(dl, 0), x1 = std::min<int64_t>(dr, width);
     const int64_t y0 = std::max<int64_t>(dt, 0), y1 = std::min<int64_t>(db, height);
     if (x0 >= x1 || y0 >= y1) return true;
+    will_change();
 
     // A copy within one surface reads the source as it was before the copy.
     const uint32_t* from = source.surface.pixels.data();
@@ -126,6 +144,7 @@ uint32_t DDSurface::get_pixel(int32_t x, int32_t y) const {
 
 void DDSurface::set_pixel(int32_t x, int32_t y, uint32_t colour) {
     if (!exists() || x < 0 || y < 0 || x >= width || y >= height) return;
+    will_change();
     surface.pixels[size_t(y) * size_t(width) + size_t(x)] = colour_to_pixel(colour);
 }
 
@@ -136,6 +155,7 @@ void DDSurface::draw_bitmap(const Bitmap24& image, int32_t x, int32_t y,
     const int64_t y0 = std::max<int64_t>({int64_t(y), clip.top, 0});
     const int64_t x1 = std::min<int64_t>({int64_t(x) + image.width, clip.right, width});
     const int64_t y1 = std::min<int64_t>({int64_t(y) + image.height, clip.bottom, height});
+    if (x0 < x1 && y0 < y1) will_change();
     for (int64_t py = y0; py < y1; ++py) {
         const uint8_t* in = &image.pixels[size_t((py - y) * image.width + (x0 - x)) * 3];
         uint32_t* out = surface.pixels.data() + py * width;

@@ -70,6 +70,8 @@ class DDSurface {
     // Fills the surface with the key colour and makes it the source colour key.
     void set_colour_key(uint32_t colour);
     uint32_t colour_key() const { return pixel_to_colour(key_); }
+    // Makes the colour the source colour key, leaving the pixels as they are.
+    void use_colour_key(uint32_t colour) { key_ = colour_to_pixel(colour); }
 
     // Copies the source rectangle of `source` to (x, y), scaled by xscale and yscale. The
     // destination is (x, y, x + round(xscale * w), y + round(yscale * h)) for a source of
@@ -101,8 +103,34 @@ class DDSurface {
     // A 24-bit copy of a rectangle of the surface (parts outside it are black).
     Bitmap24 read_bitmap(RRect rect) const;
 
+    // The pixels are also the picture on screen until they first change: then `screen`
+    // (a surface of the same size) takes them over first, as a copy, or in exchange for
+    // its own when the whole surface is about to be filled. So the picture on screen is
+    // copied only when a change needs it kept apart, and never when the next picture
+    // starts with a fill.
+    void show_until_changed(DDSurface* screen) { shown_in_ = screen; }
+    bool shown_in(const DDSurface* screen) const { return shown_in_ == screen; }
+    // Every change of the pixels starts with this, also where a drawing layer writes them
+    // directly.
+    void will_change() {
+        uniform_ = false;
+        if (shown_in_) hand_over_shown(false);
+    }
+    // The same when every pixel is about to be painted over before anything reads them.
+    void will_be_painted_over() {
+        uniform_ = false;
+        if (shown_in_) hand_over_shown(true);
+    }
+
   private:
     uint32_t key_ = 0; // as a pixel
+    DDSurface* shown_in_ = nullptr;
+    // Set by a fill and cleared by any other change: a fill with the same colour then has
+    // nothing to do (a room where nothing is drawn costs nothing to clear).
+    bool uniform_ = false;
+    uint32_t uniform_pixel_ = 0;
+
+    void hand_over_shown(bool overwritten);
 };
 
 // A drawing layer draws into a target surface, subtracting the target's offsets (the

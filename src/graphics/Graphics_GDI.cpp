@@ -113,6 +113,7 @@ CCanvas::CCanvas(DDSurface& surface, CFonts* fonts) : surface_(surface), fonts_(
 
 void CCanvas::pixel(int64_t x, int64_t y, uint32_t colour) {
     if (x < clip_.left || x >= clip_.right || y < clip_.top || y >= clip_.bottom) return;
+    surface_.will_change();
     surface_.surface.pixels[size_t(y) * size_t(surface_.width) + size_t(x)] =
         colour_to_pixel(colour);
 }
@@ -122,6 +123,7 @@ void CCanvas::span(int64_t y, int64_t x0, int64_t x1, uint32_t colour) {
     x0 = std::max<int64_t>(x0, clip_.left);
     x1 = std::min<int64_t>(x1, clip_.right - 1);
     if (x0 > x1) return;
+    surface_.will_change();
     uint32_t* row = surface_.surface.pixels.data() + size_t(y) * size_t(surface_.width);
     std::fill(row + x0, row + x1 + 1, colour_to_pixel(colour));
 }
@@ -140,7 +142,8 @@ void CCanvas::brush_span(int64_t y, int64_t x0, int64_t x1) {
     x0 = std::max<int64_t>(x0, clip_.left);
     x1 = std::min<int64_t>(x1, clip_.right - 1);
     const uint8_t bits = hatch_rows[brush.style - brush_bdiagonal][y & 7];
-    if (!bits) return;
+    if (!bits || x0 > x1) return;
+    surface_.will_change();
     uint32_t* row = surface_.surface.pixels.data() + size_t(y) * size_t(surface_.width);
     const uint32_t p = colour_to_pixel(brush.colour);
     for (int64_t x = x0; x <= x1; ++x)
@@ -635,6 +638,7 @@ void CCanvas::text_out(int32_t x, int32_t y, std::string_view text, int32_t esca
         for (int32_t row = 0; row < g.height; ++row) {
             const int64_t py = gy + g.top + row;
             if (py < clip_.top || py >= clip_.bottom) continue;
+            surface_.will_change();
             uint32_t* out = surface_.surface.pixels.data() + size_t(py) * size_t(surface_.width);
             const uint8_t* in = g.ink.data() + size_t(row) * size_t(g.width);
             for (int32_t col = 0; col < g.width; ++col) {

@@ -245,6 +245,9 @@ void CDisplay::refresh(int32_t kind, int32_t time, int32_t steps) {
         caption_painter(buffer_, caption_);
     const RPlacement placement = compute_placement();
     if (kind != 0) {
+        if (transition_copies(kind, steps) == 0) return;
+        // The picture on screen may still be the buffer's pixels: keep it apart first.
+        buffer_.will_change();
         // The screen picture has the buffer's size: the window does the scaling, so the
         // transition works at scale 1 from the corner and the window places the result.
         screen_.clip = {0, 0, screen_.width, screen_.height};
@@ -255,8 +258,10 @@ void CDisplay::refresh(int32_t kind, int32_t time, int32_t steps) {
         perform_transition(screen_, buffer_, kind, time, steps, 1, 0, 0, hooks);
         return;
     }
-    screen_.surface.pixels = buffer_.surface.pixels;
-    window_->present(screen_.surface, placement);
+    // The buffer is shown as it is; the screen picture takes its pixels only when the
+    // buffer changes next (see show_until_changed).
+    buffer_.show_until_changed(&screen_);
+    window_->present(buffer_.surface, placement);
 }
 
 void CDisplay::mouse_position(int32_t& x, int32_t& y) {
@@ -322,7 +327,7 @@ void CDisplay::set_cursor_visible(bool visible) {
 bool initialise_display(Runtime& rt, Display& window, const RDisplaySetup& setup) {
     if (!rt.display.initialise(window, setup)) return false;
     rt.images.temp = &rt.temp;
-    rt.images.build_all(rt.game);
+    rt.images.build_all_releasing(rt.game);
     rt.display.add_layer(&rt.images);
     rt.display.add_layer(&rt.gdi);
     rt.display.caption_painter = [&rt](DDSurface& buffer, const std::string& caption) {

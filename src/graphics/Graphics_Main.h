@@ -104,7 +104,7 @@ class CDisplay {
     // The placement used by the last refresh or mouse query.
     const RPlacement& placement() const { return placement_; }
     // The picture on screen (the buffer's size).
-    const DDSurface& screen() const { return screen_; }
+    const DDSurface& screen() const { return buffer_.shown_in(&screen_) ? buffer_ : screen_; }
 
     // Shows a picture of the buffer's size holding one of our own windows, placed as the
     // game's pictures are.

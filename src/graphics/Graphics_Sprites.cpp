@@ -82,6 +82,20 @@ void CDrawables::build_all(const Game& game) {
         build_background(i, game.backgrounds.get(i));
 }
 
+void CDrawables::build_all_releasing(Game& game) {
+    free_all();
+    for (int32_t i = 0; i < game.sprites.count(); ++i) {
+        CSprite* sprite = game.sprites.get(i);
+        build_sprite(i, sprite);
+        if (sprite) std::vector<Bitmap24>().swap(sprite->frames);
+    }
+    for (int32_t i = 0; i < game.backgrounds.count(); ++i) {
+        CBackground* background = game.backgrounds.get(i);
+        build_background(i, background);
+        if (background) background->image.reset();
+    }
+}
+
 void CDrawables::build_sprite(int32_t id, const CSprite* sprite) {
     if (id < 0) return;
     if (size_t(id) >= sprites.size()) sprites.resize(size_t(id) + 1);
@@ -125,7 +139,7 @@ void CDrawables::build_background(int32_t id, const CBackground* background) {
 void CDrawables::build(RSprite& r, const std::vector<const Bitmap24*>& frames) {
     r.ready = false;
     r.surface.reset();
-    r.strip.reset();
+    r.parked.reset();
     // Sizes that are not positive (only a damaged file has them) count as empty too.
     if (!r.exists || r.width <= 0 || r.height <= 0 || r.number <= 0) {
         r.exists = false;
@@ -141,58 +155,71 @@ void CDrawables::build(RSprite& r, const std::vector<const Bitmap24*>& frames) {
     const Bitmap24* first = frames.empty() ? nullptr : frames[0];
     uint32_t fill = 0;
     if (r.transparent && first && !first->empty()) fill = Bitmap24_TransparentColor(*first);
-    Bitmap24 strip{int32_t(strip_w), int32_t(strip_h), fill};
+    if (r.loadonuse && temp && temp->exists()) {
+        Bitmap24 strip{int32_t(strip_w), int32_t(strip_h), fill};
+        for (int32_t i = 0; i < r.number && size_t(i) < frames.size(); ++i) {
+            const Bitmap24& f = *frames[size_t(i)];
+            if (f.empty()) continue; // a frame stored without picture stays empty
+            std::optional<uint32_t> key;
+            if (r.transparent) key = Bitmap24_TransparentColor(f);
+            draw_into(strip, f, r.cell(i), key);
+        }
+        if (r.file_name.empty()) r.file_name = temp->new_file_name("");
+        CStream s;
+        WriteInt(s, strip.width);
+        WriteInt(s, strip.height);
+        auto bmp = EncodeBmp(strip);
+        s.write_raw(bmp.data(), bmp.size());
+        if (write_file(r.file_name, s.bytes())) return;
+        // When the file cannot be written the picture stays in memory: losing it would be
+        // worse than using the memory.
+    }
+    r.loadonuse = false;
+    // The frames go straight into the surface, each into its cell over the fill colour;
+    // the surface's colour key is then its bottom-left pixel, as the strip's would be.
+    auto surface = std::make_unique<DDSurface>();
+    if (!surface->create(int32_t(strip_w), int32_t(strip_h), r.videomem, 0, false))
+        return; // no surface: draws are skipped
+    surface->fill(fill);
     for (int32_t i = 0; i < r.number && size_t(i) < frames.size(); ++i) {
         const Bitmap24& f = *frames[size_t(i)];
-        if (f.empty()) continue; // a frame stored without picture stays empty
+        if (f.empty()) continue;
         std::optional<uint32_t> key;
         if (r.transparent) key = Bitmap24_TransparentColor(f);
-        draw_into(strip, f, r.cell(i), key);
+        surface->clip = r.cell(i);
+        surface->draw_bitmap(f, surface->clip.left, surface->clip.top, key);
     }
-    r.strip = std::move(strip);
-    if (r.loadonuse) {
-        // Without a temporary directory (or when the file cannot be written) the strip
-        // stays in memory: losing the picture would be worse than using the memory.
-        bool stored = false;
-        if (temp && temp->exists()) {
-            if (r.file_name.empty()) r.file_name = temp->new_file_name("");
-            CStream s;
-            WriteInt(s, r.strip->width);
-            WriteInt(s, r.strip->height);
-            auto bmp = EncodeBmp(*r.strip);
-            s.write_raw(bmp.data(), bmp.size());
-            stored = write_file(r.file_name, s.bytes());
-        }
-        if (stored)
-            r.strip.reset();
-        else
-            r.loadonuse = false;
-    }
-    if (!r.loadonuse) restore(r);
+    surface->clip = {0, 0, surface->width, surface->height};
+    surface->transparent = r.transparent;
+    if (r.transparent) surface->use_colour_key(surface->get_pixel(0, surface->height - 1));
+    r.surface = std::move(surface);
+    r.ready = true;
 }
 
 bool CDrawables::restore(RSprite& r) {
     r.ready = false;
-    r.surface.reset();
     if (!r.exists) return false;
-    std::optional<Bitmap24> loaded;
-    if (r.loadonuse) {
-        auto fail = [&]() {
-            if (report) report("Failed to restore sprite from file " + r.file_name);
-            return false;
-        };
-        auto bytes = read_file(r.file_name);
-        if (!bytes || bytes->size() < 8) return fail();
-        // Two ints (the strip's size) come before the bitmap file image.
-        loaded = DecodeBmp(bytes->data() + 8, bytes->size() - 8);
-        if (!loaded) return fail();
+    if (!r.loadonuse) {
+        // The picture kept in memory is the surface itself, or waits set aside.
+        if (r.parked) r.surface = std::move(r.parked);
+        r.ready = r.surface != nullptr;
+        return r.ready;
     }
-    const Bitmap24& strip = r.loadonuse ? *loaded : *r.strip;
+    r.surface.reset();
+    auto fail = [&]() {
+        if (report) report("Failed to restore sprite from file " + r.file_name);
+        return false;
+    };
+    auto bytes = read_file(r.file_name);
+    if (!bytes || bytes->size() < 8) return fail();
+    // Two ints (the strip's size) come before the bitmap file image.
+    std::optional<Bitmap24> strip = DecodeBmp(bytes->data() + 8, bytes->size() - 8);
+    if (!strip) return fail();
     auto surface = std::make_unique<DDSurface>();
-    if (!surface->create(strip.width, strip.height, r.videomem, Bitmap24_TransparentColor(strip),
+    if (!surface->create(strip->width, strip->height, r.videomem, Bitmap24_TransparentColor(*strip),
                          r.transparent))
         return false; // no surface: draws are skipped
-    surface->draw_bitmap(strip, 0, 0);
+    surface->draw_bitmap(*strip, 0, 0);
     r.surface = std::move(surface);
     r.ready = true;
     return true;
@@ -200,7 +227,7 @@ bool CDrawables::restore(RSprite& r) {
 
 void CDrawables::free(RSprite& r) {
     r.surface.reset();
-    r.strip.reset();
+    r.parked.reset();
     if (!r.file_name.empty()) {
         std::error_code ec;
         std::filesystem::remove(r.file_name, ec);
@@ -226,6 +253,8 @@ void CDrawables::free_all() {
 namespace {
 void discard(RSprite& r) {
     r.ready = false;
+    // A picture without a file of its own is only set aside, to be drawn from again.
+    if (!r.loadonuse && r.surface) r.parked = std::move(r.surface);
     r.surface.reset();
 }
 } // namespace
@@ -287,6 +316,7 @@ void CDrawables::draw_rect(RSprite& r, RRect source, int32_t x, int32_t y, doubl
     const int64_t y0 = std::max<int64_t>({int64_t(y), target.clip.top, 0});
     const int64_t x1 = std::min<int64_t>({int64_t(x) + w, target.clip.right, target.width});
     const int64_t y1 = std::min<int64_t>({int64_t(y) + h, target.clip.bottom, target.height});
+    if (x0 < x1 && y0 < y1) target.will_change();
     for (int64_t ty = y0; ty < y1; ++ty) {
         uint32_t* out = target.surface.pixels.data() + ty * target.width;
         for (int64_t tx = x0; tx < x1; ++tx) {
@@ -384,6 +414,12 @@ void CDrawables::draw_background_tiled(int32_t id, int32_t x, int32_t y, RRect a
             draw_background(id, round_pixel(double(cx)), round_pixel(double(cy)), xscale, yscale,
                             alpha);
     }
+}
+
+bool CDrawables::background_opaque(int32_t id) const {
+    if (!target_ || id < 0 || size_t(id) >= backgrounds.size()) return false;
+    const RSprite& r = backgrounds[size_t(id)];
+    return r.exists && r.ready && r.surface && !r.transparent;
 }
 
 std::optional<Bitmap24> CDrawables::sprite_frame_bitmap(int32_t id, int32_t frame) {

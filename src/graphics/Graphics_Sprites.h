@@ -25,7 +25,9 @@ struct RSprite {
     std::string file_name; // the temporary file with the strip (load on use only)
     bool videomem = false;
     bool transparent = false;
-    std::optional<Bitmap24> strip; // kept in memory unless load on use
+    // Without load on use the surface is the only copy of the picture; discarding sets it
+    // aside here.
+    std::unique_ptr<DDSurface> parked;
     int32_t number = 0;
     int32_t per_row = 1;
     int32_t width = 0, height = 0;
@@ -56,6 +58,9 @@ class CDrawables : public DrawingLayer {
 
     // All records from the game's lists: sprites first, then backgrounds.
     void build_all(const Game& game);
+    // The same, freeing each resource's own frames as soon as its record holds the
+    // picture, so that no picture is held twice for long (display initialisation).
+    void build_all_releasing(Game& game);
     // One record (after add or replace); the arrays grow when the id lies beyond them. A
     // missing resource (nullptr) leaves a record that does not exist.
     void build_sprite(int32_t id, const CSprite* sprite);
@@ -94,6 +99,10 @@ class CDrawables : public DrawingLayer {
     void draw_background_tiled(int32_t id, int32_t x, int32_t y, RRect area, bool horizontal,
                                bool vertical, double xscale = 1, double yscale = 1,
                                double alpha = 1);
+
+    // True when the background, drawn now at scale 1 and alpha 1, paints every pixel it
+    // covers: it is on its surface and has no see-through colour.
+    bool background_opaque(int32_t id) const;
 
     // A 24-bit copy of a sprite frame or of a background, or nothing.
     std::optional<Bitmap24> sprite_frame_bitmap(int32_t id, int32_t frame);

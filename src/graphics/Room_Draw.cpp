@@ -72,6 +72,14 @@ void draw_room_backgrounds(CDrawables& images, const std::array<CRoom::CBackgrou
     }
 }
 
+bool backgrounds_cover(const CDrawables& images, const std::array<CRoom::CBackground, 8>& layers) {
+    for (const auto& layer : layers)
+        if (layer.visible && !layer.foreground && layer.htiled && layer.vtiled &&
+            layer.alpha == 1 && images.background_opaque(layer.index))
+            return true;
+    return false;
+}
+
 bool tile_touches(const RTile& tile, RRect area) {
     return area.right >= tile.x && area.bottom >= tile.y &&
            area.left <= tile.x + tile.width * tile.xscale &&

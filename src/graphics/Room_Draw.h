@@ -44,6 +44,10 @@ void set_view_ports(CDisplay& display, bool view_enabled, const std::array<CView
 void draw_room_backgrounds(CDrawables& images, const std::array<CRoom::CBackground, 8>& layers,
                            bool foregrounds, RRect area);
 
+// True when a visible background layer (not a foreground), tiled both ways at alpha 1 and
+// opaque, paints every pixel of any area: nothing drawn before it can show.
+bool backgrounds_cover(const CDrawables& images, const std::array<CRoom::CBackground, 8>& layers);
+
 // A tile is drawn only when its scaled rectangle touches the area.
 bool tile_touches(const RTile& tile, RRect area);
 void draw_tile(CDrawables& images, const RTile& tile, RRect area);

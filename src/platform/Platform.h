@@ -135,7 +135,9 @@ class Display {
     virtual void set_full_screen(bool on) = 0;
     virtual void set_caption(const std::string& cp1252) = 0;
     virtual void set_cursor_visible(bool visible) = 0;
-    // Shows the picture at the placement (nearest-neighbour scaling, black around it).
+    // Shows the picture at the placement (nearest-neighbour scaling, black around it). The
+    // picture stays its owner's: it is read in place, never kept as a copy, and may change
+    // after the call.
     virtual void present(const Image32& picture, const RPlacement& placement) = 0;
     // Shows a picture of one of our own windows over the game (the game's picture with the
     // window drawn on it); --frames writes it as frame-NNNNNN-box-K.png, K counting the

@@ -69,7 +69,13 @@ void draw_room(Runtime& rt) {
     update_views(rt, *room);
     room->sort_by_depth();
     room->sort_tiles_by_depth();
-    rt.display.clear_buffer(room->background_showcolor, uint32_t(room->background_color));
+    // Filling the buffer is wasted when a background paints all of it right after.
+    if (room->background_showcolor && !room->view_enabled &&
+        rt.display.buffer_width() <= room->width && rt.display.buffer_height() <= room->height &&
+        backgrounds_cover(rt.images, room->backgrounds))
+        rt.display.buffer().will_be_painted_over();
+    else
+        rt.display.clear_buffer(room->background_showcolor, uint32_t(room->background_color));
     if (room->view_enabled) {
         for (int32_t i = 0; i < 8; ++i) {
             const CView& v = room->views[size_t(i)];

@@ -155,24 +155,11 @@ bool Loader::run(CStream& s) {
 
 } // namespace
 
-LoadResult load_game_bytes(std::vector<uint8_t> bytes, Game& game, const ProgressFn& progress) {
-    if (bytes.size() < game_block_offset) {
-        game = Game();
-        LoadResult r;
-        r.message = "This is not a valid kelvane file.";
-        r.diagnostic = "holds " + std::to_string(bytes.size()) +
-                       " bytes, too few for a game: a game block starts at byte " +
-                       std::to_string(game_block_offset);
-        return r;
-    }
-    bytes.erase(bytes.begin(), bytes.begin() + long(game_block_offset));
-    return load_game_block(std::move(bytes), game, progress);
-}
+namespace {
 
-LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const ProgressFn& progress) {
+LoadResult load_game_stream(CStream& s, Game& game, const ProgressFn& progress) {
     game = Game();
     Loader loader{game, progress};
-    CStream s(std::move(block), game_block_offset);
     auto damaged = [&](const std::string& why, size_t offset) {
         loader.result.ok = false;
         loader.result.diagnostic = "game file damaged in section " + loader.section +
@@ -188,6 +175,29 @@ LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const Progres
         damaged("out of memory", s.file_offset());
     }
     return loader.result;
+}
+
+} // namespace
+
+LoadResult load_game_bytes(std::vector<uint8_t> bytes, Game& game, const ProgressFn& progress) {
+    if (bytes.size() < game_block_offset) {
+        game = Game();
+        LoadResult r;
+        r.message = "This is not a valid kelvane file.";
+        r.diagnostic = "holds " + std::to_string(bytes.size()) +
+                       " bytes, too few for a game: a game block starts at byte " +
+                       std::to_string(game_block_offset);
+        return r;
+    }
+    // Read from the block's offset in place: the bytes before it are never moved.
+    CStream s(std::move(bytes));
+    s.seek(game_block_offset);
+    return load_game_stream(s, game, progress);
+}
+
+LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const ProgressFn& progress) {
+    CStream s(std::move(block), game_block_offset);
+    return load_game_stream(s, game, progress);
 }
 
 LoadResult load_game_file(const std::string& path, Game& game, const ProgressFn& progress) {

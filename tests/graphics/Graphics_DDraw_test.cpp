@@ -2,7 +2,10 @@
 // source moved by the cut, copies within one surface, and the colour conversion.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "Pixel_Art.h"
+#include "graphics/Graphics_GDI.h"
 
 using namespace kelvane;
 using namespace kelvane::testing;
@@ -120,4 +123,49 @@ TEST(Surface, RoundingIsToNearestWithHalvesToEven) {
     EXPECT_EQ(round_pixel(-2.5), -2);
     EXPECT_EQ(round_pixel(1e20), 1073741824);
     EXPECT_EQ(round_pixel(std::nan("")), 0);
+}
+
+TEST(Surface, APictureOnScreenIsHandedOverBeforeItsFirstChange) {
+    // Each change of a surface that is shown leaves the screen with the picture as it
+    // was shown; a fill hands it over too, and a fill that changes nothing is skipped.
+    struct Case {
+        const char* what;
+        std::function<void(DDSurface&)> change;
+        Rows surface_after;
+    };
+    const Case cases[] = {
+        {"pixel", [](DDSurface& s) { s.set_pixel(0, 0, colour_of('w')); }, {"wg"}},
+        {"copy", [](DDSurface& s) { s.copy_whole(1, 0, surface_of({"b"}), true, 1, 1); }, {"rb"}},
+        {"bitmap", [](DDSurface& s) { s.draw_bitmap(bitmap_of({"y"}), 0, 0); }, {"yg"}},
+        {"canvas",
+         [](DDSurface& s) { CCanvas(s, nullptr).set_pixel(1, 0, colour_of('o')); },
+         {"ro"}},
+        {"fill", [](DDSurface& s) { s.fill(colour_of('b')); }, {"bb"}},
+        {"painted over", [](DDSurface& s) { s.will_be_painted_over(); }, {"kk"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DDSurface screen = blank(2, 1);
+        DDSurface s = surface_of({"rg"});
+        s.show_until_changed(&screen);
+        EXPECT_TRUE(s.shown_in(&screen));
+        c.change(s);
+        EXPECT_FALSE(s.shown_in(&screen));
+        EXPECT_EQ(rows_of(screen), (Rows{"rg"}));
+        // What a painted-over surface holds is not looked at; the others are exact.
+        if (std::string(c.what) != "painted over") {
+            EXPECT_EQ(rows_of(s), c.surface_after);
+        }
+    }
+    // Unshown, a surface changes alone; a repeated fill with one colour is one fill.
+    DDSurface screen = blank(2, 1);
+    DDSurface s = surface_of({"rg"});
+    s.fill(colour_of('b'));
+    s.show_until_changed(&screen);
+    s.fill(colour_of('b')); // nothing changes: the surface is still what is shown
+    EXPECT_TRUE(s.shown_in(&screen));
+    s.set_pixel(1, 0, colour_of('r'));
+    EXPECT_EQ(rows_of(screen), (Rows{"bb"}));
+    s.fill(colour_of('b')); // after a change the fill is done again
+    EXPECT_EQ(rows_of(s), (Rows{"bb"}));
 }

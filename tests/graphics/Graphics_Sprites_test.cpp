@@ -234,7 +234,7 @@ TEST(Drawables, LoadOnUseKeepsTheStripInATemporaryFileUntilDrawn) {
     c.images.build_sprite(0, &s);
     RSprite& r = c.images.sprites[0];
     EXPECT_FALSE(r.ready);
-    EXPECT_FALSE(r.strip);
+    EXPECT_FALSE(r.surface || r.parked); // nothing of the picture in memory
     EXPECT_TRUE(std::filesystem::exists(r.file_name));
     EXPECT_EQ(std::filesystem::path(r.file_name).parent_path(), temp.path());
 

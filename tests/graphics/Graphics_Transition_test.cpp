@@ -2,6 +2,8 @@
 // copies with their pauses, and the whole new picture at the end.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "Pixel_Art.h"
 #include "graphics/Graphics_Main.h"
 #include "graphics/Graphics_Transition.h"
@@ -153,4 +155,51 @@ TEST(Transitions, ThroughTheDisplayHeadlessRunsWithoutWaitingAndKeepsTheBuffer) 
     EXPECT_EQ(window.pauses(), std::vector<int64_t>(10, 30));
     EXPECT_EQ(rows_of(window.last_picture()), new8);
     EXPECT_EQ(rows_of(d.buffer()), new8);
+}
+
+TEST(Transitions, StartFromThePictureShownHoweverTheBufferWasRedrawn) {
+    // The buffer is shown without a copy; a transition must still start from what was
+    // shown, whether the next picture began with a fill, a drawing or no change at all.
+    struct Recording : HeadlessDisplay {
+        Recording() : HeadlessDisplay({}) {}
+        std::vector<Rows> shown;
+        void present(const Image32& picture, const RPlacement& placement) override {
+            shown.push_back(rows_of(picture));
+            HeadlessDisplay::present(picture, placement);
+        }
+    };
+    struct Case {
+        const char* what;
+        std::function<void(CDisplay&)> redraw;
+        Rows first_step; // kind 6 in 4 steps: the new picture's last quarter slides in
+    };
+    const Case cases[] = {
+        {"fill", [](CDisplay& d) { d.clear_buffer(true, colour_of('y')); }, {"yywwwwww"}},
+        {"fill, then drawing",
+         [](CDisplay& d) {
+             d.clear_buffer(true, colour_of('y'));
+             d.buffer().draw_bitmap(bitmap_of(new8), 0, 0);
+         },
+         {"bywwwwww"}},
+        {"drawing", [](CDisplay& d) { d.buffer().set_pixel(7, 0, colour_of('r')); }, {"wrwwwwww"}},
+        {"nothing", [](CDisplay&) {}, {"wwwwwwww"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Recording window;
+        CDisplay d;
+        RDisplaySetup s;
+        s.buffer_width = 8;
+        s.buffer_height = 1;
+        ASSERT_TRUE(d.initialise(window, s));
+        d.clear_buffer(true, colour_of('w'));
+        d.refresh(0, 0, 0);
+        c.redraw(d);
+        const Rows next = rows_of(d.buffer());
+        d.refresh(6, 0, 4);
+        ASSERT_EQ(window.shown.size(), 1u + 4u);
+        EXPECT_EQ(window.shown[0], (Rows{"wwwwwwww"}));
+        EXPECT_EQ(window.shown[1], c.first_step);
+        EXPECT_EQ(window.shown[4], next);
+    }
 }

@@ -74,7 +74,7 @@ void HeadlessDisplay::set_client_size(int32_t width, int32_t height) {
 }
 
 void HeadlessDisplay::present(const Image32& picture, const RPlacement& placement) {
-    last_ = picture;
+    last_ = &picture;
     placement_ = placement;
     ++presented_;
     // Several presentations in one step (a transition) leave the step's last picture.

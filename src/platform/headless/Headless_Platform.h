@@ -1,5 +1,6 @@
-// The headless back end's game window, visible to tests: it keeps the last presented
-// picture, counts presentations and records the pauses a windowed run would make.
+// The headless back end's game window, visible to tests: it refers to the last presented
+// picture (in place, not copied), counts presentations and records the pauses a windowed
+// run would make.
 #pragma once
 
 #include <set>
@@ -37,20 +38,25 @@ class HeadlessDisplay : public Display {
     bool is_open() const { return open_; }
     const RWindowSetup& setup() const { return setup_; }
     bool cursor_visible() const { return cursor_visible_; }
-    const Image32& last_picture() const { return last_; }
+    // The picture last presented, as its owner holds it now (empty before any).
+    const Image32& last_picture() const { return last_ ? *last_ : none_; }
     const RPlacement& last_placement() const { return placement_; }
     int64_t presented() const { return presented_; }
     int64_t vertical_blanks() const { return vertical_blanks_; }
     const std::vector<int64_t>& pauses() const { return pauses_; }
-    // Set when a frame file could not be written (reported once on stderr).
-    bool frame_write_failed() const { return frames_.failed(); }
+    // Returns once the frames presented so far are written.
+    void finish_frames() { frames_.finish(); }
+    // Set when a frame file could not be written (reported once on stderr); waits for the
+    // frames presented so far.
+    bool frame_write_failed() { return frames_.failed(); }
 
   private:
     HeadlessOptions options_;
     RWindowSetup setup_;
     bool open_ = false;
     bool cursor_visible_ = true;
-    Image32 last_;
+    const Image32* last_ = nullptr;
+    Image32 none_;
     RPlacement placement_;
     int64_t presented_ = 0, vertical_blanks_ = 0;
     std::vector<int64_t> pauses_;

@@ -173,9 +173,23 @@ void SdlDisplay::set_cursor_visible(bool visible) {
 }
 
 void SdlDisplay::present(const Image32& picture, const RPlacement& placement) {
-    last_ = picture;
     placement_ = placement;
     frames_.write(step_, picture);
+    // The texture keeps the picture for repainting; the pixels go straight into it.
+    if (renderer_ && picture.width > 0 && picture.height > 0) {
+        if (!texture_ || texture_w_ != picture.width || texture_h_ != picture.height) {
+            if (texture_) SDL_DestroyTexture(texture_);
+            // Nearest-neighbour scaling, as a stretching blit.
+            SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+            texture_ =
+                SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                  picture.width, picture.height);
+            texture_w_ = texture_ ? picture.width : 0;
+            texture_h_ = texture_ ? picture.height : 0;
+        }
+        if (texture_)
+            SDL_UpdateTexture(texture_, nullptr, picture.pixels.data(), picture.width * 4);
+    }
     show_last();
 }
 
@@ -202,22 +216,10 @@ void SdlDisplay::show_last() {
     if (!renderer_) return;
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
-    if (last_.width > 0 && last_.height > 0) {
-        if (!texture_ || texture_w_ != last_.width || texture_h_ != last_.height) {
-            if (texture_) SDL_DestroyTexture(texture_);
-            // Nearest-neighbour scaling, as a stretching blit.
-            SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888,
-                                         SDL_TEXTUREACCESS_STREAMING, last_.width, last_.height);
-            texture_w_ = texture_ ? last_.width : 0;
-            texture_h_ = texture_ ? last_.height : 0;
-        }
-        if (texture_) {
-            SDL_UpdateTexture(texture_, nullptr, last_.pixels.data(), last_.width * 4);
-            SDL_Rect to{placement_.x, placement_.y, rounded(last_.width * placement_.scale),
-                        rounded(last_.height * placement_.scale)};
-            SDL_RenderCopy(renderer_, texture_, nullptr, &to);
-        }
+    if (texture_) {
+        SDL_Rect to{placement_.x, placement_.y, rounded(texture_w_ * placement_.scale),
+                    rounded(texture_h_ * placement_.scale)};
+        SDL_RenderCopy(renderer_, texture_, nullptr, &to);
     }
     SDL_RenderPresent(renderer_);
 }

@@ -47,7 +47,6 @@ class SdlDisplay : public Display {
     SDL_Texture* texture_ = nullptr;
     int32_t texture_w_ = 0, texture_h_ = 0;
     RWindowSetup setup_;
-    Image32 last_;
     RPlacement placement_;
     int64_t step_ = 0;
     SDL_Joystick* joysticks_[2] = {nullptr, nullptr};
