@@ -25,8 +25,8 @@ struct RUiInput {
     std::string text;            // typed characters, Windows-1252, 32 and up
     bool shift = false, ctrl = false;
     std::vector<int32_t> ctrl_keys; // keys that went down while Ctrl was held (Ctrl+A ...)
-    std::string clipboard; // what a paste inserts
-    int64_t now_ms = 0;    // the clock, for windows that close by themselves
+    std::string clipboard;          // what a paste inserts
+    int64_t now_ms = 0;             // the clock, for windows that close by themselves
 
     bool has_key(int32_t vk) const;
 };

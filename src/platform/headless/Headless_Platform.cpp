@@ -82,7 +82,9 @@ void HeadlessDisplay::present(const Image32& picture, const RPlacement& placemen
 }
 
 void HeadlessDisplay::present_box(const Image32& picture, const RPlacement& placement) {
-    last_ = picture;
+    // The box's picture is made for this one presentation: keep a copy.
+    box_ = picture;
+    last_ = &box_;
     placement_ = placement;
     ++presented_;
     frames_.write_box(step_, picture);

@@ -56,6 +56,7 @@ class HeadlessDisplay : public Display {
     bool open_ = false;
     bool cursor_visible_ = true;
     const Image32* last_ = nullptr;
+    Image32 box_;
     Image32 none_;
     RPlacement placement_;
     int64_t presented_ = 0, vertical_blanks_ = 0;

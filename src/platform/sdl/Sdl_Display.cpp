@@ -173,8 +173,17 @@ void SdlDisplay::set_cursor_visible(bool visible) {
 }
 
 void SdlDisplay::present(const Image32& picture, const RPlacement& placement) {
-    placement_ = placement;
     frames_.write(step_, picture);
+    show_picture(picture, placement);
+}
+
+void SdlDisplay::present_box(const Image32& picture, const RPlacement& placement) {
+    frames_.write_box(step_, picture);
+    show_picture(picture, placement);
+}
+
+void SdlDisplay::show_picture(const Image32& picture, const RPlacement& placement) {
+    placement_ = placement;
     // The texture keeps the picture for repainting; the pixels go straight into it.
     if (renderer_ && picture.width > 0 && picture.height > 0) {
         if (!texture_ || texture_w_ != picture.width || texture_h_ != picture.height) {
@@ -190,13 +199,6 @@ void SdlDisplay::present(const Image32& picture, const RPlacement& placement) {
         if (texture_)
             SDL_UpdateTexture(texture_, nullptr, picture.pixels.data(), picture.width * 4);
     }
-    show_last();
-}
-
-void SdlDisplay::present_box(const Image32& picture, const RPlacement& placement) {
-    last_ = picture;
-    placement_ = placement;
-    frames_.write_box(step_, picture);
     show_last();
 }
 

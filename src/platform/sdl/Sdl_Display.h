@@ -51,6 +51,7 @@ class SdlDisplay : public Display {
     int64_t step_ = 0;
     SDL_Joystick* joysticks_[2] = {nullptr, nullptr};
 
+    void show_picture(const Image32& picture, const RPlacement& placement);
     void show_last();
     void centre_window();
     void open_joysticks();
