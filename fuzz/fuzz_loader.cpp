@@ -1,3 +1,4 @@
+// fuzz-options: -max_len=65536 -rss_limit_mb=1024 -timeout=10
 // libFuzzer target: the input is a game block (the bytes after the block offset).
 // Any input must load or fail cleanly.
 #include <cstddef>

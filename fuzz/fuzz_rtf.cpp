@@ -1,3 +1,4 @@
+// fuzz-options: -max_len=65536 -rss_limit_mb=1024 -timeout=10
 // libFuzzer target: the rich-text reader of the game information. Any bytes must read
 // without a crash, reading past the input or deep recursion, and the document must lay
 // out at a small width.

@@ -1,3 +1,4 @@
+// fuzz-options: -max_len=65536 -rss_limit_mb=1024 -timeout=10
 // libFuzzer target: saved games. The running game is a small one with three rooms, two of
 // them alive; the input is either a whole save file (first byte odd) or a change to a
 // valid save of that game: bytes XORed over it from an offset, then cut to a length. A

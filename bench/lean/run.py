@@ -7,7 +7,7 @@ before / after. Times are CPU seconds of the process (user + system, the frame w
 thread included), which a machine shared with other work disturbs far less than wall time;
 the wall time is printed beside them.
 
-  idle      steps per second of an empty 640 x 480 room
+  idle      steps per second of an empty 640 x 480 room (30 000 steps)
   frames    milliseconds per 640 x 480 frame that `--frames` adds (then both builds' frames
             are decoded and compared pixel for pixel)
   load      loading a game of 100 sprites of 640 x 512 (98 MB of pixels): time and peak
@@ -26,7 +26,11 @@ if args[:1] == ["--runs"]:
 before, after, names = os.path.abspath(args[0]), os.path.abspath(args[1]), args[2:]
 all_names = ["idle", "frames", "load", "collide", "collide4", "movers"]
 names = names or all_names
-work = tempfile.mkdtemp(prefix="kelvane-lean-")
+# LEAN_BENCH_GAMES names a folder that keeps the games between runs (making the big one
+# takes minutes); by default they go with a temporary folder.
+keep = os.environ.get("LEAN_BENCH_GAMES")
+work = keep or tempfile.mkdtemp(prefix="kelvane-lean-")
+os.makedirs(work, exist_ok=True)
 
 
 def run(program, *rest):
@@ -100,7 +104,7 @@ def steps_bench(name, path, steps):
 
 for name in names:
     if name == "idle":
-        steps_bench(name, game("idle"), 3000)
+        steps_bench(name, game("idle"), 30000)
     elif name == "collide":
         steps_bench(name, game("collide", "engine", 2000), 300)
     elif name == "collide4":
@@ -141,4 +145,5 @@ for name in names:
     else:
         sys.exit("unknown benchmark " + name)
 
-shutil.rmtree(work, ignore_errors=True)
+if not keep:
+    shutil.rmtree(work, ignore_errors=True)

@@ -360,12 +360,13 @@ void CCanvas::ellipse(int32_t left, int32_t top, int32_t right, int32_t bottom) 
     }
 }
 
-void CCanvas::round_rect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t cw,
-                         int32_t ch) {
+void CCanvas::round_rect(int32_t left, int32_t top, int32_t right, int32_t bottom,
+                         int32_t corner_width, int32_t corner_height) {
     order_box(left, top, right, bottom);
     if (left == right || top == bottom) return;
-    cw = std::clamp(std::abs(cw), 0, right - left);
-    ch = std::clamp(std::abs(ch), 0, bottom - top);
+    // Sizes in 64 bits: a box may span the whole 32-bit range, a corner may be INT32_MIN.
+    const int64_t cw = std::min(std::abs(int64_t(corner_width)), int64_t(right) - left);
+    const int64_t ch = std::min(std::abs(int64_t(corner_height)), int64_t(bottom) - top);
     if (cw == 0 || ch == 0) return rectangle(left, top, right, bottom);
     const Shape rounded{
         top, bottom, [&](int64_t y, int64_t& a, int64_t& b) {

@@ -4,9 +4,12 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <set>
 #include <unistd.h>
+
+#include "platform/Process.h"
 
 namespace fs = std::filesystem;
 
@@ -53,7 +56,30 @@ void track(const std::string& dir, bool add) {
     }
 }
 
+// The file in a run's directory that names the process the directory belongs to.
+const char* const owner_file = ".kelvane-run";
+
+bool is_run_directory_name(const std::string& name) {
+    return name.size() > 1 && name[0] == 'g' &&
+           name.find_first_not_of("0123456789", 1) == std::string::npos;
+}
+
 } // namespace
+
+void remove_stale_run_directories(const std::string& base) {
+    std::error_code ec;
+    for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!is_run_directory_name(it->path().filename().string())) continue;
+        std::error_code e;
+        if (!fs::is_directory(it->symlink_status(e))) continue;
+        std::ifstream in(it->path() / owner_file);
+        std::string owner;
+        // Only directories that name their process are ours; others are left alone.
+        if (!std::getline(in, owner) || owner.empty()) continue;
+        long pid = std::strtol(owner.c_str(), nullptr, 10);
+        if (process_identity(pid) != owner) fs::remove_all(it->path(), e);
+    }
+}
 
 void remove_live_temp_directories() {
     std::lock_guard<std::mutex> lock(live_mutex);
@@ -66,6 +92,8 @@ bool TempDirectory::create() {
     if (const char* t = std::getenv("TMPDIR"); t && *t) bases.emplace_back(t);
     bases.emplace_back("/tmp");
     for (const auto& base : bases) {
+        // Runs that were killed could not remove their directories; whoever starts next does.
+        remove_stale_run_directories(base);
         for (int attempt = 0; attempt < 1000; ++attempt) {
             std::string dir = (fs::path(base) / ("g" + std::to_string(draw()))).string();
             std::error_code ec;
@@ -73,6 +101,7 @@ bool TempDirectory::create() {
             if (!fs::create_directory(dir, ec) || ec) break; // unusable base: try the next
             path_ = dir;
             track(path_, true);
+            std::ofstream(fs::path(dir) / owner_file) << process_identity(::getpid()) << "\n";
             return true;
         }
     }

@@ -15,8 +15,9 @@ class TempDirectory {
     TempDirectory& operator=(const TempDirectory&) = delete;
     ~TempDirectory() { remove(); }
 
-    // Makes a fresh directory "g" + a random number below 100000 under $TMPDIR (else /tmp).
-    // Returns false (and keeps no directory) when it could not be made.
+    // Makes a fresh directory "g" + a random number below 100000 under $TMPDIR (else /tmp),
+    // holding a file that names this process, after removing the directories of runs
+    // whose process is gone. Returns false (and keeps no directory) when it could not be made.
     bool create();
     bool exists() const { return !path_.empty(); }
     const std::string& path() const { return path_; }
@@ -38,5 +39,9 @@ class TempDirectory {
 // Removes every temporary directory this process still holds: for an end that runs no
 // destructors (an uncaught exception).
 void remove_live_temp_directories();
+
+// Removes the run directories under `base` whose process no longer runs (a run killed
+// before it could remove its own). Directories that do not name their process stay.
+void remove_stale_run_directories(const std::string& base);
 
 } // namespace kelvane

@@ -2,6 +2,7 @@
 #include "platform/Files.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,6 +40,26 @@ std::string fold_case_cp1252(const std::string& s) {
         ch = char(c);
     }
     return out;
+}
+
+std::string user_data_home() {
+    fs::path base;
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x)
+        base = x;
+    else if (const char* h = std::getenv("HOME"); h && *h)
+        base = fs::path(h) / ".local/share";
+    else
+        base = "/tmp";
+    return (base / "kelvane").string();
+}
+
+std::string game_data_folder(int32_t game_id, const std::string& data_home) {
+    return (fs::path(data_home) / "games" / std::to_string(game_id)).string();
+}
+
+bool folder_writable(const std::string& folder) {
+    // access() also answers no on a read-only medium, for every user.
+    return ::access(folder.c_str(), W_OK) == 0;
 }
 
 namespace {

@@ -56,6 +56,18 @@ std::optional<std::string> resolve_host_path(const std::string& host_path);
 // Whether `path` is `folder` or lies beneath it, both as resolve_host_path gives them.
 bool path_within(const std::string& path, const std::string& folder);
 
+// Where the runner keeps what it writes for the user: $XDG_DATA_HOME/kelvane, else
+// ~/.local/share/kelvane (/tmp/kelvane without a home).
+std::string user_data_home();
+
+// The folder that takes the files a game writes when its own folder cannot be written:
+// DATA_HOME/games/<game id> (DATA_HOME as user_data_home gives it).
+std::string game_data_folder(int32_t game_id, const std::string& data_home = user_data_home());
+
+// Whether the game's folder can take new files; when not, the game writes into its data
+// folder.
+bool folder_writable(const std::string& folder);
+
 // File attribute bits as games know them.
 enum FileAttribute : int32_t {
     fa_readonly = 1,

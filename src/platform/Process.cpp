@@ -3,7 +3,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <fstream>
 #include <spawn.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -83,6 +86,25 @@ bool open_with_desktop(const std::string& target, const std::vector<std::string>
     // Reap it in the background so no zombie stays behind.
     std::thread([p = *pid] { ::waitpid(p, nullptr, 0); }).detach();
     return true;
+}
+
+bool process_alive(long pid) {
+    if (pid <= 0) return false;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+std::string process_identity(long pid) {
+    if (!process_alive(pid)) return {};
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The start time is the 20th field after the command name, which ends with ')'.
+    size_t at = stat.rfind(')');
+    if (at == std::string::npos) return std::to_string(pid);
+    std::istringstream fields(stat.substr(at + 1));
+    std::string field;
+    for (int i = 0; i < 20 && fields >> field; ++i) {
+    }
+    return std::to_string(pid) + " " + field;
 }
 
 } // namespace kelvane

@@ -27,4 +27,11 @@ void wait_program(pid_t pid, const std::function<void()>& every_50ms);
 // that cannot be started.
 bool open_with_desktop(const std::string& target, const std::vector<std::string>& args);
 
+// Whether a process with this id exists (running, or not ours to signal).
+bool process_alive(long pid);
+
+// A text that names one process for as long as the system runs: its id and the time it
+// started, so a later process given the same id is told apart. Empty when there is none.
+std::string process_identity(long pid);
+
 } // namespace kelvane

@@ -221,9 +221,12 @@ void RecordingDisplay::begin_step(int64_t step) {
     inner_->begin_step(step);
 }
 
-void RecordingDisplay::process_events(InputSink& sink) {
+void RecordingDisplay::pump(InputSink& sink, bool in_step) {
     Sink recording(*this, sink);
-    inner_->process_events(recording);
+    if (in_step)
+        inner_->process_events_in_step(recording);
+    else
+        inner_->process_events(recording);
     int32_t x = 0, y = 0;
     inner_->mouse_position(x, y);
     // Within what an input file may hold.

@@ -71,7 +71,11 @@ class RecordingDisplay : public Display {
         return inner_->set_gamma(ramps);
     }
     void begin_step(int64_t step) override;
-    void process_events(InputSink& sink) override;
+    void process_events(InputSink& sink) override { pump(sink, false); }
+    // Input that arrives while a step runs is written for the next step: a replay gives it
+    // then (until dialog answers are recorded, a game that waits for input inside a step
+    // replays differently).
+    void process_events_in_step(InputSink& sink) override { pump(sink, true); }
     void mouse_position(int32_t& x, int32_t& y) override { x = mouse_x_, y = mouse_y_; }
     bool key_held(int32_t vk) override;
     // Joysticks are not recorded, so while recording the game sees none.
@@ -83,6 +87,7 @@ class RecordingDisplay : public Display {
     class Sink;
     explicit RecordingDisplay(std::unique_ptr<Display> inner) : inner_(std::move(inner)) {}
     void record(const RScriptedEvent& event);
+    void pump(InputSink& sink, bool in_step);
 
     std::unique_ptr<Display> inner_;
     int64_t step_ = 0;

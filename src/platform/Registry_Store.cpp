@@ -2,6 +2,7 @@
 // under a lock, so that two runners writing at once lose nothing.
 #include "platform/Registry_Store.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <unistd.h>
 
 #include "platform/Files.h"
+#include "platform/Replace_File.h"
 #include "platform/Text_Encoding.h"
 
 namespace fs = std::filesystem;
@@ -99,6 +101,16 @@ std::optional<std::string> unquote(const std::string& line, size_t& pos) {
     return std::nullopt;
 }
 
+// A dword is read as a whole number in 0 ... 4294967295, the range of a 32-bit registry
+// value: a fraction is dropped, a negative number counts back from 2^32 as a 32-bit value
+// does (-1 is 4294967295), and a number beyond either end is held at that end
+// (-2147483648 below, 4294967295 above). Nan is no number at all.
+std::optional<double> dword_value(double d) {
+    if (std::isnan(d)) return std::nullopt;
+    d = std::clamp(std::floor(d), -2147483648.0, 4294967295.0);
+    return d < 0 ? d + 4294967296.0 : d;
+}
+
 std::string format_value(const RegistryValue& v) {
     char buf[64];
     switch (v.kind) {
@@ -106,20 +118,21 @@ std::string format_value(const RegistryValue& v) {
         std::snprintf(buf, sizeof buf, "real:%.17g", v.number);
         return buf;
     case RegistryValue::dword:
-        std::snprintf(buf, sizeof buf, "dword:%u", unsigned(uint32_t(int64_t(v.number))));
+        std::snprintf(buf, sizeof buf, "dword:%.0f", dword_value(v.number).value_or(0));
         return buf;
     default:
         return "string:" + quote(v.text);
     }
 }
 
+// The value of a line after its "=": nullopt unless the whole rest of the line is a value.
 std::optional<RegistryValue> parse_value(const std::string& line, size_t pos) {
     RegistryValue v;
     auto starts = [&](const char* p) { return line.compare(pos, std::strlen(p), p) == 0; };
     if (starts("string:")) {
         pos += 7;
         auto t = unquote(line, pos);
-        if (!t) return std::nullopt;
+        if (!t || pos != line.size()) return std::nullopt;
         v.kind = RegistryValue::string;
         v.text = *t;
         return v;
@@ -129,12 +142,24 @@ std::optional<RegistryValue> parse_value(const std::string& line, size_t pos) {
     pos += real ? 5 : 6;
     const char* b = line.c_str() + pos;
     char* e = nullptr;
-    errno = 0;
     double d = std::strtod(b, &e);
     if (e == b || *e != '\0') return std::nullopt;
     v.kind = real ? RegistryValue::real : RegistryValue::dword;
-    v.number = dword ? std::floor(d) : d;
+    if (dword) {
+        auto held = dword_value(d);
+        if (!held) return std::nullopt;
+        d = *held;
+    }
+    v.number = d;
     return v;
+}
+
+// A key name the store can hold: no line breaks or other control characters, no
+// brackets, so that no name can end a line or look like a key line of its own.
+bool storable_key(const std::string& key) {
+    for (char c : key)
+        if (static_cast<unsigned char>(c) < 32 || c == '[' || c == ']' || c == 127) return false;
+    return true;
 }
 
 int64_t stamp_of(const std::string& file) {
@@ -148,14 +173,7 @@ int64_t stamp_of(const std::string& file) {
 RegistryStore::RegistryStore(std::string file) : file_(std::move(file)) {}
 
 std::string RegistryStore::default_path() {
-    fs::path base;
-    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x)
-        base = x;
-    else if (const char* h = std::getenv("HOME"); h && *h)
-        base = fs::path(h) / ".local/share";
-    else
-        base = "/tmp";
-    return (base / "kelvane" / "registry.txt").string();
+    return (fs::path(user_data_home()) / "registry.txt").string();
 }
 
 void RegistryStore::load() {
@@ -170,7 +188,7 @@ void RegistryStore::load() {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             auto cp = utf8_to_cp1252(line.substr(1, line.size() - 2));
-            if (cp) {
+            if (cp && storable_key(*cp)) {
                 key = normalise_key(*cp);
                 l.key = key;
                 l.header = true;
@@ -188,6 +206,7 @@ void RegistryStore::load() {
                 if (auto v = parse_value(line, pos)) {
                     l.name = *name;
                     l.value = v;
+                    l.raw = line; // written back as it was until the game changes it
                     lines_.push_back(l);
                     continue;
                 }
@@ -200,9 +219,7 @@ void RegistryStore::load() {
 
 bool RegistryStore::save() {
     std::error_code ec;
-    fs::path target(file_);
-    fs::create_directories(target.parent_path(), ec);
-    std::string tmp = file_ + ".tmp" + std::to_string(::getpid());
+    fs::create_directories(fs::path(file_).parent_path(), ec);
     std::ostringstream out;
     bool has_comment =
         !lines_.empty() && !lines_.front().header && lines_.front().value == std::nullopt;
@@ -210,26 +227,13 @@ bool RegistryStore::save() {
     for (const auto& l : lines_) {
         if (l.header)
             out << "[" << cp1252_to_utf8(l.key) << "]\n";
-        else if (l.value)
+        else if (l.value && l.raw.empty())
             out << quote(l.name) << " = " << format_value(*l.value) << "\n";
         else
             out << l.raw << "\n";
     }
     std::string text = out.str();
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) return false;
-    bool ok = ::write(fd, text.data(), text.size()) == ssize_t(text.size()) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok) ok = ::rename(tmp.c_str(), file_.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    int dir = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    if (!replace_file(file_, text.data(), text.size())) return false;
     loaded_stamp_ = stamp_of(file_);
     return true;
 }
@@ -238,7 +242,7 @@ template <typename F> bool RegistryStore::modify(F&& change) {
     std::error_code ec;
     fs::create_directories(fs::path(file_).parent_path(), ec);
     // The lock serialises writers; each re-reads the file first so no write is lost.
-    int lock = ::open((file_ + ".lock").c_str(), O_RDWR | O_CREAT, 0644);
+    int lock = ::open((file_ + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (lock >= 0) ::flock(lock, LOCK_EX);
     loaded_stamp_ = -1;
     load();
@@ -258,6 +262,7 @@ bool RegistryStore::key_exists(const std::string& key) {
 
 bool RegistryStore::create_key(const std::string& key) {
     std::string k = normalise_key(key);
+    if (!storable_key(k)) return false;
     return modify([&] {
         for (const auto& l : lines_)
             if (l.header && same(l.key, k)) return false;
@@ -280,6 +285,7 @@ std::optional<RegistryValue> RegistryStore::read(const std::string& key, const s
 bool RegistryStore::write(const std::string& key, const std::string& name,
                           const RegistryValue& value) {
     std::string k = normalise_key(key);
+    if (!storable_key(k)) return false;
     return modify([&] {
         size_t header = lines_.size(), last = lines_.size();
         for (size_t i = 0; i < lines_.size(); ++i) {
@@ -288,6 +294,7 @@ bool RegistryStore::write(const std::string& key, const std::string& name,
             if (l.header) header = i;
             if (l.value && same(l.name, name)) {
                 l.value = value;
+                l.raw.clear();
                 return true;
             }
             last = i;

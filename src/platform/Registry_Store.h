@@ -31,7 +31,10 @@ class RegistryStore {
     // Creates the key when missing. False when the store could not be written.
     bool create_key(const std::string& key);
     std::optional<RegistryValue> read(const std::string& key, const std::string& name);
-    // Writes a value, creating its key. False when the store could not be written.
+    // Writes a value, creating its key. False when the store could not be written, or
+    // for a key with a control character or a bracket (which no key line could hold).
+    // Values the game does not write stay as they were written in the file; a dword is
+    // read as a whole number held in 0 ... 4294967295 (see dword_value in the source).
     bool write(const std::string& key, const std::string& name, const RegistryValue& value);
 
   private:
@@ -39,7 +42,7 @@ class RegistryStore {
         std::string key;  // normalised key this line belongs to
         std::string name; // value name, empty for a key header or a kept line
         std::optional<RegistryValue> value;
-        std::string raw; // the text of a line we could not read, kept as it was
+        std::string raw; // the line as read: kept as it was until the value is written
         bool header = false;
     };
     std::string file_;

@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "platform/Files.h"
 #include "platform/Text_Encoding.h"
 #include "project/Project_Image.h"
 #include "project/Project_Json.h"
@@ -97,6 +98,14 @@ bool inside(const std::string& name) {
     for (const auto& part : p)
         if (part == "..") return false;
     return true;
+}
+
+// Whether a file of the project, once every link on its way is followed, is still inside
+// the project folder.
+bool stays_inside(const fs::path& dir, const std::string& name) {
+    auto root = resolve_host_path(dir.string());
+    auto where = resolve_host_path((dir / name).string());
+    return root && where && path_within(*where, *root);
 }
 
 class FolderSource : public GameJsonSource {
@@ -205,10 +214,15 @@ void write_project(const Game& game, const fs::path& dir) {
                                "writing into it");
         }
     }
+    // Nothing is written when any file would land outside the folder through a link.
+    for (const auto& [name, bytes] : sink.files)
+        if (!stays_inside(dir, name) || !stays_inside(dir, project_manifest_name))
+            throw ProjectError((dir / name).string() +
+                               ": a link leads out of the project folder; not writing there");
     for (const auto& [name, bytes] : sink.files) write_file(dir / name, bytes.data(), bytes.size());
     // Files of the old project that the new one no longer names.
     for (const auto& name : old_files) {
-        if (!inside(name) || sink.files.count(name)) continue;
+        if (!inside(name) || sink.files.count(name) || !stays_inside(dir, name)) continue;
         fs::path p = dir / name;
         if (!fs::is_regular_file(fs::symlink_status(p, ec))) continue;
         fs::remove(p, ec);

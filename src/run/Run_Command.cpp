@@ -12,6 +12,7 @@
 #include <optional>
 #include <unistd.h>
 
+#include "platform/Replace_File.h"
 #include "run/Run_Draw.h"
 
 namespace fs = std::filesystem;
@@ -109,38 +110,6 @@ void write_room(CStream& s, const CRoom& r) {
         WriteReal(s, t.alpha);
         WriteBool(s, t.visible);
     }
-}
-
-// Writes the bytes next to the target, flushes them to disk and renames them over it, so
-// the target is always either the old file or the whole new one.
-bool replace_file(const std::string& target, const std::vector<uint8_t>& bytes) {
-    if (target.empty()) return false;
-    std::string temp = target + ".tmp" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += size_t(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // The rename itself reaches the disk with the folder's entry.
-    fs::path folder = fs::path(target).parent_path();
-    int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
 }
 
 // ---- reading ----
@@ -349,7 +318,8 @@ void save_game(Runtime& rt, const std::string& name) {
         rt.files->refused("In secure mode you cannot save game to file " + name, {&name}))
         return;
     auto host = rt.file_names.to_host_for_writing(name);
-    if (!host || !replace_file(*host, save_game_bytes(rt)))
+    std::vector<uint8_t> bytes = save_game_bytes(rt);
+    if (!host || !replace_file(*host, bytes.data(), bytes.size()))
         report_error(rt, "Failed to save game to file " + name, false);
 }
 

@@ -1,9 +1,13 @@
 // info: what a game file holds, as a readable summary or as one JSON object.
 #include <cstdio>
+#include <filesystem>
 
+#include "platform/Files.h"
 #include "project/Project_Summary.h"
 #include "runner/Commands.h"
 #include "runner/Runner_Load.h"
+
+namespace fs = std::filesystem;
 
 namespace kelvane {
 
@@ -13,11 +17,23 @@ const char* const info_help =
     "usage: kelvane info [--json] FILE\n"
     "\n"
     "Prints the header, the options, the resources and the room order of the game file\n"
-    "FILE. With --json: one JSON object with every record's fields (empty slots are null).\n";
+    "FILE, and the folder that the files the game writes go to (its own folder, or\n"
+    "$XDG_DATA_HOME/kelvane/games/<game id>/ when that cannot be written). With --json:\n"
+    "one JSON object with every record's fields (empty slots are null).\n";
 
 int fail(const std::string& what) {
     std::fprintf(stderr, "kelvane info: %s\n", what.c_str());
     return 1;
+}
+
+// The game plays in its own folder (a project's folder, or the game file's); when that
+// cannot be written, what it writes goes to its data folder.
+std::string written_files_folder(const std::string& file, const Game& game) {
+    std::error_code ec;
+    fs::path absolute = fs::absolute(file, ec);
+    fs::path folder = fs::is_directory(absolute, ec) ? absolute : absolute.parent_path();
+    if (folder_writable(folder.string())) return folder.string() + " (the game's folder)";
+    return game_data_folder(game.header.game_id) + " (the game's folder cannot be written)";
 }
 
 } // namespace
@@ -49,6 +65,7 @@ int command_info(const Args& args) {
     for (const auto& w : loaded.warnings)
         std::fprintf(stderr, "kelvane info: %s: warning: %s\n", file.c_str(), w.c_str());
     std::string out = json ? game_summary_json(game).dump(2) + "\n" : game_summary_text(game);
+    if (!json) out += "files the game writes go to: " + written_files_folder(file, game) + "\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
 }

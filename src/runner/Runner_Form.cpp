@@ -263,6 +263,48 @@ void install_error_report(Runtime& rt, Platform& platform) {
     };
 }
 
+int play_game(Runtime& rt, Platform& platform, const RunOptions& options,
+              const std::string& game_file, const std::string& game_folder) {
+    rt.platform = &platform;
+    for (const auto& [letter, dir] : options.drives) rt.file_names.map_drive(letter, dir);
+    std::error_code ec;
+    if (!folder_writable(".")) {
+        // An installed game or a read-only medium: what the game writes goes to its own
+        // folder under the user's data, and is read from there first.
+        std::string own = game_data_folder(rt.game.header.game_id);
+        fs::create_directories(own, ec);
+        rt.file_names.set_data_folder(own);
+    }
+    rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
+    rt.files = std::make_unique<GameFiles>(
+        rt.file_names, *rt.registry, [&rt](const std::string& m) { report_error(rt, m, false); });
+    rt.files->secure_mode = read_secure_mode(*rt.registry);
+    rt.files->game_id = rt.game.header.game_id;
+    rt.files->game_path = game_file;
+    rt.files->parameters = options.game_args;
+    rt.files->keep_alive = [&rt] { process_window_events(rt); };
+    rt.externals.game_folder = game_folder;
+    // Sprites added or replaced while the game runs get their collision masks rebuilt, with
+    // failures shown now that the game runs; a deleted sprite's mask goes.
+    rt.images.report = [&rt](const std::string& m) { report_error(rt, m, false); };
+    rt.images.mask_hook = [&rt](int32_t id, const CSprite* sprite) {
+        if (sprite)
+            rt.masks.build(rt.game, id, rt.images.report);
+        else
+            rt.masks.free(id);
+    };
+    RoomInstances instances(rt);
+    rt.script.instances = &instances;
+    install_error_report(rt, platform);
+    rt.run.headless = options.headless;
+    rt.answers = options.answers;
+    rt.run.max_steps = options.steps;
+    if (options.seed) rt.run.fixed_seed = uint32_t(*options.seed);
+    run_game_loop(rt);
+    rt.script.instances = nullptr;
+    return rt.run.fatal_error ? exit_fatal_error : exit_normal;
+}
+
 int run_game(const RunOptions& options, Platform& platform) {
     // Module start-up work.
     Runtime rt;
@@ -308,38 +350,10 @@ int run_game(const RunOptions& options, Platform& platform) {
         return exit_not_loaded;
     if (!load_game(rt, platform, absolute.string())) return exit_not_loaded;
     if (!prepare_game(rt, platform)) return exit_not_loaded;
-    rt.platform = &platform;
-    for (const auto& [letter, dir] : options.drives) rt.file_names.map_drive(letter, dir);
-    rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
-    rt.files = std::make_unique<GameFiles>(
-        rt.file_names, *rt.registry, [&rt](const std::string& m) { report_error(rt, m, false); });
-    rt.files->secure_mode = read_secure_mode(*rt.registry);
-    rt.files->game_id = rt.game.header.game_id;
-    rt.files->game_path = absolute.string();
-    rt.files->parameters = options.game_args;
-    rt.files->keep_alive = [&rt] { process_window_events(rt); };
-    rt.externals.game_folder = home.string();
-    // Sprites added or replaced while the game runs get their collision masks rebuilt, with
-    // failures shown now that the game runs; a deleted sprite's mask goes.
-    rt.images.report = [&rt](const std::string& m) { report_error(rt, m, false); };
-    rt.images.mask_hook = [&rt](int32_t id, const CSprite* sprite) {
-        if (sprite)
-            rt.masks.build(rt.game, id, rt.images.report);
-        else
-            rt.masks.free(id);
-    };
-    RoomInstances instances(rt);
-    rt.script.instances = &instances;
-    install_error_report(rt, platform);
-    rt.run.headless = options.headless;
-    rt.answers = options.answers;
-    rt.run.max_steps = options.steps;
-    if (options.seed) rt.run.fixed_seed = uint32_t(*options.seed);
-    run_game_loop(rt);
-    rt.script.instances = nullptr;
+    int status = play_game(rt, platform, options, absolute.string(), home.string());
     if (recording && !recording->flush())
         diagnose("the recording " + record_file.string() + " could not be written completely");
-    return rt.run.fatal_error ? exit_fatal_error : exit_normal;
+    return status;
 }
 
 } // namespace kelvane

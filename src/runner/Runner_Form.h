@@ -59,5 +59,9 @@ int run_game(const RunOptions& options, Platform& platform);
 // loading window) and prepare it. Both show their message and return false on failure.
 bool load_game(Runtime& rt, Platform& platform, const std::string& path);
 bool prepare_game(Runtime& rt, Platform& platform);
+// Plays a prepared game in the current directory (its files, registry values, error
+// report, then the main loop) and returns the exit status.
+int play_game(Runtime& rt, Platform& platform, const RunOptions& options,
+              const std::string& game_file, const std::string& game_folder);
 
 } // namespace kelvane

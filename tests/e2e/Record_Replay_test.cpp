@@ -3,6 +3,7 @@
 #include "Game_Runner.h"
 
 #include <chrono>
+#include <csignal>
 #include <map>
 
 using namespace kelvane::e2e;
@@ -34,6 +35,7 @@ class RecordReplay : public GameTest {
 const std::string reader_game =
     R"({"objects": [{"name": "o", "events": [)" + event("create", 0, {code("global.s = \"\";")}) +
     ", " + event("step", 0, {code(R"(
+        io_handle(); // window input read inside a step
         global.s += string(current_time) + " " + string(floor(random(1000))) + " " +
                     string(mouse_x) + "," + string(mouse_y) + " " + string(keyboard_key) + " " +
                     string(mouse_button) + " " + keyboard_string + " " +
@@ -77,6 +79,22 @@ TEST_F(RecordReplay, ARecordedSessionReplaysToTheSameFramesAndFiles) {
     // Two recordings without a seed differ in their clock, so in their random numbers.
     ASSERT_EQ(kelvane("--headless --steps 12 --input in.txt --record rec2.txt"), 0) << err;
     EXPECT_NE(read("rec2.txt").substr(0, 80), recording.substr(0, 80));
+}
+
+TEST_F(RecordReplay, AStoppedRunLeavesItsRecording) {
+    write("kelvane-project.json", reader_game);
+    write("in.txt", "1 key-down 65\n2 key-up 65\n3 char q\n");
+    // The game runs until it is stopped; what it received is in the file all the same.
+    std::string cmd = "cd '" + dir.string() + "' && XDG_DATA_HOME='" + (dir / "data").string() +
+                      "' '" + KELVANE_BINARY +
+                      "' run --headless --input in.txt --record rec.txt . 2>/dev/null & "
+                      "pid=$!; sleep 2; kill -TERM $pid; wait $pid";
+    int raw = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 128 + SIGTERM) << "the signal still ends the program";
+    std::string recording = read("rec.txt");
+    EXPECT_NE(recording.find("\n1 key-down 65\n2 key-up 65\n3 char q\n"), std::string::npos)
+        << recording;
 }
 
 TEST_F(RecordReplay, AnotherGameFileIsNamedInAWarning) {

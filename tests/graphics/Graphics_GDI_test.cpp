@@ -480,3 +480,40 @@ TEST_F(Text, TheCaptionIsBlackTimesOnWhiteAtTheCorner) {
         for (int32_t x = 0; x <= ink.right; ++x) black += s.get_pixel(x, y) == 0;
     EXPECT_GT(black, 10) << "the letters";
 }
+
+// Coordinates at the ends of the 32-bit range, as a game may pass them: every shape draws
+// what it can of itself without overflowing any sum or product (run under UBSan this
+// table stops at the first overflow).
+TEST(Canvas, ExtremeCoordinatesNeverOverflow) {
+    const int32_t lo = INT32_MIN, hi = INT32_MAX;
+    const int32_t values[] = {lo, lo + 1, -1000000000, -1, 0, 3, 1000000000, hi - 1, hi};
+    for (int32_t width : {1, 3}) {
+        DDSurface s = blank(8, 6);
+        CCanvas c = canvas_on(s, 'r', 'g', width);
+        for (int32_t a : values)
+            for (int32_t b : values) {
+                c.rectangle(a, a, b, b);
+                c.rectangle(a, 0, b, 5);
+                c.ellipse(a, 0, b, 5);
+                c.round_rect(a, a, b, b, a, b);
+                c.round_rect(a, 0, b, 5, b, a);
+                c.arc(a, a, b, b, a, b, b, a);
+                c.chord(a, 0, b, 5, 0, a, b, 0);
+                c.pie(a, a, b, b, b, b, a, a);
+                c.line(a, b, b, a);
+                const RPoint poly[] = {{a, a}, {b, a}, {b, b}, {a, 3}};
+                c.polygon(poly);
+                c.polyline(poly);
+                c.set_pixel(a, b, colour_of('r'));
+                c.get_pixel(a, b);
+            }
+        // The widest box and the widest rounded box cover the surface with their brush;
+        // their outlines lie far outside.
+        const Rows green(6, std::string(8, 'g'));
+        for (int32_t corner : {0, hi}) {
+            DDSurface t = blank(8, 6);
+            canvas_on(t, 'r', 'g', width).round_rect(lo, lo, hi, hi, corner, corner);
+            EXPECT_EQ(rows_of(t), green) << corner;
+        }
+    }
+}

@@ -110,3 +110,34 @@ TEST_F(HostFolder, AttributesOfHostFiles) {
     }
     EXPECT_EQ(*host_attributes("B.TXT") & (fa_readonly | fa_directory), 0);
 }
+
+// A game whose folder cannot be written writes into its data folder and reads there
+// first, then in its own folder; names with a drive are not redirected.
+TEST_F(HostFolder, AGamesDataFolderIsWrittenAndReadFirst) {
+    fs::path own = root.string() + "-own";
+    fs::remove_all(own);
+    fs::create_directories(own);
+    FileNames names;
+    names.set_data_folder(own.string());
+    std::ofstream(own / "A.TXT") << "mine";
+    struct Case {
+        std::string name;
+        std::optional<std::string> read, write;
+    } cases[] = {
+        {"a.txt", (own / "A.TXT").string(), (own / "A.TXT").string()}, // the data folder's copy
+        {"b.txt", "B.TXT", (own / "b.txt").string()},                  // shipped, then written
+        {"data\\levels\\level1.txt", "Data/Levels/level1.txt",
+         (own / "data/levels/level1.txt").string()},
+        {"C:\\x.txt", "/x.txt", "/x.txt"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(names.to_host(c.name), c.read) << c.name;
+        EXPECT_EQ(names.to_host_for_writing(c.name), c.write) << c.name;
+    }
+    // The shipped sub-folder exists in the data folder once something is written there.
+    EXPECT_TRUE(fs::is_directory(own / "data/levels"));
+    EXPECT_TRUE(names.write_stays_inside("new.txt"));
+    EXPECT_FALSE(names.write_stays_inside("C:\\x.txt"));
+
+    fs::remove_all(own);
+}

@@ -337,6 +337,25 @@ TEST(Project, WritingRefusesForeignFoldersAndReplacesOldProjects) {
     EXPECT_THROW(write_project(g, proj / "make-art.py"), ProjectError);
 }
 
+// A sub-folder of a project replaced by a link to elsewhere: writing the project again
+// neither writes nor deletes through it.
+TEST(Project, WritingNeverFollowsALinkOutOfTheProject) {
+    Game g = sample_game();
+    TempFolder proj, outside;
+    write_project(g, proj.path);
+    ASSERT_TRUE(fs::exists(proj / "scripts/scr_inc.kvs"));
+    fs::rename(proj / "scripts", outside / "scripts");
+    write_text(outside / "scripts/scr_inc.kvs", "mine");
+    fs::create_symlink(outside / "scripts", proj / "scripts");
+    EXPECT_THROW(write_project(g, proj.path), ProjectError);
+    EXPECT_EQ(read_text(outside / "scripts/scr_inc.kvs"), "mine");
+
+    Game other = sample_game();
+    other.scripts.clear(); // the old script file would be removed
+    write_project(other, proj.path);
+    EXPECT_EQ(read_text(outside / "scripts/scr_inc.kvs"), "mine");
+}
+
 TEST(Project, PngRoundTripAndAlphaIsDropped) {
     Bitmap24 img(7, 3);
     for (int32_t y = 0; y < 3; ++y)

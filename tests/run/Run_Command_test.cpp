@@ -379,5 +379,16 @@ TEST_F(SaveLoad, DamagedFilesNeverHalfReplaceTheGame) {
     EXPECT_GT(refused, 0u);
 }
 
+// A link planted at the name a save would write first is never written through.
+TEST_F(SaveLoad, SavingNeverWritesThroughAPlantedLink) {
+    make_running_game();
+    write_file("victim", {'k', 'e', 'e', 'p'});
+    fs::create_symlink(dir / "victim", path("s.sav") + ".tmp" + std::to_string(::getpid()));
+    save_game(rt, path("s.sav"));
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(file_bytes("victim"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(file_bytes("s.sav"), save_game_bytes(rt));
+}
+
 } // namespace
 } // namespace kelvane

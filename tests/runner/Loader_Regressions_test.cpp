@@ -29,7 +29,7 @@ TEST(LoaderRegressions, EveryFixtureFailsOrLoadsCleanly) {
 }
 
 TEST(LoaderRegressions, SeedCorpusLoads) {
-    fs::path dir = fs::path(KELVANE_SOURCE_DIR) / "fuzz/corpus";
+    fs::path dir = fs::path(KELVANE_SOURCE_DIR) / "fuzz/corpus/fuzz_loader";
     int loaded = 0;
     for (const auto& entry : fs::directory_iterator(dir)) {
         Game g;
