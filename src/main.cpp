@@ -10,6 +10,7 @@
 #include "platform/Data_Folder.h"
 #include "platform/sdl/Sdl_Platform.h"
 #include "runner/Commands.h"
+#include "runner/Runner_Fuse.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ const char* const usage =
     "  unpack FILE -o PROJECT                 game file -> game project folder\n"
     "  info [--json] FILE                     header, options and resources of a game file\n"
     "  exec [OPTIONS] [-e CODE | FILE]        run script code outside any game\n"
+    "  fuse GAME -o PROGRAM                   one program that plays GAME\n"
     "  --help, --version\n"
     "\n"
     "Every command also takes --help. Options take their value as --name VALUE or\n"
@@ -47,9 +49,15 @@ const Command commands[] = {
     {"unpack", kelvane::command_unpack},
     {"info", kelvane::command_info},
     {"exec", kelvane::command_exec},
+    {"fuse", kelvane::command_fuse},
 };
 
 int dispatch(int argc, char** argv) {
+    // A fused game is a program of its own: every argument is an option of run.
+    std::error_code ec;
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+    if (!self.empty() && kelvane::find_fused_block(self))
+        return run_command(kelvane::Args(argv + 1, argv + argc));
     if (argc < 2) {
         std::fputs(usage, stderr);
         return kelvane::exit_usage;
@@ -69,7 +77,6 @@ int dispatch(int argc, char** argv) {
     for (const auto& c : commands)
         if (cmd == c.name) return c.run(kelvane::Args(argv + 2, argv + argc));
     // A game file or project named in place of a command is played, as "run" would.
-    std::error_code ec;
     if (cmd[0] != '-' && std::filesystem::exists(std::filesystem::symlink_status(cmd, ec)))
         return run_command(kelvane::Args(argv + 1, argv + argc));
     std::vector<std::string> names;

@@ -1045,7 +1045,8 @@ class Run {
             apply(e->op, out, r, e->end);
     }
 
-    // The operators that cannot fail on two reals, done in place; false for the others.
+    // The operators on two reals, done in place; false for the others and for a division
+    // by 0.
     static bool numeric(int32_t op, RValue& l, double b) {
         double a = l.real;
         switch (op) {
@@ -1057,6 +1058,19 @@ class Run {
             return true;
         case tk_times:
             l.real = a * b;
+            return true;
+        // Division by 0 is left to apply(), which reports it.
+        case tk_divide:
+            if (b == 0) return false;
+            l.real = a / b;
+            return true;
+        case tk_div:
+            if (b == 0) return false;
+            l.real = std::trunc(a / b);
+            return true;
+        case tk_mod:
+            if (b == 0) return false;
+            l.real = a - std::trunc(a / b) * b;
             return true;
         case tk_less:
             l.real = a - b < 0 ? 1 : 0;

@@ -2,6 +2,8 @@
 // globals, and the reset of the script state.
 #include "code/Code_Main.h"
 
+#include <bit>
+
 #include "code/Code_Class.h"
 #include "code/Code_Execute.h"
 #include "runner/Runtime.h"
@@ -19,12 +21,13 @@ ArgumentFrame::ArgumentFrame(ScriptState& s) : s_(s), outer_(s.argument_frame) {
 }
 
 ArgumentFrame::~ArgumentFrame() {
+    // Only the slots the call changed are visited: most calls change one or two.
     RValue* kept = reinterpret_cast<RValue*>(storage_);
-    for (int32_t i = 0; i < argument_count; ++i)
-        if (saved_ & (1u << i)) {
-            s_.arguments[size_t(i)] = std::move(kept[i]);
-            kept[i].~RValue();
-        }
+    for (uint32_t left = saved_; left; left &= left - 1) {
+        int i = std::countr_zero(left);
+        s_.arguments[size_t(i)] = std::move(kept[i]);
+        kept[i].~RValue();
+    }
     s_.argument_frame = outer_;
 }
 

@@ -90,16 +90,14 @@ const RValue zero_value;
 constexpr size_t value_bytes = 4 + 8 + 4 + 4 + 4 + 4;
 } // namespace
 
-const RValue& CVariable::get(int32_t n) const {
-    if (n == 0) return value;
+const RValue& CVariable::array_cell(int32_t n) const {
     int32_t r = n / array_row_size, c = n % array_row_size;
     if (r < 0 || size_t(r) >= rows.size() || c < 0 || size_t(c) >= rows[size_t(r)].size())
         return zero_value;
     return rows[size_t(r)][size_t(c)];
 }
 
-RValue& CVariable::cell(int32_t n) {
-    if (n == 0) return value;
+RValue& CVariable::make_array_cell(int32_t n) {
     // Combined indices are checked by the interpreter before they arrive here; a negative
     // one would be a fault of the caller, and is kept to the plain cell.
     if (n < 0) return value;

@@ -185,14 +185,19 @@ class CVariable {
     RValue value;
     std::vector<std::vector<RValue>> rows;
 
-    // The cell at combined index n; real 0 for a cell that was never written.
-    const RValue& get(int32_t n) const;
+    // The cell at combined index n; real 0 for a cell that was never written. The plain
+    // cell, by far the most used, is reached inline.
+    const RValue& get(int32_t n) const { return n == 0 ? value : array_cell(n); }
     // The cell at combined index n, made (with the rows and cells before it) when missing.
-    RValue& cell(int32_t n);
+    RValue& cell(int32_t n) { return n == 0 ? value : make_array_cell(n); }
     void set(int32_t n, const RValue& v) { cell(n) = v; }
 
     void write(CStream& s) const;
     void read(CStream& s);
+
+  private:
+    const RValue& array_cell(int32_t n) const;
+    RValue& make_array_cell(int32_t n);
 };
 
 // The variables of one owner, in creation order. A variable is found by id in constant

@@ -13,6 +13,7 @@
 #include "functions/Function_Math.h"
 #include "functions/Function_Misc.h"
 #include "functions/Support_DLL.h"
+#include "multiplayer/Function_DPlay.h"
 
 namespace kelvane {
 
@@ -46,8 +47,8 @@ const FunctionRegistry& function_registry() {
         for (const auto& f : tile_functions()) r.add(f);
         for (const auto& f : game_functions()) r.add(f);
         for (const auto& f : file_functions()) r.add(f);
-        // The multiplayer family comes after the interaction family.
         for (const auto& f : interaction_functions()) r.add(f);
+        for (const auto& f : multiplayer_functions()) r.add(f);
         for (const auto& f : event_functions()) r.add(f);
         for (const auto& f : resource_memory_functions()) r.add(f);
         for (const auto& f : external_functions()) r.add(f);

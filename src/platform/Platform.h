@@ -169,6 +169,12 @@ class Display {
     virtual bool key_held(int32_t vk) = 0;
     // Joystick 1 or 2; nullopt when there is none.
     virtual std::optional<RJoystickState> joystick(int32_t id) = 0;
+    // The player's own magnification of the windowed game (1, 2, 3 ...: whole pixels), on
+    // top of the game's window scale. The game sees the client area it asked for; the
+    // window shows it this many times larger, and a player who resizes the window changes
+    // it. Headless: always 1.
+    virtual void set_zoom(int32_t) {}
+    virtual int32_t zoom() { return 1; }
 };
 
 struct Platform {

@@ -1,12 +1,14 @@
 // pack and unpack: a game project folder to a game file and back.
 #include <cstdio>
+#include <filesystem>
 #include <optional>
-#include <random>
 
 #include "platform/Whole_File.h"
 #include "project/Project_Main.h"
 #include "runner/Commands.h"
 #include "runner/Runner_Load.h"
+
+namespace fs = std::filesystem;
 
 namespace kelvane {
 
@@ -20,13 +22,15 @@ const char* const pack_help =
     "options:\n"
     "  -o FILE     the game file to write\n"
     "  --seed N    scramble the game with seed N (1 ... 214748; 0 or less: unscrambled);\n"
-    "              without it a seed is drawn at random from 1 ... 214748\n";
+    "              without it the seed is derived from the game's content, so packing\n"
+    "              the same project twice gives the same file\n";
 
 const char* const unpack_help =
-    "usage: kelvane unpack FILE -o PROJECT\n"
+    "usage: kelvane unpack FILE -o PROJECT [--force]\n"
     "\n"
     "Writes the game in the game file FILE as a game project into the folder PROJECT.\n"
-    "PROJECT must be missing, empty, or an earlier project (whose files are replaced).\n"
+    "PROJECT must be missing or empty; with --force it may also hold an earlier project,\n"
+    "whose files are replaced (a folder with other files is never touched).\n"
     "Packing the project again with the game's seed gives the same game file.\n";
 
 int fail(const char* command, const std::string& what) {
@@ -38,6 +42,7 @@ int fail(const char* command, const std::string& what) {
 struct Arguments {
     std::string input, output;
     std::optional<int64_t> seed;
+    bool force = false;
 };
 
 // Reads the arguments of pack (with `seed_allowed`) or unpack; false when the command's
@@ -51,6 +56,8 @@ bool parse(const char* command, const char* help, const Args& args, bool seed_al
             std::fputs(help, stdout);
             return false;
         } else if (cl.option("-o", a.output)) {
+        } else if (!seed_allowed && cl.flag("--force")) {
+            a.force = true;
         } else if (seed_allowed && cl.number("--seed", n, INT32_MIN, INT32_MAX)) {
             if (n > SubstitutionTable::max_safe_seed)
                 cl.fail("--seed " + std::to_string(n) + " is above " +
@@ -69,24 +76,26 @@ bool parse(const char* command, const char* help, const Args& args, bool seed_al
     return true;
 }
 
+// A seed from the game's own bytes (FNV-1a), in 1 ... the largest readable seed: the same
+// project always packs to the same file.
+int32_t content_seed(const std::vector<uint8_t>& bytes) {
+    uint64_t h = 14695981039346656037ull;
+    for (uint8_t b : bytes) h = (h ^ b) * 1099511628211ull;
+    return int32_t(1 + h % uint64_t(SubstitutionTable::max_safe_seed));
+}
+
 } // namespace
 
 int command_pack(const Args& args) {
     Arguments a;
     if (!parse("pack", pack_help, args, true, a)) return 0;
-    int32_t seed = 0;
-    if (a.seed) {
-        seed = int32_t(*a.seed);
-    } else {
-        std::random_device device;
-        seed = std::uniform_int_distribution<int32_t>(1, SubstitutionTable::max_safe_seed)(device);
-    }
     Game game;
     try {
         game = read_project(a.input);
     } catch (const ProjectError& e) {
         return fail("pack", e.what());
     }
+    const int32_t seed = a.seed ? int32_t(*a.seed) : content_seed(write_game_bytes(game, 0));
     auto bytes = write_game_bytes(game, seed);
     // The packed game must load (a project can hold more than the loader accepts, such as
     // absurd counts); such a game is not written.
@@ -105,6 +114,10 @@ int command_pack(const Args& args) {
 int command_unpack(const Args& args) {
     Arguments a;
     if (!parse("unpack", unpack_help, args, false, a)) return 0;
+    std::error_code ec;
+    if (!a.force && fs::is_directory(a.output, ec) && !fs::is_empty(a.output, ec))
+        return fail("unpack", a.output + ": the folder is not empty; add --force to replace the "
+                                         "earlier project in it");
     Game game;
     LoadResult loaded = load_game_file(a.input, game);
     if (!loaded.ok) {

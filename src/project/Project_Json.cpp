@@ -165,17 +165,40 @@ void path_json(const CPath& p, Json& j) {
     j["points"] = std::move(points);
 }
 
-void object_json(const CObject& o, Json& j, const std::string& stem, GameJsonSink& sink) {
+// A reference to a resource by its name, which reads back to the same id; by its id when
+// the name would not (no resource there, no name, or an earlier one of the same name).
+template <typename T> Json named(const ResourceList<T>& list, int32_t id, bool by_name = true) {
+    if (!by_name || !list.exists(id)) return id;
+    const std::string& name = list.stored_name(id);
+    if (name.empty() || list.find(name) != id) return id;
+    return text(name);
+}
+
+// The part of a code file's name that says which event it belongs to: the other object
+// of a collision by its name, any other event by its number.
+std::string event_stem(const Game& g, int32_t type, int32_t number) {
+    std::string stem = std::string(type_names[type]) + "-";
+    Json with = type == ev_collision ? named(g.objects, number) : Json(number);
+    if (!with.is_string()) return stem + std::to_string(number);
+    // Names become file names: only letters, digits, '_' and '-' stay as they are.
+    std::string name = cp1252_to_utf8(g.objects.stored_name(number));
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-') c = '_';
+    return stem + name;
+}
+
+void object_json(const Game& g, const CObject& o, Json& j, const std::string& stem,
+                 GameJsonSink& sink) {
     j["record_version"] = o.version;
     if (o.version == 430 && o.last_event_type != event_type_count - 1)
         j["last_event_type"] = o.last_event_type;
-    j["sprite"] = o.sprite;
+    j["sprite"] = named(g.sprites, o.sprite, sink.by_name());
     j["solid"] = o.solid;
     j["visible"] = o.visible;
     j["depth"] = o.depth;
     j["persistent"] = o.persistent;
-    j["parent"] = o.parent;
-    j["mask"] = o.mask;
+    j["parent"] = named(g.objects, o.parent, sink.by_name());
+    j["mask"] = named(g.sprites, o.mask, sink.by_name());
     Json events = Json::array();
     for (int32_t t = 0; t < event_type_count; ++t) {
         for (const auto& [number, e] : o.events[size_t(t)]) {
@@ -186,25 +209,33 @@ void object_json(const CObject& o, Json& j, const std::string& stem, GameJsonSin
                 for (int32_t i = 0; i < a.stored_arguments; ++i) {
                     const std::string& arg = a.arguments[size_t(i)];
                     if (a.function == code_action_function && i == 0)
-                        args.push_back(sink.code(arg, stem + "/" + type_names[t] + "-" +
-                                                          std::to_string(number) + "-" +
+                        args.push_back(sink.code(arg, stem + "/" + event_stem(g, t, number) + "-" +
                                                           std::to_string(k) + ".kvs"));
                     else
                         args.push_back(text(arg));
                 }
-                actions.push_back(Json{{"function", a.function},
-                                       {"applies_to", a.applies_to},
-                                       {"relative", a.relative},
-                                       {"arguments", std::move(args)}});
+                actions.push_back(
+                    Json{{"function", a.function},
+                         {"applies_to", named(g.objects, a.applies_to, sink.by_name())},
+                         {"relative", a.relative},
+                         {"arguments", std::move(args)}});
             }
-            events.push_back(
-                Json{{"type", t}, {"number", number}, {"actions", std::move(actions)}});
+            Json event;
+            if (!sink.by_name())
+                event = Json{{"type", t}, {"number", number}};
+            else if (t == ev_collision)
+                event = Json{{"event", type_names[t]}, {"with", named(g.objects, number)}};
+            else
+                event = Json{{"event", type_names[t]}, {"number", number}};
+            event["actions"] = std::move(actions);
+            events.push_back(std::move(event));
         }
     }
     j["events"] = std::move(events);
 }
 
-void room_json(const CRoom& r, Json& j, const std::string& stem, GameJsonSink& sink) {
+void room_json(const Game& g, const CRoom& r, Json& j, const std::string& stem,
+               GameJsonSink& sink) {
     j["caption"] = text(r.caption);
     j["width"] = r.width;
     j["height"] = r.height;
@@ -219,7 +250,7 @@ void room_json(const CRoom& r, Json& j, const std::string& stem, GameJsonSink& s
         const auto& b = r.backgrounds[size_t(i)];
         layers.push_back(Json{{"visible", b.visible},
                               {"foreground", b.foreground},
-                              {"index", b.index},
+                              {"index", named(g.backgrounds, b.index, sink.by_name())},
                               {"x", stored_int(b.x)},
                               {"y", stored_int(b.y)},
                               {"htiled", b.htiled},
@@ -243,18 +274,21 @@ void room_json(const CRoom& r, Json& j, const std::string& stem, GameJsonSink& s
                              {"vborder", v.vborder},
                              {"hspeed", v.hspeed},
                              {"vspeed", v.vspeed},
-                             {"object", v.object}});
+                             {"object", named(g.objects, v.object, sink.by_name())}});
     }
     j["views"] = std::move(views);
     Json instances = Json::array();
     for (const auto& in : r.placed)
-        instances.push_back(Json{{"x", in.x}, {"y", in.y}, {"object", in.object}, {"id", in.id}});
+        instances.push_back(Json{{"x", in.x},
+                                 {"y", in.y},
+                                 {"object", named(g.objects, in.object, sink.by_name())},
+                                 {"id", in.id}});
     j["instances"] = std::move(instances);
     Json tiles = Json::array();
     for (const auto& t : r.tiles)
         tiles.push_back(Json{{"x", stored_int(t.x)},
                              {"y", stored_int(t.y)},
-                             {"background", t.background},
+                             {"background", named(g.backgrounds, t.background, sink.by_name())},
                              {"left", t.left},
                              {"top", t.top},
                              {"width", t.width},
@@ -300,12 +334,13 @@ Json game_to_json(const Game& g, GameJsonSink& sink) {
                              [&](const CScript& s, Json& r, const std::string& stem) {
                                  r["code"] = sink.code(s.code, stem + ".kvs");
                              });
-    j["objects"] = list_json(
-        g.objects, "objects", sink,
-        [&](const CObject& o, Json& r, const std::string& stem) { object_json(o, r, stem, sink); });
+    j["objects"] = list_json(g.objects, "objects", sink,
+                             [&](const CObject& o, Json& r, const std::string& stem) {
+                                 object_json(g, o, r, stem, sink);
+                             });
     j["rooms"] =
         list_json(g.rooms, "rooms", sink, [&](const CRoom& room, Json& r, const std::string& stem) {
-            room_json(room, r, stem, sink);
+            room_json(g, room, r, stem, sink);
         });
     j["last_instance_id"] = g.last_instance_id;
     j["last_tile_id"] = g.last_tile_id;
@@ -314,7 +349,9 @@ Json game_to_json(const Game& g, GameJsonSink& sink) {
              {"color", g.information.color},
              {"help_in_window", g.information.help_in_window},
              {"text", sink.rich_text(g.information.text, sink.stem("", "information") + ".rtf")}};
-    j["room_order"] = g.room_order;
+    Json order = Json::array();
+    for (int32_t id : g.room_order) order.push_back(named(g.rooms, id, sink.by_name()));
+    j["room_order"] = std::move(order);
     j["room_order_version"] = g.room_order_version;
     return j;
 }
@@ -723,18 +760,25 @@ void Reader::object(Fields& f, CObject& o) {
     as_array(*arr, f.at("events"));
     for (size_t i = 0; i < arr->size(); ++i) {
         Fields e((*arr)[i], item(f.at("events"), i));
-        const Json& tv = e.need("type");
+        // "event" and "with" (the other object of a collision) are the names unpack
+        // writes; "type" and "number" are read as well.
+        const char* type_key =
+            (*arr)[i].is_object() && (*arr)[i].contains("event") ? "event" : "type";
+        const Json& tv = e.need(type_key);
         int32_t type = -1;
         if (tv.is_string()) {
             for (int32_t t = 0; t < event_type_count; ++t)
                 if (tv.get<std::string>() == type_names[t]) type = t;
-            if (type < 0) fail(e.at("type"), "unknown event type '" + tv.get<std::string>() + "'");
+            if (type < 0)
+                fail(e.at(type_key), "unknown event type '" + tv.get<std::string>() + "'");
         } else {
-            type = as_int(tv, e.at("type"));
-            if (type < 0 || type >= event_type_count) fail(e.at("type"), "must lie in 0 ... 10");
+            type = as_int(tv, e.at(type_key));
+            if (type < 0 || type >= event_type_count) fail(e.at(type_key), "must lie in 0 ... 10");
         }
         int32_t number = 0;
-        if (type == ev_collision)
+        if (type == ev_collision && (*arr)[i].contains("with"))
+            ref(e, "with", number, game.objects, "object");
+        else if (type == ev_collision)
             ref(e, "number", number, game.objects, "object");
         else
             e.read("number", number);

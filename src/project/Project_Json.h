@@ -26,6 +26,9 @@ class GameJsonSink {
     virtual Json data(const std::vector<uint8_t>& bytes, const std::string& file) = 0;
     // Code (a game string) that may be long.
     virtual Json code(const std::string& text, const std::string& file) = 0;
+    // Whether references to resources and events are written by name (a project, for
+    // people to edit) or by number (the record as the file stores it).
+    virtual bool by_name() const { return false; }
     // The game information's rich text (bytes as stored).
     virtual Json rich_text(const std::string& text, const std::string& file) = 0;
     // An empty resource slot, with the name it kept.

@@ -65,6 +65,7 @@ class ManifestSink : public GameJsonSink {
     Json data(const std::vector<uint8_t>& bytes, const std::string& file) override {
         return put(file, bytes);
     }
+    bool by_name() const override { return true; }
     Json code(const std::string& text, const std::string& file) override {
         if (text.empty()) return "";
         std::string utf8 = cp1252_to_utf8(text);

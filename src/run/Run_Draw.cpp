@@ -123,6 +123,9 @@ void show_game_cursor(Runtime& rt, bool game_runs) {
 }
 
 void process_window_events(Runtime& rt) {
+    // The network is served with the window, so that players stay connected while a game
+    // does not call the multiplayer functions.
+    rt.multiplayer.poll();
     if (!rt.platform || !rt.platform->display) return;
     CWindowInput sink(rt.input);
     rt.platform->display->process_events(sink);

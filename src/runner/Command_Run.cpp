@@ -27,6 +27,10 @@ const char* const run_help =
     "                 message texts go to stderr\n"
     "  --steps N      end the game after N steps, as the Esc key does\n"
     "  --seed N       seed the random generator with N at every game start\n"
+    "  --fullscreen   start in full screen (F4 switches; remembered per game)\n"
+    "  --window       start in a window\n"
+    "  --scale N      show the window N times larger, in whole pixels (1 ... 16;\n"
+    "                 remembered per game; resizing the window changes it)\n"
     "  --frames DIR   write every presented frame as DIR/frame-NNNNNN.png\n"
     "  --input FILE   scripted input, one event a line: STEP EVENT ARGS\n"
     "  --deterministic  everything the game reads of time (current_time, the date,\n"
@@ -73,6 +77,12 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed) 
             o.steps = n;
         } else if (cl.number("--seed", n, INT32_MIN, INT32_MAX)) {
             o.seed = int32_t(n);
+        } else if (cl.flag("--fullscreen")) {
+            o.window.full_screen = true;
+        } else if (cl.flag("--window")) {
+            o.window.full_screen = false;
+        } else if (cl.number("--scale", n, 1, max_zoom)) {
+            o.window.zoom = int32_t(n);
         } else if (cl.option("--frames", o.frames_dir)) {
         } else if (cl.option("--input", o.input_file)) {
         } else if (cl.flag("--deterministic")) {

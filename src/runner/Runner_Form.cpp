@@ -18,6 +18,7 @@
 #include "run/Run_Draw.h"
 #include "run/Run_Instances.h"
 #include "run/Runner_Debug.h"
+#include "runner/Runner_Fuse.h"
 #include "runner/Runner_Load.h"
 
 namespace fs = std::filesystem;
@@ -38,6 +39,7 @@ void show(Platform& platform, const std::string& message) {
 } // namespace
 
 bool holds_game_block(const std::string& path) {
+    if (find_fused_block(path)) return true;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);
@@ -275,7 +277,7 @@ int play_game(Runtime& rt, Platform& platform, const RunOptions& options,
         fs::create_directories(own, ec);
         rt.file_names.set_data_folder(own);
     }
-    rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
+    if (!rt.registry) rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
     rt.files = std::make_unique<GameFiles>(
         rt.file_names, *rt.registry, [&rt](const std::string& m) { report_error(rt, m, false); });
     rt.files->secure_mode = read_secure_mode(*rt.registry);
@@ -349,8 +351,20 @@ int run_game(const RunOptions& options, Platform& platform) {
                                    recording))
         return exit_not_loaded;
     if (!load_game(rt, platform, absolute.string())) return exit_not_loaded;
+    rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
+    // The window as the player had it last time, unless the command line says otherwise;
+    // a headless run neither uses nor changes what is remembered.
+    const int32_t game_id = rt.game.header.game_id;
+    const RWindowChoice window =
+        options.headless ? options.window
+                         : merged(options.window, read_window_choice(*rt.registry, game_id));
+    if (window.full_screen) rt.game.options.start_full_screen = *window.full_screen;
+    if (window.zoom && platform.display) platform.display->set_zoom(*window.zoom);
     if (!prepare_game(rt, platform)) return exit_not_loaded;
     int status = play_game(rt, platform, options, absolute.string(), home.string());
+    if (!options.headless && platform.display && rt.registry)
+        write_window_choice(*rt.registry, game_id,
+                            {rt.display.is_full_screen(), platform.display->zoom()});
     if (recording && !recording->flush())
         diagnose("the recording " + record_file.string() + " could not be written completely");
     return status;

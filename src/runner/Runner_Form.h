@@ -9,6 +9,7 @@
 
 #include "platform/Platform.h"
 #include "runner/Runtime.h"
+#include "runner/Window_Choice.h"
 
 namespace kelvane {
 
@@ -28,6 +29,8 @@ struct RunOptions {
     std::vector<std::string> answers;
     // Drive letters the game's file names may use, with their host folders (C: is /).
     std::vector<std::pair<char, std::string>> drives;
+    // The player's window choice (--fullscreen, --scale); unset: as remembered.
+    RWindowChoice window;
     // Time from the steps (the virtual clock), starting at this tick count.
     bool deterministic = false;
     int64_t clock_start = 0;

@@ -3,6 +3,7 @@
 #include "runner/Runner_Load.h"
 
 #include "platform/Whole_File.h"
+#include "runner/Runner_Fuse.h"
 
 #include <fstream>
 
@@ -201,6 +202,14 @@ LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const Progres
 }
 
 LoadResult load_game_file(const std::string& path, Game& game, const ProgressFn& progress) {
+    // A standalone game carries its block at its end, wherever the runner's code ends.
+    if (auto fused = find_fused_block(path)) {
+        std::ifstream in(path, std::ios::binary);
+        std::vector<uint8_t> block(size_t(fused->size));
+        in.seekg(std::streamoff(fused->offset));
+        if (in.read(reinterpret_cast<char*>(block.data()), std::streamsize(block.size())))
+            return load_game_block(std::move(block), game, progress);
+    }
     std::string why;
     auto bytes = read_whole_file(path, &why);
     if (!bytes) {

@@ -15,6 +15,7 @@
 #include "graphics/Graphics_Sprites.h"
 #include "graphics/Graphics_Window.h"
 #include "graphics/Support_File.h"
+#include "multiplayer/DPlay_Main.h"
 #include "platform/Files.h"
 #include "platform/Registry_Store.h"
 #include "run/Collision_Main.h"
@@ -40,6 +41,8 @@ struct Runtime {
     std::unique_ptr<GameFiles> files;
     // The functions of the game's own libraries that the game has defined.
     ExternalFunctions externals;
+    // The multiplayer connection, session, shared data and messages.
+    CMultiplayer multiplayer;
     // The temporary directory of the run (made at start-up, removed with the runtime).
     TempDirectory temp;
     // The drawing buffer, ports and presentation; the drawable images; the input state.

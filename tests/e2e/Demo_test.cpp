@@ -27,16 +27,21 @@ TEST_F(GameTest, TheDemoScoresWhenThePlayerTakesACoin) {
     ASSERT_EQ(run(2, "--frames frames"), 0) << err;
     EXPECT_EQ(read("score.txt"), "0");
     // The lives bar (three lives: a red bar 60 pixels long, outlined in white, filling a box
-    // outlined in white) and the score in white.
+    // outlined in white) and the score in white, on a black panel in the bottom-left
+    // corner, clear of the caption that full screen draws in the top-left one.
     auto f = picture_file(dir / "frames" / "frame-000002.png");
     ASSERT_TRUE(f);
-    EXPECT_EQ(f->pixel(8, 8), 0xffffffu);
-    EXPECT_EQ(f->pixel(10, 10), 0x0000ffu);
-    EXPECT_EQ(f->pixel(67, 12), 0x0000ffu);
-    EXPECT_EQ(f->pixel(68, 12), 0xffffffu);
-    EXPECT_EQ(f->pixel(69, 17), 0xffffffu);
+    const int top = 480 - 20; // the bar's top row
+    EXPECT_EQ(f->pixel(8, top), 0xffffffu);
+    EXPECT_EQ(f->pixel(10, top + 2), 0x0000ffu);
+    EXPECT_EQ(f->pixel(67, top + 4), 0x0000ffu);
+    EXPECT_EQ(f->pixel(68, top + 4), 0xffffffu);
+    EXPECT_EQ(f->pixel(5, top - 3), 0x000000u); // the panel
     int white = 0;
-    for (int y = 6; y < 22; ++y)
+    for (int y = top - 2; y < top + 14; ++y)
         for (int x = 78; x < 140; ++x) white += f->pixel(x, y) == 0xffffffu;
     EXPECT_GT(white, 20);
+    // Nothing of it in the caption's corner.
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 150; ++x) ASSERT_NE(f->pixel(x, y), 0xffffffu) << x << "," << y;
 }

@@ -297,7 +297,8 @@ TEST(Project, BadManifestsGiveClearErrors) {
 
 TEST(Project, MissingFolderOrManifest) {
     TempFolder dir;
-    EXPECT_NE(project_error(dir / "nowhere").find("nowhere: No such file or directory"), std::string::npos);
+    EXPECT_NE(project_error(dir / "nowhere").find("nowhere: No such file or directory"),
+              std::string::npos);
     EXPECT_NE(project_error(dir.path).find("has no kelvane-project.json"), std::string::npos);
 }
 
@@ -413,4 +414,35 @@ TEST(ProjectSummary, JsonHoldsFieldsAndNullsForEmptySlots) {
     EXPECT_EQ(room["speed"], 30);
     EXPECT_EQ(room["instances"][1], (Json{{"x", 64}, {"y", 48}, {"object", 0}, {"id", 100002}}));
     EXPECT_EQ(j["room_order"], (Json{1, 0, 1}));
+}
+
+TEST(Project, ReferencesAreWrittenByNameWhereTheNameReadsBack) {
+    Game g = sample_game();
+    // A second sprite with the first one's name: a reference to it must stay a number.
+    auto twin = std::make_unique<CSprite>();
+    twin->width = twin->height = 1;
+    twin->frames.push_back(checker(1, 1, 0, 0));
+    twin->number = 1;
+    g.sprites.resize(2);
+    g.sprites.set(1, "spr_ball", std::move(twin));
+    CObject* o = g.objects.get(0);
+    ASSERT_TRUE(o);
+    o->sprite = 0;
+    o->mask = 1;
+    o->events[ev_collision][0].actions.clear(); // a collision with itself, by name
+    TempFolder dir;
+    write_project(g, dir.path);
+    Json j = Json::parse(read_text(dir / "kelvane-project.json"));
+    const Json& obj = j["objects"][0];
+    EXPECT_EQ(obj["sprite"], "spr_ball");
+    EXPECT_EQ(obj["mask"], 1);
+    bool collision = false;
+    for (const auto& e : obj["events"]) {
+        EXPECT_TRUE(e.contains("event") && !e.contains("type")) << e.dump();
+        if (e["event"] == "collision") collision = e["with"] == obj["name"];
+    }
+    EXPECT_TRUE(collision);
+    // Names and numbers read back to the same game, byte for byte.
+    Game back = read_project(dir.path);
+    EXPECT_EQ(write_game_bytes(back, 3), write_game_bytes(g, 3));
 }

@@ -91,7 +91,7 @@ TEST_F(Usage, AGameNamedInPlaceOfACommandIsPlayed) {
 }
 
 TEST_F(Usage, HelpOfEveryCommandExitsWithZero) {
-    for (const char* command : {"run", "pack", "unpack", "info", "exec"}) {
+    for (const char* command : {"run", "pack", "unpack", "info", "exec", "fuse"}) {
         ProgramResult r = run_kelvane_in(dir, {command, "--help"});
         EXPECT_EQ(r.status, 0) << command;
         EXPECT_NE(r.out.find(std::string("usage: kelvane ") + command), std::string::npos);

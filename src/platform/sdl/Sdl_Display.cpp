@@ -1,6 +1,10 @@
 // The SDL game window: window shape, presentation, gamma, events and joysticks.
 #include "platform/sdl/Sdl_Display.h"
 
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -33,6 +37,26 @@ int32_t button_of(uint8_t sdl_button) {
     default:
         return 0;
     }
+}
+
+// True when the window lives on an X display that no window manager looks after. SDL's
+// full screen then only tells itself the window covers the screen; the window stays as it
+// was (the picture lands in a corner of it), so the runner covers the screen itself.
+bool x11_without_window_manager(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    ::Display* x = info.info.x11.display;
+    const Atom check = XInternAtom(x, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) return true;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const int got = XGetWindowProperty(x, DefaultRootWindow(x), check, 0, 1, False, XA_WINDOW,
+                                       &type, &format, &count, &after, &data);
+    if (data) XFree(data);
+    return got != Success || type != XA_WINDOW || count == 0;
 }
 
 } // namespace
@@ -79,12 +103,14 @@ bool SdlDisplay::open(const RWindowSetup& setup) {
     setup_ = setup;
     const std::string title = cp1252_to_utf8(setup.caption);
     if (!window_) {
-        Uint32 flags = SDL_WINDOW_HIDDEN;
+        // Resizable: the player may make the window larger; the picture keeps whole
+        // pixels and gets black bars.
+        Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
         if (setup.no_border) flags |= SDL_WINDOW_BORDERLESS;
         if (setup.on_top) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
         window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                   std::max(1, setup.client_width),
-                                   std::max(1, setup.client_height), flags);
+                                   std::max(1, setup.client_width * zoom_),
+                                   std::max(1, setup.client_height * zoom_), flags);
         if (!window_) return false;
         set_window_icon(window_);
         renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
@@ -99,13 +125,8 @@ bool SdlDisplay::open(const RWindowSetup& setup) {
         SDL_SetWindowBordered(window_, setup.no_border ? SDL_FALSE : SDL_TRUE);
         SDL_SetWindowAlwaysOnTop(window_, setup.on_top ? SDL_TRUE : SDL_FALSE);
     }
-    SDL_SetWindowFullscreen(window_, setup.full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-    if (!setup.full_screen) {
-        SDL_SetWindowSize(window_, std::max(1, setup.client_width),
-                          std::max(1, setup.client_height));
-        centre_window();
-    }
     SDL_ShowWindow(window_);
+    apply_full_screen();
     // Typed characters come as text input events.
     SDL_StartTextInput();
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
@@ -120,6 +141,64 @@ void SdlDisplay::close() {
 
 void SdlDisplay::centre_window() {
     SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+}
+
+void SdlDisplay::fit_window() {
+    SDL_SetWindowSize(window_, std::max(1, setup_.client_width * zoom_),
+                      std::max(1, setup_.client_height * zoom_));
+    centre_window();
+}
+
+void SdlDisplay::apply_full_screen() {
+    if (!setup_.full_screen) {
+        if (covering_) {
+            covering_ = false;
+            SDL_SetWindowBordered(window_, setup_.no_border ? SDL_FALSE : SDL_TRUE);
+        } else {
+            SDL_SetWindowFullscreen(window_, 0);
+        }
+        fit_window();
+        return;
+    }
+    if (!x11_without_window_manager(window_)) {
+        SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        return;
+    }
+    SDL_Rect bounds;
+    const int index = SDL_GetWindowDisplayIndex(window_);
+    if (SDL_GetDisplayBounds(index < 0 ? 0 : index, &bounds) != 0) return;
+    covering_ = true;
+    SDL_SetWindowBordered(window_, SDL_FALSE);
+    SDL_SetWindowPosition(window_, bounds.x, bounds.y);
+    SDL_SetWindowSize(window_, bounds.w, bounds.h);
+}
+
+void SdlDisplay::set_zoom(int32_t zoom) {
+    zoom_ = std::clamp(zoom, 1, 16);
+    if (window_ && !setup_.full_screen) fit_window();
+}
+
+void SdlDisplay::output_size(int& width, int& height) {
+    width = height = 0;
+    // The renderer's output: the pixels the picture is placed in (more than the window's
+    // size on a high-density screen).
+    if (!renderer_ || SDL_GetRendererOutputSize(renderer_, &width, &height) != 0)
+        SDL_GetWindowSize(window_, &width, &height);
+}
+
+SdlDisplay::View SdlDisplay::view() {
+    View v;
+    if (!window_ || setup_.full_screen) return v; // the game places itself on the screen
+    int w = 0, h = 0;
+    output_size(w, h);
+    const int32_t cw = std::max(1, setup_.client_width), ch = std::max(1, setup_.client_height);
+    const double fit = std::min(double(w) / cw, double(h) / ch);
+    // Whole pixels while the window holds the client area at least once; a smaller window
+    // shrinks it to fit.
+    v.k = fit >= 1 ? std::floor(fit) : fit > 0 ? fit : 1;
+    v.x = rounded((w - cw * v.k) / 2);
+    v.y = rounded((h - ch * v.k) / 2);
+    return v;
 }
 
 void SdlDisplay::desktop_size(int32_t& width, int32_t& height) {
@@ -137,9 +216,13 @@ void SdlDisplay::client_size(int32_t& width, int32_t& height) {
         width = setup_.client_width, height = setup_.client_height;
         return;
     }
+    if (!setup_.full_screen) {
+        // The game's own client area; the window shows it magnified.
+        width = setup_.client_width, height = setup_.client_height;
+        return;
+    }
     int w = 0, h = 0;
-    // The renderer's output: the pixels the picture is placed in.
-    if (SDL_GetRendererOutputSize(renderer_, &w, &h) != 0) SDL_GetWindowSize(window_, &w, &h);
+    output_size(w, h);
     width = w, height = h;
 }
 
@@ -147,19 +230,16 @@ void SdlDisplay::set_client_size(int32_t width, int32_t height) {
     setup_.client_width = width;
     setup_.client_height = height;
     if (!window_ || setup_.full_screen) return;
-    SDL_SetWindowSize(window_, std::max(1, width), std::max(1, height));
-    centre_window();
+    fit_window();
 }
 
 void SdlDisplay::set_full_screen(bool on) {
     setup_.full_screen = on;
     if (!window_) return;
-    SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-    if (!on) {
-        SDL_SetWindowSize(window_, std::max(1, setup_.client_width),
-                          std::max(1, setup_.client_height));
-        centre_window();
-    }
+    apply_full_screen();
+    // The next picture is placed on the new size; the game asks for it by the size it
+    // reads back, so the events of the change are handled first.
+    SDL_PumpEvents();
     show_last();
 }
 
@@ -219,8 +299,10 @@ void SdlDisplay::show_last() {
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
     if (texture_) {
-        SDL_Rect to{placement_.x, placement_.y, rounded(texture_w_ * placement_.scale),
-                    rounded(texture_h_ * placement_.scale)};
+        const View v = view();
+        SDL_Rect to{v.x + rounded(placement_.x * v.k), v.y + rounded(placement_.y * v.k),
+                    rounded(texture_w_ * placement_.scale * v.k),
+                    rounded(texture_h_ * placement_.scale * v.k)};
         SDL_RenderCopy(renderer_, texture_, nullptr, &to);
     }
     SDL_RenderPresent(renderer_);
@@ -260,9 +342,13 @@ void SdlDisplay::process_events(InputSink& sink) {
         case SDL_WINDOWEVENT:
             if (e.window.event == SDL_WINDOWEVENT_CLOSE)
                 sink.close_request();
-            else if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
-                     e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+            else if (e.window.event == SDL_WINDOWEVENT_EXPOSED)
                 show_last();
+            else if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                // A window the player resized keeps the magnification that fits it.
+                if (!setup_.full_screen) zoom_ = std::max(1, int32_t(view().k));
+                show_last();
+            }
             break;
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
@@ -309,9 +395,20 @@ void SdlDisplay::process_events(InputSink& sink) {
 }
 
 void SdlDisplay::mouse_position(int32_t& x, int32_t& y) {
-    int mx = 0, my = 0;
+    int mx = 0, my = 0, ww = 1, wh = 1, ow = 0, oh = 0;
     SDL_GetMouseState(&mx, &my);
-    x = mx, y = my;
+    if (!window_) {
+        x = mx, y = my;
+        return;
+    }
+    // Window points to drawable pixels, then back into the game's client area.
+    SDL_GetWindowSize(window_, &ww, &wh);
+    output_size(ow, oh);
+    const double px = ww > 0 && ow > 0 ? double(mx) * ow / ww : mx;
+    const double py = wh > 0 && oh > 0 ? double(my) * oh / wh : my;
+    const View v = view();
+    x = rounded(std::floor((px - v.x) / v.k));
+    y = rounded(std::floor((py - v.y) / v.k));
 }
 
 bool SdlDisplay::key_held(int32_t vk) {

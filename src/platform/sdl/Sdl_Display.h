@@ -38,6 +38,8 @@ class SdlDisplay : public Display {
     void mouse_position(int32_t& x, int32_t& y) override;
     bool key_held(int32_t vk) override;
     std::optional<RJoystickState> joystick(int32_t id) override;
+    void set_zoom(int32_t zoom) override;
+    int32_t zoom() override { return zoom_; }
 
   private:
     SdlSessionRef session_;
@@ -50,8 +52,20 @@ class SdlDisplay : public Display {
     RPlacement placement_;
     int64_t step_ = 0;
     SDL_Joystick* joysticks_[2] = {nullptr, nullptr};
+    int32_t zoom_ = 1;
+    bool covering_ = false; // full screen done by hand: no window manager to ask
 
     void show_picture(const Image32& picture, const RPlacement& placement);
+    void apply_full_screen();
+    // How the client area the game sees lies in the window's drawable pixels: scaled by
+    // `k` (whole pixels while the window is large enough) with its corner at (x, y).
+    struct View {
+        double k = 1;
+        int32_t x = 0, y = 0;
+    };
+    View view();
+    void output_size(int& width, int& height);
+    void fit_window();
     void show_last();
     void centre_window();
     void open_joysticks();
