@@ -440,13 +440,15 @@ void CCanvas::curve(int32_t kind, int32_t left, int32_t top, int32_t right, int3
     auto nearest = [&](double x, double y) {
         const int64_t tx = int64_t(std::floor(x)), ty = int64_t(std::floor(y));
         RPoint best{int32_t(tx), int32_t(ty)};
-        int64_t best_d = -1;
+        // Squared distances in doubles: far-out shapes put the two points over 2^32 apart.
+        double best_d = -1;
         for (int64_t row : {ty, ty - 1, ty + 1}) {
             int64_t runs[4];
             const int count = s.outline(row, runs);
             for (int k = 0; k < count; ++k) {
                 const int64_t px = std::clamp(tx, runs[k * 2], runs[k * 2 + 1]);
-                const int64_t d = (px - tx) * (px - tx) + (row - ty) * (row - ty);
+                const double dx = double(px - tx), dy = double(row - ty);
+                const double d = dx * dx + dy * dy;
                 if (best_d < 0 || d < best_d) best_d = d, best = {int32_t(px), int32_t(row)};
             }
         }
@@ -458,7 +460,7 @@ void CCanvas::curve(int32_t kind, int32_t left, int32_t top, int32_t right, int3
     double mx = 0, my = 0;
     meet(start + sweep / 2, mx, my);
     auto side = [&](double x, double y) {
-        return double(pe.x - ps.x) * (y - ps.y) - double(pe.y - ps.y) * (x - ps.x);
+        return (double(pe.x) - ps.x) * (y - ps.y) - (double(pe.y) - ps.y) * (x - ps.x);
     };
     const bool mid_side = side(mx - 0.5, my - 0.5) >= 0;
     const int64_t y0 = std::max<int64_t>(top, clip_.top),

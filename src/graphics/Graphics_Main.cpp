@@ -227,6 +227,17 @@ RPlacement CDisplay::compute_placement() {
     return placement_;
 }
 
+void CDisplay::present_box(const Image32& picture) {
+    if (!initialised_ || !window_) return;
+    window_->present_box(picture, compute_placement());
+}
+
+void CDisplay::window_to_picture(int32_t cx, int32_t cy, double& x, double& y) {
+    const RPlacement p = compute_placement();
+    x = (cx - p.x) / p.scale;
+    y = (cy - p.y) / p.scale;
+}
+
 void CDisplay::refresh(int32_t kind, int32_t time, int32_t steps) {
     if (!initialised_ || !buffer_.exists() || !window_) return;
     if (caption_painter && caption_in_full_screen_ && (full_screen_ || no_border_) &&

@@ -106,6 +106,11 @@ class CDisplay {
     // The picture on screen (the buffer's size).
     const DDSurface& screen() const { return buffer_.shown_in(&screen_) ? buffer_ : screen_; }
 
+    // Shows a picture of the buffer's size holding one of our own windows, placed as the
+    // game's pictures are.
+    void present_box(const Image32& picture);
+    // A point of the window's client area on the game's picture (unrounded).
+    void window_to_picture(int32_t cx, int32_t cy, double& x, double& y);
     // The mouse in room coordinates through the ports.
     void mouse_position(int32_t& x, int32_t& y);
     // The buffer, or a rectangle of it (parts outside the buffer black), as a Windows

@@ -103,6 +103,18 @@ void FrameFiles::write(int64_t step, const Image32& picture) {
     have_pending_ = true;
 }
 
+void FrameFiles::write_box(int64_t step, const Image32& picture) {
+    if (!enabled()) return;
+    if (step != box_step_) box_step_ = step, box_count_ = 0;
+    char name[60];
+    std::snprintf(name, sizeof name, "frame-%06lld-box-%d.png", static_cast<long long>(step),
+                  ++box_count_);
+    std::error_code ec;
+    fs::create_directories(dir_, ec);
+    const std::string path = (fs::path(dir_) / name).string();
+    if (!write_png_file(path, picture)) report(path);
+}
+
 void FrameFiles::hand_over() {
     if (!have_pending_) return;
     have_pending_ = false;

@@ -33,6 +33,9 @@ class FrameFiles {
     // Several pictures of one step leave the last one. The first failure is reported on
     // stderr and ends the writing.
     void write(int64_t step, const Image32& picture);
+    // Writes a picture of one of our own windows at once as DIR/frame-NNNNNN-box-K.png,
+    // K counting such pictures in the step from 1.
+    void write_box(int64_t step, const Image32& picture);
     // Returns once every frame handed over so far is on disk (or writing failed).
     void finish();
     // Whether writing failed; the frames handed over are finished first.
@@ -56,6 +59,8 @@ class FrameFiles {
     bool busy_ = false;          // the writer holds a frame; guarded
     bool stop_ = false;          // guarded
     std::thread writer_;
+    int64_t box_step_ = -1;
+    int32_t box_count_ = 0;
 
     void hand_over();
     void run();

@@ -91,6 +91,8 @@ class InputSink {
     virtual void key_press(uint8_t ch) = 0;
     virtual void mouse_down(int32_t button) = 0;
     virtual void mouse_up(int32_t button) = 0;
+    // The mouse wheel turned by whole notches, positive away from the player.
+    virtual void mouse_wheel(int32_t notches) { (void)notches; }
     // The player tried to close the window.
     virtual void close_request() = 0;
 };
@@ -138,6 +140,13 @@ class Display {
     // picture stays its owner's: it is read in place, never kept as a copy, and may change
     // after the call.
     virtual void present(const Image32& picture, const RPlacement& placement) = 0;
+    // Shows a picture of one of our own windows over the game (the game's picture with the
+    // window drawn on it); --frames writes it as frame-NNNNNN-box-K.png, K counting the
+    // pictures of such windows in the step from 1.
+    virtual void present_box(const Image32& picture, const RPlacement& placement) = 0;
+    // The clipboard's text, Windows-1252 (empty when there is none), and setting it.
+    virtual std::string clipboard_text() { return {}; }
+    virtual void set_clipboard_text(const std::string& cp1252) { (void)cp1252; }
     // Waits for the next vertical blank where the platform knows it; headless: no wait.
     virtual void wait_vertical_blank() = 0;
     // Pauses between the steps of a transition; headless: no pause.

@@ -148,6 +148,8 @@ class RecordingDisplay::Sink : public InputSink {
     }
     void mouse_up(int32_t b) override { emit(RScriptedEvent::mouse_up, b), held_.mouse_up(b); }
     void close_request() override { emit(RScriptedEvent::close, 0), held_.close_request(); }
+    // The wheel only scrolls our own windows, which a replay answers from its answers file.
+    void mouse_wheel(int32_t notches) override { held_.mouse_wheel(notches); }
 
   private:
     void emit(RScriptedEvent::Kind kind, int32_t a) {

@@ -60,6 +60,11 @@ class RecordingDisplay : public Display {
     void present(const Image32& picture, const RPlacement& placement) override {
         inner_->present(picture, placement);
     }
+    void present_box(const Image32& picture, const RPlacement& placement) override {
+        inner_->present_box(picture, placement);
+    }
+    std::string clipboard_text() override { return inner_->clipboard_text(); }
+    void set_clipboard_text(const std::string& text) override { inner_->set_clipboard_text(text); }
     void wait_vertical_blank() override { inner_->wait_vertical_blank(); }
     void transition_pause(int64_t ms) override { inner_->transition_pause(ms); }
     bool set_gamma(const std::array<std::array<uint16_t, 256>, 3>& ramps) override {

@@ -44,6 +44,7 @@ class HeldKeys : public InputSink {
     void key_press(uint8_t ch) override { to_.key_press(ch); }
     void mouse_down(int32_t b) override { to_.mouse_down(b); }
     void mouse_up(int32_t b) override { to_.mouse_up(b); }
+    void mouse_wheel(int32_t notches) override { to_.mouse_wheel(notches); }
     void close_request() override { to_.close_request(); }
 
   private:

@@ -7,6 +7,8 @@
 #include "code/Script_Main.h"
 #include "functions/Function_Graphics.h"
 #include "functions/Function_Math.h"
+#include "functions/Run_Score.h"
+#include "functions/Support_Message.h"
 #include "model/Action_Class.h"
 #include "platform/Platform.h"
 #include "run/Event_Main.h"
@@ -15,6 +17,7 @@
 #include "run/Run_Draw.h"
 #include "run/Run_Main.h"
 #include "run/Run_Motion.h"
+#include "runner/Help_Form.h"
 #include "runner/Runtime.h"
 #include "sound/Sound_Main.h"
 
@@ -400,12 +403,29 @@ ACTION(load_game_action) {
 // 18: a message in the message dialog ("#" ends a line); none in exclusive mode.
 ACTION(show_message_action) {
     if (rt.game.options.exclusive_mode) return true;
-    std::string text = action_text(rt, s, o, a, 0);
-    for (char& c : text)
-        if (c == '#') c = '\n';
-    if (rt.platform && rt.platform->dialogs) rt.platform->dialogs->show_message(text);
+    show_message_box(rt, action_text(rt, s, o, a, 0), {"", "OK", ""}, 0);
     input_clear_states(rt.input);
     return true;
+}
+// 20: the high-score table with the current score; 61: the game information. Neither
+// shows in exclusive mode.
+ACTION(high_scores_action) {
+    (void)s, (void)o, (void)a;
+    if (!rt.game.options.exclusive_mode) show_high_scores(rt, rt.script.values.score);
+    return true;
+}
+ACTION(information_action) {
+    (void)s, (void)o, (void)a;
+    show_game_information(rt);
+    input_clear_states(rt.input);
+    return true;
+}
+// 29: the player answers Yes to the question; yes in exclusive mode.
+ACTION(question_action) {
+    if (rt.game.options.exclusive_mode) return true;
+    bool yes = show_question(rt, action_text(rt, s, o, a, 0));
+    input_clear_states(rt.input);
+    return yes;
 }
 // 23: sleep, after drawing and presenting the room without a transition when asked.
 ACTION(sleep_action) {
@@ -533,12 +553,9 @@ std::array<RActionEntry, action_count> make_table() {
     add(17, false, false, play_sound_action);
     add(39, false, false, stop_sound_action);
     add(56, true, false, sound_playing);
-    // The question dialog (29), the high-score table (20) and the game information (61) are
-    // shown by subsystems still to come: their entries carry their kinds so action lists
-    // flow as designed, and do nothing until then.
-    add(29, true, false, nothing);
-    add(20, false, false, nothing);
-    add(61, false, false, nothing);
+    add(29, true, false, question_action);
+    add(20, false, false, high_scores_action);
+    add(61, false, false, information_action);
     // Questions.
     add(25, true, true, position_free);
     add(28, true, true, position_taken);

@@ -12,6 +12,7 @@
 #include "run/Event_Main.h"
 #include "run/Run_Command.h"
 #include "run/Run_Draw.h"
+#include "runner/Help_Form.h"
 #include "runner/Runtime.h"
 #include "sound/Sound_Main.h"
 
@@ -438,7 +439,10 @@ void function_keys(Runtime& rt) {
         else
             load_game(rt, file);
     }
-    // F1 (the game information) arrives with its subsystem.
+    if (key == 112 && o.let_f1_info && !o.exclusive_mode) {
+        show_game_information(rt);
+        input_clear_states(rt.input);
+    }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "platform/Scripted_Input.h"
 #include "runner/Command_Line.h"
 #include "runner/Commands.h"
+#include "runner/Form_Host.h"
 #include "runner/Runner_Form.h"
 
 namespace kelvane {
@@ -39,6 +40,9 @@ const char* const run_help =
     "                 --deterministic\n"
     "  --replay FILE  play a recorded session again (with --headless)\n"
     "  --workdir DIR  the game's working directory (default: GAME's folder)\n"
+    "  --answers FILE the player's answers to the game's boxes, one a line, taken in\n"
+    "                 order: a button number or caption, a typed text, a menu entry,\n"
+    "                 a high-score name\n"
     "  --drive X=DIR  the folder that the game's drive letter X: stands for\n"
     "                 (C: is / unless given)\n"
     "  --audio-out FILE  write everything the game plays to FILE as a 44 100 Hz\n"
@@ -107,6 +111,15 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed,
         } else if (cl.option("--record", o.record_file)) {
         } else if (cl.option("--replay", replay_file)) {
         } else if (cl.option("--workdir", o.workdir)) {
+        } else if (cl.option("--answers", v)) {
+            std::string error;
+            auto lines = read_answers_file(v, &error);
+            if (!lines) {
+                std::fprintf(stderr, "kelvane run: the answers file %s %s\n", v.c_str(),
+                             error.c_str());
+                return exit_not_loaded;
+            }
+            o.answers = std::move(*lines);
         } else if (cl.option("--drive", v)) {
             if (v.size() < 3 || v[1] != '=' || !std::isalpha((unsigned char)v[0]))
                 cl.fail("--drive needs a letter, '=' and a folder, as in D=/media/cd");

@@ -302,6 +302,7 @@ int play_game(Runtime& rt, Platform& platform, const RunOptions& options,
     rt.script.instances = &instances;
     install_error_report(rt, platform);
     rt.run.headless = options.headless;
+    rt.answers = options.answers;
     rt.run.max_steps = options.steps;
     if (options.seed) rt.run.fixed_seed = uint32_t(*options.seed);
     run_game_loop(rt);

@@ -25,6 +25,8 @@ struct RunOptions {
     std::string frames_dir;
     std::string input_file;
     std::string workdir;
+    // The player's answers to the game's boxes (`--answers`), in order.
+    std::vector<std::string> answers;
     // Drive letters the game's file names may use, with their host folders (C: is /).
     std::vector<std::pair<char, std::string>> drives;
     std::string audio_out; // write what is heard to this wave file, in step time

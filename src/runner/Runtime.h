@@ -9,6 +9,7 @@
 #include "code/Code_Main.h"
 #include "functions/Function_File.h"
 #include "functions/Support_DLL.h"
+#include "functions/Support_Message.h"
 #include "graphics/Graphics_GDI.h"
 #include "graphics/Graphics_Main.h"
 #include "graphics/Graphics_Sprites.h"
@@ -55,6 +56,11 @@ struct Runtime {
     CGraphicsGDI gdi;
     // Where sounds play.
     RSoundState sound;
+    // The message box's settings, kept for the rest of the game.
+    RMessageSettings message;
+    // The player's answers given with `run --answers`, taken one by one by our windows.
+    std::vector<std::string> answers;
+    size_t next_answer = 0;
 };
 
 } // namespace kelvane

@@ -1,6 +1,6 @@
 // Games that talk to the player: the input queries, boxes answered through --answers, the
 // high-score table, the game information.
-#include "Game_Runner.h"
+#include "Picture_Game.h"
 
 using namespace kelvane::e2e;
 
@@ -44,4 +44,94 @@ TEST_F(GameTest, InputQueriesSeeTheStepsKeysAndButtons) {
     // character and the typed text.
     EXPECT_EQ(read("out.txt"), "10101010100;011;11:66bab0;010100");
     EXPECT_NE(err.find("Hello\nthere"), std::string::npos) << err;
+}
+
+TEST_F(GameTest, AQuestionAnsweredNoTakesTheElseBranchAndClearsTheKeys) {
+    write("answers.txt", "No\nYes\n");
+    write("input.txt", "1 key-down 65\n");
+    write("kelvane-project.json",
+          R"({"objects": [{"name": "o", "events": [)" +
+              event("step", 0,
+                    {code("global.s = string(keyboard_check(65));"), action(29, {"Go on?#Sure?"}),
+                     code("global.s += \"yes\";"), action(31), code("global.s += \"no\";"),
+                     action(29, {"Again?"}),
+                     code("global.s += \"yes\" + string(keyboard_check(65));"), code(write_s)}) +
+              R"(]}], "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})");
+    ASSERT_EQ(run(1, "--input input.txt --answers answers.txt"), 0) << err;
+    EXPECT_EQ(read("out.txt"), "1noyes0");
+    EXPECT_NE(err.find("Go on?\nSure?"), std::string::npos) << err;
+}
+
+TEST_F(GameTest, InputBoxesReturnTheTypedTextAndWithoutAnswersTheirDefaults) {
+    write("answers.txt", "Ada Lovelace\nabc\n2\n");
+    const std::string game =
+        R"({"objects": [{"name": "o", "events": [)" +
+        event("create", 0,
+              {code("global.s = get_string(\"Name?\", \"Bob\") + \";\" + "
+                    "string(get_integer(\"Age\", 20)) + \";\" + "
+                    "string(show_message_ext(\"Pick\", \"a\", \"b\", \"c\")) + \";\" + "
+                    "string(show_question(\"Sure?\"));" +
+                    std::string(write_s))}) +
+        R"(]}], "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})";
+    write("kelvane-project.json", game);
+    ASSERT_EQ(run(1, "--answers answers.txt"), 0) << err;
+    // "abc" is no integer: the default. The answers have run out by the question, which
+    // then answers as in exclusive mode.
+    EXPECT_EQ(read("out.txt"), "Ada Lovelace;20;2;1");
+    ASSERT_EQ(run(1), 0) << err;
+    EXPECT_EQ(read("out.txt"), ";0;0;1");
+}
+
+TEST_F(GameTest, TheHighScoreTableShowsTheNewEntryAndStoresTheTypedName) {
+    write("answers.txt", "Zed\n");
+    write(
+        "kelvane-project.json",
+        R"({"game_id": 4242, "objects": [{"name": "o", "events": [)" +
+            event("step", 0,
+                  {code("highscore_clear(); highscore_add(\"Ann\", 300); score = 200;"), action(20),
+                   code("global.s = highscore_name(1) + highscore_name(2) + "
+                        "string(highscore_value(2)) + highscore_name(3);" +
+                        std::string(write_s))}) +
+            R"(]}], "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})");
+    ASSERT_EQ(run(1, "--answers answers.txt --frames frames"), 0) << err;
+    EXPECT_EQ(read("out.txt"), "AnnZed200<nobody>");
+    std::string store = read("data/kelvane/registry.txt");
+    EXPECT_NE(store.find("Zed"), std::string::npos) << store;
+    // The table, centred on the 640 x 480 picture, shows the new entry (row 2) in the
+    // new-entry colour (red) and the others in black.
+    auto frame = picture_file(dir / "frames" / "frame-000001-box-1.png");
+    ASSERT_TRUE(frame);
+    auto count = [&](int32_t top, uint32_t colour) {
+        int n = 0;
+        for (int32_t y = top; y < top + 24; ++y)
+            for (int32_t x = 140 + 3 + 48; x < 140 + 3 + 257; ++x)
+                n += frame->pixel(x, y) == colour;
+        return n;
+    };
+    const int32_t client_top = 40 + 3 + 18;
+    EXPECT_GT(count(client_top + 48 + 32, 0x0000FF), 20);
+    EXPECT_EQ(count(client_top + 48 + 32, 0x000000), 0);
+    EXPECT_GT(count(client_top + 48, 0x000000), 20);
+}
+
+TEST_F(GameTest, F1ShowsTheGameInformationAndEscClosesIt) {
+    write("answers.txt", "\n");
+    write("input.txt", "1 key-down 65\n1 key-down 112\n");
+    write(
+        "kelvane-project.json",
+        R"({"information": {"color": 65280, "help_in_window": true, "text": "{\\rtf1 Hello\\par}"},
+      "objects": [{"name": "o", "events": [)" +
+            event("step", 0,
+                  {code("global.s = string(keyboard_check(65));" + std::string(write_s))}) +
+            R"(]}], "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})");
+    ASSERT_EQ(run(1, "--input input.txt --answers answers.txt --frames frames"), 0) << err;
+    EXPECT_EQ(read("out.txt"), "0"); // the keys are clear after the window
+    auto frame = picture_file(dir / "frames" / "frame-000001-box-1.png");
+    ASSERT_TRUE(frame);
+    // Over the whole picture: the green background, black text at the top left.
+    EXPECT_EQ(frame->pixel(300, 300), 0x00FF00u);
+    int black = 0;
+    for (int32_t y = 0; y < 24; ++y)
+        for (int32_t x = 0; x < 60; ++x) black += frame->pixel(x, y) == 0;
+    EXPECT_GT(black, 20);
 }

@@ -81,6 +81,15 @@ void HeadlessDisplay::present(const Image32& picture, const RPlacement& placemen
     frames_.write(step_, picture);
 }
 
+void HeadlessDisplay::present_box(const Image32& picture, const RPlacement& placement) {
+    // The box's picture is made for this one presentation: keep a copy.
+    box_ = picture;
+    last_ = &box_;
+    placement_ = placement;
+    ++presented_;
+    frames_.write_box(step_, picture);
+}
+
 void HeadlessDisplay::process_events(InputSink& sink) {
     HeldKeys held(sink, held_);
     // Events are processed between steps: what arrives now is read by the next step.

@@ -23,6 +23,7 @@ class HeadlessDisplay : public Display {
     void set_caption(const std::string& cp1252) override { setup_.caption = cp1252; }
     void set_cursor_visible(bool visible) override { cursor_visible_ = visible; }
     void present(const Image32& picture, const RPlacement& placement) override;
+    void present_box(const Image32& picture, const RPlacement& placement) override;
     void wait_vertical_blank() override { ++vertical_blanks_; }
     void transition_pause(int64_t ms) override { pauses_.push_back(ms); }
     bool set_gamma(const std::array<std::array<uint16_t, 256>, 3>&) override { return false; }
@@ -55,6 +56,7 @@ class HeadlessDisplay : public Display {
     bool open_ = false;
     bool cursor_visible_ = true;
     const Image32* last_ = nullptr;
+    Image32 box_;
     Image32 none_;
     RPlacement placement_;
     int64_t presented_ = 0, vertical_blanks_ = 0;

@@ -253,8 +253,17 @@ void SdlDisplay::set_cursor_visible(bool visible) {
 }
 
 void SdlDisplay::present(const Image32& picture, const RPlacement& placement) {
-    placement_ = placement;
     frames_.write(step_, picture);
+    show_picture(picture, placement);
+}
+
+void SdlDisplay::present_box(const Image32& picture, const RPlacement& placement) {
+    frames_.write_box(step_, picture);
+    show_picture(picture, placement);
+}
+
+void SdlDisplay::show_picture(const Image32& picture, const RPlacement& placement) {
+    placement_ = placement;
     // The texture keeps the picture for repainting; the pixels go straight into it.
     if (renderer_ && picture.width > 0 && picture.height > 0) {
         if (!texture_ || texture_w_ != picture.width || texture_h_ != picture.height) {
@@ -271,6 +280,18 @@ void SdlDisplay::present(const Image32& picture, const RPlacement& placement) {
             SDL_UpdateTexture(texture_, nullptr, picture.pixels.data(), picture.width * 4);
     }
     show_last();
+}
+
+std::string SdlDisplay::clipboard_text() {
+    char* text = SDL_GetClipboardText();
+    if (!text) return {};
+    std::string out = typed_text_to_cp1252(text);
+    SDL_free(text);
+    return out;
+}
+
+void SdlDisplay::set_clipboard_text(const std::string& cp1252) {
+    SDL_SetClipboardText(cp1252_to_utf8(cp1252).c_str());
 }
 
 void SdlDisplay::show_last() {
@@ -350,6 +371,12 @@ void SdlDisplay::process_events(InputSink& sink) {
         case SDL_MOUSEBUTTONDOWN:
             if (int32_t b = button_of(e.button.button)) sink.mouse_down(b);
             break;
+        case SDL_MOUSEWHEEL: {
+            int32_t notches = e.wheel.y;
+            if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+            if (notches != 0) sink.mouse_wheel(notches);
+            break;
+        }
         case SDL_MOUSEBUTTONUP:
             if (int32_t b = button_of(e.button.button)) sink.mouse_up(b);
             break;

@@ -27,6 +27,9 @@ class SdlDisplay : public Display {
     void set_caption(const std::string& cp1252) override;
     void set_cursor_visible(bool visible) override;
     void present(const Image32& picture, const RPlacement& placement) override;
+    void present_box(const Image32& picture, const RPlacement& placement) override;
+    std::string clipboard_text() override;
+    void set_clipboard_text(const std::string& cp1252) override;
     void wait_vertical_blank() override;
     void transition_pause(int64_t ms) override;
     bool set_gamma(const std::array<std::array<uint16_t, 256>, 3>& ramps) override;
@@ -52,6 +55,7 @@ class SdlDisplay : public Display {
     int32_t zoom_ = 1;
     bool covering_ = false; // full screen done by hand: no window manager to ask
 
+    void show_picture(const Image32& picture, const RPlacement& placement);
     void apply_full_screen();
     // How the client area the game sees lies in the window's drawable pixels: scaled by
     // `k` (whole pixels while the window is large enough) with its corner at (x, y).
