@@ -135,3 +135,36 @@ TEST_F(GameTest, F1ShowsTheGameInformationAndEscClosesIt) {
         for (int32_t x = 0; x < 60; ++x) black += frame->pixel(x, y) == 0;
     EXPECT_GT(black, 20);
 }
+
+// The choosers answered from the answers file: a colour, a file to open (a Windows name in
+// another letter case), a new file to save, a folder; empty lines cancel. Without answers
+// nothing is shown and the functions give 0 and empty names.
+TEST_F(GameTest, TheChoosersTakeTheirAnswersAndCancel) {
+    write("data/a.txt", "hello");
+    write("kelvane-project.json",
+          R"({"objects": [{"name": "o", "events": [)" +
+              event("step", 0,
+                    {code("f = get_open_filename(\"Text|*.txt\", \"\");"
+                          "global.s = string(get_color(c_red)) + \";\" + string(get_color(c_red))"
+                          " + \";\" + f + \";\" + string(file_exists(f)) + \";\""
+                          " + get_save_filename(\"\", \"new.txt\") + \";\" + get_directory(\"\")"
+                          " + \";\" + get_open_filename(\"\", \"\");" +
+                          std::string(write_s))}) +
+              R"(]}], "rooms": [{"name": "rm", "instances": [{"object": "o"}]}]})");
+    // The colour comes first in the answers, though the file is asked for first.
+    write("answers.txt", "data\\A.TXT\n#00FF00\n\nNEW.txt\ndata\n\n");
+    fs::create_directories(dir / "frames");
+    ASSERT_EQ(run(1, "--answers answers.txt --frames frames"), 0) << err;
+    std::string windows = "C:" + fs::canonical(dir).string();
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    // A new file keeps its name as typed.
+    EXPECT_EQ(read("out.txt"), "65280;-1;" + windows + "\\data\\a.txt;1;" + windows + "\\NEW.txt;" +
+                                   windows + "\\data;");
+    // The colour chooser drawn with its answer: the sample shows the green.
+    auto frame = picture_file(dir / "frames" / "frame-000001-box-2.png");
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->pixel(420, 160), 0x00FF00u);
+
+    ASSERT_EQ(run(1), 0) << err;
+    EXPECT_EQ(read("out.txt"), "0;0;;0;;;");
+}
