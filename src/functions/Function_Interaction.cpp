@@ -319,6 +319,11 @@ H(fn_show_image) {
     show_image(rt, text_of(a[0]), n(a[1]) != 0, n(a[2]));
 }
 
+H(fn_show_video) {
+    UNUSED, (void)result;
+    show_video(rt, text_of(a[0]), n(a[1]) != 0, n(a[2]) != 0);
+}
+
 H(fn_show_text) {
     UNUSED, (void)result;
     show_text(rt, text_of(a[0]), n(a[1]) != 0, uint32_t(n(a[2])), n(a[3]));
@@ -368,6 +373,7 @@ const RFunction interaction[] = {
     {"get_directory_alt", fn_get_directory_alt, 2},
     {"show_info", fn_show_info, 0},
     {"show_image", fn_show_image, 3},
+    {"show_video", fn_show_video, 3},
     {"show_text", fn_show_text, 4},
     {"show_menu", fn_show_menu, 2},
     {"highscore_show", fn_highscore_show, 1},

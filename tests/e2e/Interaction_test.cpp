@@ -168,3 +168,25 @@ TEST_F(GameTest, TheChoosersTakeTheirAnswersAndCancel) {
     ASSERT_EQ(run(1), 0) << err;
     EXPECT_EQ(read("out.txt"), "0;0;;0;;;");
 }
+
+// Headless, a video shows nothing and returns at once, even one that loops for ever; a
+// missing file or one that is no video does nothing either.
+TEST_F(GameTest, VideosReturnAtOnceHeadless) {
+    std::string clip = "YUV4MPEG2 W4 H4 F10:1 Ip A1:1 C444\n";
+    for (int i = 0; i < 3; ++i) clip += "FRAME\n" + std::string(48, char(16 + 60 * i));
+    write("clip.y4m", clip);
+    write("junk.avi", "not a video");
+    write("answers.txt", "\n");
+    write("kelvane-project.json",
+          R"({"objects": [{"name": "o", "events": [)" +
+              event("step", 0,
+                    {code("show_video(\"clip.y4m\", 0, 1); show_video(\"clip.y4m\", 1, 0);"
+                          "show_video(\"missing.avi\", 0, 0); show_video(\"junk.avi\", 1, 1);"
+                          "global.s = \"done\";" +
+                          std::string(write_s))}) +
+              R"(]}], "rooms": [{"name": "rm", "instances": [{"object": "o"}]}]})");
+    ASSERT_EQ(run(2), 0) << err;
+    EXPECT_EQ(read("out.txt"), "done");
+    ASSERT_EQ(run(2, "--answers answers.txt"), 0) << err;
+    EXPECT_EQ(read("out.txt"), "done");
+}
