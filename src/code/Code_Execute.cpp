@@ -1,4 +1,8 @@
 // The interpreter: statements, operators, calls and run-time errors of the script language.
+// This file holds the parser, whose nodes both ways of running code share, and the tree
+// walker that runs the nodes directly. Code runs compiled (Code_Compile, Code_Machine)
+// unless the script state asks for the tree walker, which stays as the reference the
+// compiled form is tested against (tests/code/Code_Differential_test.cpp).
 //
 // Design. The language is defined as a parser that executes while it parses, on the token
 // list; untaken branches are parsed in a skip mode that evaluates nothing, and a braced
@@ -22,6 +26,8 @@
 //   message of that run), this equals setting the stop flag. `exit` and `return` set the
 //   stop flag, which every statement sequence and loop tests.
 // - Variables are found by id in constant time (CVariableList).
+// - Stack use: a run stops with "Stack overflow." when nested runs (script calls) have
+//   used up most of the thread's stack.
 #include "code/Code_Execute.h"
 
 #include <pthread.h>

@@ -54,7 +54,8 @@ RValue* ValueStack::push(int32_t n) {
 }
 
 void ValueStack::pop(RValue* frame, int32_t n) {
-    for (int32_t i = 0; i < n; ++i) frame[i] = RValue();
+    // Registers are always written before they are read: only their strings need letting go.
+    for (int32_t i = 0; i < n; ++i) frame[i].str = RString();
     Block& b = blocks_[current_];
     b.used -= n;
     if (b.used == 0 && current_ > 0) --current_;
