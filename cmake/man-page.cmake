@@ -1,6 +1,6 @@
 # Writes the manual page kelvane(1) from the program's own --help texts, so the page and
 # --help never disagree. cmake -DKELVANE=program -DVERSION=x.y.z -DOUT=kelvane.1 -P man-page.cmake
-set(commands run pack unpack info exec)
+set(commands run pack unpack info exec fuse)
 
 # The text of `kelvane ARGS --help`, as roff lines kept as they are.
 function(help_text out)

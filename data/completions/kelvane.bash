@@ -5,24 +5,28 @@ _kelvane() {
     _init_completion -s || return
 
     if ((cword == 1)); then
-        COMPREPLY=($(compgen -W 'run pack unpack info exec --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W 'run pack unpack info exec fuse --help --version' -- "$cur"))
         return
     fi
     local command=${words[1]}
     case $prev in
-        --steps | --seed | -e | --drive)
+        --steps | --seed | -e | --drive | --scale)
             return
             ;;
-        --frames | --workdir)
+        --frames | --workdir | --cd)
             _filedir -d
             return
             ;;
-        --input | --record | --replay | --answers)
+        --input | --record | --replay | --answers | --audio-out)
             _filedir
             return
             ;;
         -o)
-            [[ $command == pack ]] && _filedir kgame || _filedir -d
+            case $command in
+                pack) _filedir kgame ;;
+                fuse) _filedir ;;
+                *) _filedir -d ;;
+            esac
             return
             ;;
     esac
@@ -33,7 +37,7 @@ _kelvane() {
         return
     fi
     case $command in
-        run | info | unpack)
+        run | info | unpack | fuse)
             _filedir '@(kgame|KGAME|exe|EXE|dat|DAT)'
             ;;
         pack)

@@ -59,5 +59,14 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
     [ "$got" = "--headless --help " ] || fail "run options: $got"
     got=$(complete_line kelvane run "")
     [ "$got" = "demo.exe demo.kgame game.dat other.exe sub " ] || fail "game files: $got"
+    [ "$(complete_line kelvane f)" = "fuse " ] || fail "command: $(complete_line kelvane f)"
+    got=$(complete_line kelvane fuse "")
+    [ "$got" = "demo.exe demo.kgame game.dat other.exe sub " ] || fail "fuse game files: $got"
+    got=$(complete_line kelvane run --cd "")
+    [ "$got" = "sub " ] || fail "--cd folders: $got"
+    got=$(complete_line kelvane run --audio-out no)
+    [ "$got" = "notes.txt " ] || fail "--audio-out files: $got"
+    got=$(complete_line kelvane run --mu)
+    [ "$got" = "--mute " ] || fail "run options: $got"
 fi
 echo ok

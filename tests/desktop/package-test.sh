@@ -14,7 +14,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 deb=$(ls "$tmp"/out/kelvane_*_*.deb)
 [ "$(dpkg-deb -f "$deb" Package)" = kelvane ] || fail "wrong package name"
 depends=$(dpkg-deb -f "$deb" Depends)
-for want in libsdl2 libpng fonts-liberation2; do
+for want in libsdl2 libsdl2-mixer libpng fonts-liberation2 fluid-soundfont-gm; do
     grep -q "$want" <<<"$depends" || fail "Depends lacks $want: $depends"
 done
 # Each dependency names a package Debian has (alternatives: the first).

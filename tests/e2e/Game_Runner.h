@@ -28,7 +28,9 @@ class GameTest : public ::testing::Test {
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override {
+        if (!std::getenv("KEEP")) fs::remove_all(dir);
+    }
 
     void write(const std::string& name, const std::string& text) {
         fs::create_directories((dir / name).parent_path());

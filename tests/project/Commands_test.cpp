@@ -95,9 +95,35 @@ TEST(Commands, InfoJsonOfTheDemoHoldsTheRequiredKeys) {
     EXPECT_EQ(j["sprites"][1]["number"], 4);
     EXPECT_EQ(j["room_order"], (Json{0, 1}));
 
+    // The game information's first lines, as plain text, without the document's markup.
+    ASSERT_TRUE(j["information_lines"].is_array());
+    ASSERT_GE(j["information_lines"].size(), 1u);
+    EXPECT_EQ(j["information_lines"][0], "Kelvane demo");
+
     r = run_kelvane(tmp, {"info", game});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("room_start"), std::string::npos);
+    EXPECT_NE(r.out.find("game information, first lines:\n  Kelvane demo\n"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("\\rtf"), std::string::npos);
+}
+
+// Only the first ten lines are shown; blank lines at the start are left out, and text in
+// Windows-1252 comes out as UTF-8.
+TEST(Commands, InfoShowsTheFirstTenLinesOfTheInformation) {
+    TempFolder tmp;
+    fs::copy(demo, tmp / "p", fs::copy_options::recursive);
+    std::string rtf = "{\\rtf1\\ansi\\par\\par ";
+    for (int i = 1; i <= 12; ++i) rtf += "line " + std::to_string(i) + " caf\\'e9\\par\n";
+    write_text(tmp / "p/information.rtf", rtf + "}");
+    std::string game = (tmp / "g.kgame").string();
+    ASSERT_EQ(run_kelvane(tmp, {"pack", (tmp / "p").string(), "-o", game}).status, 0);
+    Result r = run_kelvane(tmp, {"info", "--json", game});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Json lines = Json::parse(r.out)["information_lines"];
+    ASSERT_EQ(lines.size(), 10u) << lines.dump();
+    EXPECT_EQ(lines[0], "line 1 caf\u00e9");
+    EXPECT_EQ(lines[9], "line 10 caf\u00e9");
 }
 
 TEST(Commands, FailuresSayWhyOnOneLineAndExitOne) {
