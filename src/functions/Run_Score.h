@@ -44,6 +44,7 @@ class TScoreForm : public TForm {
     void frame(CUi& ui) override;
     void answer(const std::string& line) override;
     bool takes_answer() const override { return new_place_ > 0; }
+    std::string answer_line() const override { return name_; }
 
     const std::string& name() const { return name_; }
 

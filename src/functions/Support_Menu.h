@@ -29,6 +29,7 @@ class TMenuForm : public TForm {
     void frame(CUi& ui) override;
     // An entry's number or its text; anything else closes without a choice.
     void answer(const std::string& line) override;
+    std::string answer_line() const override { return std::to_string(chosen); }
 
     int32_t chosen = -1; // the number of the chosen entry, -1 when none was chosen
 

@@ -68,6 +68,7 @@ class TMessageForm : public TForm {
     // A button number (0 as Escape), or a button's caption; an empty line is Enter. An
     // input box takes the line as the typed text.
     void answer(const std::string& line) override;
+    std::string answer_line() const override { return input_ ? field : std::to_string(result); }
 
     int32_t result = 0; // the button pressed: 1 ... 3, 1 for Enter, 0 for Escape
     std::string field;  // the input field's text

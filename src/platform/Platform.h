@@ -176,6 +176,9 @@ class Display {
     // it. Headless: always 1.
     virtual void set_zoom(int32_t) {}
     virtual int32_t zoom() { return 1; }
+    // Whether the game window has the keyboard focus (is the active window). Headless:
+    // always.
+    virtual bool has_focus() { return true; }
 };
 
 struct Platform {
@@ -189,11 +192,13 @@ struct Platform {
 
 // One line of a scripted input file: delivered before step `step` (1-based) runs.
 struct RScriptedEvent {
-    enum Kind { key_down, key_up, character, mouse_move, mouse_down, mouse_up, close };
+    // `answer`: the player's answer to one of our boxes (the text), taken in order as the
+    // lines of an answers file are; it reaches no input handler.
+    enum Kind { key_down, key_up, character, mouse_move, mouse_down, mouse_up, close, answer };
     int64_t step = 1;
     Kind kind = key_down;
     int32_t a = 0, b = 0; // key code, button, or the mouse position
-    std::string text;     // Windows-1252 characters of a `char` line
+    std::string text;     // Windows-1252 characters of a `char` or `answer` line
 };
 
 struct HeadlessOptions {

@@ -221,7 +221,21 @@ void RecordingDisplay::begin_step(int64_t step) {
     inner_->begin_step(step);
 }
 
+void RecordingDisplay::form_closed(const std::optional<std::string>& answer) {
+    in_form_ = false;
+    if (!answer) return;
+    RScriptedEvent ev;
+    ev.step = std::max<int64_t>(step_, 1);
+    ev.kind = RScriptedEvent::answer;
+    ev.text = *answer;
+    record(ev);
+}
+
 void RecordingDisplay::pump(InputSink& sink, bool in_step) {
+    if (in_form_) {
+        in_step ? inner_->process_events_in_step(sink) : inner_->process_events(sink);
+        return;
+    }
     Sink recording(*this, sink);
     if (in_step)
         inner_->process_events_in_step(recording);

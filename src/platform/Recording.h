@@ -73,13 +73,19 @@ class RecordingDisplay : public Display {
     void begin_step(int64_t step) override;
     void process_events(InputSink& sink) override { pump(sink, false); }
     // Input that arrives while a step runs is written for the next step: a replay gives it
-    // then (until dialog answers are recorded, a game that waits for input inside a step
-    // replays differently).
+    // then.
     void process_events_in_step(InputSink& sink) override { pump(sink, true); }
+    // One of our boxes is open: the input it takes is passed on but not written (a replay
+    // answers the box from its answer line instead), until `form_closed` writes that line
+    // (nullopt: the box took no answer).
+    void form_opened() { in_form_ = true; }
+    void form_closed(const std::optional<std::string>& answer);
     void mouse_position(int32_t& x, int32_t& y) override { x = mouse_x_, y = mouse_y_; }
     bool key_held(int32_t vk) override;
     // Joysticks are not recorded, so while recording the game sees none.
     std::optional<RJoystickState> joystick(int32_t) override { return std::nullopt; }
+    // Nor is the focus: a recorded game counts its window as active, as a replay does.
+    bool has_focus() override { return true; }
     void set_zoom(int32_t zoom) override { inner_->set_zoom(zoom); }
     int32_t zoom() override { return inner_->zoom(); }
 
@@ -95,6 +101,7 @@ class RecordingDisplay : public Display {
     int64_t step_ = 0;
     int32_t mouse_x_ = 0, mouse_y_ = 0;
     std::set<int32_t> held_;
+    bool in_form_ = false;
 };
 
 } // namespace kelvane

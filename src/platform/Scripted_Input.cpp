@@ -27,8 +27,10 @@ int hex_digit(char c) {
 }
 
 // The text of a `char` line: UTF-8 turned into Windows-1252, with the escapes \\, \b
-// (backspace), \r (Enter), \t (tab), \e (Escape) and \xHH (any byte).
-std::optional<std::string> char_text(const std::string& utf8, std::string& why) {
+// (backspace), \r (Enter), \t (tab), \e (Escape) and \xHH (any byte). An `answer` line may
+// be empty.
+std::optional<std::string> char_text(const std::string& utf8, std::string& why,
+                                     bool may_be_empty = false) {
     std::string plain, out;
     auto flush = [&]() {
         if (plain.empty()) return true;
@@ -82,7 +84,7 @@ std::optional<std::string> char_text(const std::string& utf8, std::string& why) 
         }
     }
     if (!flush()) return std::nullopt;
-    if (out.empty()) {
+    if (out.empty() && !may_be_empty) {
         why = "char needs a text";
         return std::nullopt;
     }
@@ -115,15 +117,15 @@ std::optional<std::vector<RScriptedEvent>> parse_scripted_input(const std::strin
             return fail("the step must be a whole number from 1 (got \"" + step_word + "\")");
         ev.step = n;
         std::vector<std::string> args;
-        if (kind == "char") {
+        if (kind == "char" || kind == "answer") {
             // The text is everything after one blank following the word.
-            size_t at = line.find("char", line.find(step_word) + step_word.size());
-            std::string rest = line.substr(at + 4);
+            size_t at = line.find(kind, line.find(step_word) + step_word.size());
+            std::string rest = line.substr(at + kind.size());
             if (!rest.empty() && (rest[0] == ' ' || rest[0] == '\t')) rest.erase(0, 1);
             std::string why;
-            auto bytes = char_text(rest, why);
+            auto bytes = char_text(rest, why, kind == "answer");
             if (!bytes) return fail(why);
-            ev.kind = RScriptedEvent::character;
+            ev.kind = kind == "char" ? RScriptedEvent::character : RScriptedEvent::answer;
             ev.text = *bytes;
             events.push_back(ev);
             continue;
@@ -154,8 +156,9 @@ std::optional<std::vector<RScriptedEvent>> parse_scripted_input(const std::strin
         } else if (kind.empty()) {
             return fail("an event must follow the step");
         } else {
-            return fail("unknown event \"" + kind +
-                        "\" (key-down, key-up, char, mouse-move, mouse-down, mouse-up, close)");
+            return fail(
+                "unknown event \"" + kind +
+                "\" (key-down, key-up, char, mouse-move, mouse-down, mouse-up, close, answer)");
         }
         events.push_back(ev);
     }
@@ -211,6 +214,8 @@ void deliver_scripted_input(const std::vector<RScriptedEvent>& events, size_t& n
         case RScriptedEvent::close:
             sink.close_request();
             break;
+        case RScriptedEvent::answer:
+            break;
         }
     }
 }
@@ -222,14 +227,19 @@ std::string format_scripted_event(const RScriptedEvent& ev) {
         return line + "key-down " + std::to_string(ev.a);
     case RScriptedEvent::key_up:
         return line + "key-up " + std::to_string(ev.a);
-    case RScriptedEvent::character: {
-        line += "char ";
+    case RScriptedEvent::character:
+    case RScriptedEvent::answer: {
+        line += ev.kind == RScriptedEvent::character ? "char " : "answer ";
         static const char digits[] = "0123456789abcdef";
-        for (char c : ev.text) {
+        for (size_t i = 0; i < ev.text.size(); ++i) {
+            const char c = ev.text[i];
             auto b = uint8_t(c);
+            // An answer keeps its inner blanks readable; those at its ends are escaped.
+            const bool inner_blank =
+                c == ' ' && ev.kind == RScriptedEvent::answer && i > 0 && i + 1 < ev.text.size();
             if (b == '\\') {
                 line += "\\\\";
-            } else if (b > ' ' && b < 0x7f) {
+            } else if ((b > ' ' && b < 0x7f) || inner_blank) {
                 line += c;
             } else {
                 // Blanks too, which editors and the line reader could lose at the ends.
@@ -250,6 +260,15 @@ std::string format_scripted_event(const RScriptedEvent& ev) {
         return line + "close";
     }
     return line;
+}
+
+std::vector<std::string> take_answers(std::vector<RScriptedEvent>& events) {
+    std::vector<std::string> answers;
+    for (const RScriptedEvent& ev : events)
+        if (ev.kind == RScriptedEvent::answer) answers.push_back(ev.text);
+    std::erase_if(events,
+                  [](const RScriptedEvent& ev) { return ev.kind == RScriptedEvent::answer; });
+    return answers;
 }
 
 bool key_is_held(const std::set<int32_t>& held, int32_t vk) {

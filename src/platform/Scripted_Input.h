@@ -35,6 +35,9 @@ std::string format_scripted_event(const RScriptedEvent& event);
 void deliver_scripted_input(const std::vector<RScriptedEvent>& events, size_t& next, int64_t step,
                             InputSink& sink, int32_t& mouse_x, int32_t& mouse_y);
 
+// Takes the `answer` lines out of the events: their texts, in order.
+std::vector<std::string> take_answers(std::vector<RScriptedEvent>& events);
+
 // Passes input on and remembers which keys are held, for key_is_held.
 class HeldKeys : public InputSink {
   public:

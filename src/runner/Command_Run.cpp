@@ -199,6 +199,13 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed,
         }
         headless.input = std::move(*events);
     }
+    // The answers a recording (or an input file) holds answer the game's boxes.
+    if (auto answers = take_answers(headless.input); !answers.empty()) {
+        if (!o.answers.empty())
+            cl.fail(replay_file.empty() ? "the input file holds answers; leave out --answers"
+                                        : "the recording holds answers; leave out --answers");
+        o.answers = std::move(answers);
+    }
     Platform platform = make_headless_platform(std::move(headless));
     if (!attach_audio(o, platform, audio)) return exit_not_loaded;
     return run_game(o, platform);

@@ -175,6 +175,7 @@ FormOutcome show_form(Runtime& rt, TForm& form, RFormPlace place) {
     // A form that asks nothing is shown and closed at once in a headless run given answers.
     if (line || (!form.takes_answer() && !rt.answers.empty() && rt.run.headless)) {
         if (line) form.answer(*line);
+        if (line && rt.recording) rt.recording->form_closed(line);
         form.closed = true;
         if (rt.display.initialised()) paint(rt, form, frame(), state, RUiInput{}, close_clicked);
         input_clear_states(rt.input);
@@ -187,6 +188,7 @@ FormOutcome show_form(Runtime& rt, TForm& form, RFormPlace place) {
     Display& window = *rt.platform->display;
     bool held = false, shift = false, ctrl = false;
     const GameOptions& options = rt.game.options;
+    if (rt.recording) rt.recording->form_opened();
     while (!form.closed) {
         RUiInput in;
         FormInput sink(in, held, shift, ctrl);
@@ -218,6 +220,9 @@ FormOutcome show_form(Runtime& rt, TForm& form, RFormPlace place) {
         }
         if (!form.closed) rt.platform->clock->sleep_ms(15);
     }
+    if (rt.recording)
+        rt.recording->form_closed(form.takes_answer() ? std::optional(form.answer_line())
+                                                      : std::nullopt);
     input_clear_states(rt.input);
     return FormOutcome::shown;
 }

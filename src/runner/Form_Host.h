@@ -33,6 +33,9 @@ class TForm {
     // Whether the form asks the player anything an answer could give (a table with
     // nothing to type takes none).
     virtual bool takes_answer() const { return true; }
+    // The answer line that closes the form as the player closed it (a recording keeps it,
+    // so that a replay answers the same).
+    virtual std::string answer_line() const { return ""; }
 
     bool closed = false;
 };

@@ -353,6 +353,7 @@ int run_game(const RunOptions& options, Platform& platform) {
     if (!set_up_time_and_recording(options, platform, absolute.string(), record_file.string(),
                                    recording))
         return exit_not_loaded;
+    rt.recording = recording;
     if (!load_game(rt, platform, absolute.string())) return exit_not_loaded;
     rt.registry = std::make_unique<RegistryStore>(RegistryStore::default_path());
     // The window as the player had it last time, unless the command line says otherwise;

@@ -17,6 +17,7 @@
 #include "graphics/Support_File.h"
 #include "multiplayer/DPlay_Main.h"
 #include "platform/Files.h"
+#include "platform/Recording.h"
 #include "platform/Registry_Store.h"
 #include "run/Collision_Main.h"
 #include "run/Run_Main.h"
@@ -61,6 +62,9 @@ struct Runtime {
     // The player's answers given with `run --answers`, taken one by one by our windows.
     std::vector<std::string> answers;
     size_t next_answer = 0;
+    // The recording being made (`run --record`), which our boxes tell when they open and
+    // close; null when none is.
+    RecordingDisplay* recording = nullptr;
 };
 
 } // namespace kelvane

@@ -53,4 +53,33 @@ replay_frames=$(ls replay)
 for f in $live_frames; do cmp -s "live/$f" "replay/$f" || fail "frame $f differs"; done
 first=$(ls live | head -1) last=$(ls live | tail -1)
 ! cmp -s "live/$first" "live/$last" || fail "the session changed nothing on the screen"
-echo "ok: $(ls live | wc -l) frames alike"
+frames=$(ls live | wc -l)
+
+# A box the player answers in the window: the answer is recorded, and the replay, given no
+# answers file, types the same name.
+mkdir asks
+cat >asks/kelvane-project.json <<'JSON'
+{"objects": [{"name": "o", "events": [
+  {"type": "create", "number": 0, "actions": [{"function": 34, "arguments": ["global.n = 0;"]}]},
+  {"type": "step", "number": 0, "actions": [{"function": 34, "arguments": [
+    "global.n += 1; if (global.n == 10) { global.s = get_string(\"Name?\", \"\") + \"|\" + string(keyboard_key); file_open_write(\"out.txt\"); file_write_string(global.s); file_close(); game_end(); }"]}]}]}],
+ "rooms": [{"name": "r", "speed": 30, "instances": [{"object": "o"}]}]}
+JSON
+ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 \
+    "$build/kelvane" run --record asks.txt asks 2>asks.err &
+game=$!
+window=$(timeout 20 xdotool search --sync --class '^kelvane$' | head -1) || fail "no game window: $(cat asks.err)"
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+sleep 1.5
+xdotool type --delay 80 "Kim"
+xdotool key Return
+for _ in $(seq 200); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+wait "$game" || fail "the windowed game failed: $(cat asks.err)"
+game=
+[ "$(cat asks/out.txt)" = "Kim|0" ] || fail "the box gave $(cat asks/out.txt)"
+grep -q '^[0-9]* answer Kim$' asks.txt || fail "no answer recorded: $(cat asks.txt)"
+! grep -q 'key-down 13$' asks.txt || fail "the box's Enter was recorded as game input"
+rm asks/out.txt
+"$build/kelvane" run --headless --replay asks.txt asks || fail "the replay of the box failed"
+[ "$(cat asks/out.txt)" = "Kim|0" ] || fail "the replayed box gave $(cat asks/out.txt)"
+echo "ok: $frames frames alike; the box's answer replayed"

@@ -81,6 +81,42 @@ TEST_F(RecordReplay, ARecordedSessionReplaysToTheSameFramesAndFiles) {
     EXPECT_NE(read("rec2.txt").substr(0, 80), recording.substr(0, 80));
 }
 
+TEST_F(RecordReplay, TheAnswersToTheGamesBoxesAreRecordedAndReplayed) {
+    // Boxes asked at steps 2, 4 and 5, their answers mixed with the keys the game reads.
+    const std::string game = R"({"objects": [{"name": "o", "events": [)" +
+                             event("create", 0, {code("global.s = \"\"; global.n = 0;")}) + ", " +
+                             event("step", 0, {code(R"(
+            global.n += 1;
+            global.s += string(keyboard_key) + " ";
+            if (global.n == 2) global.s += get_string("Name?", "Bob") + ";";
+            if (global.n == 4) global.s += string(show_message_ext("Pick", "a", "b", "c")) + ";";
+            if (global.n == 5) global.s += string(show_menu("x|-|y|z", -7)) + ";";)")}) +
+                             ", " + event("other", 3, {code(write_s)}) +
+                             R"(]}], "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})";
+    write("kelvane-project.json", game);
+    write("in.txt", "1 key-down 65\n3 key-up 65\n4 key-down 66\n");
+    write("answers.txt", "Ada \\ Lovelace\nc\n2\n");
+    ASSERT_EQ(kelvane("--headless --steps 7 --input in.txt --answers answers.txt --record rec.txt"),
+              0)
+        << err;
+    const std::string played = read("out.txt");
+    EXPECT_NE(played.find("65 Ada \\ Lovelace;"), std::string::npos) << played;
+    EXPECT_NE(played.find("66 3;"), std::string::npos) << played;
+    EXPECT_NE(played.find(" 2;"), std::string::npos) << played;
+    std::string recording = read("rec.txt");
+    EXPECT_NE(recording.find("\n2 answer Ada \\\\ Lovelace\n"), std::string::npos) << recording;
+    EXPECT_NE(recording.find("\n4 answer c\n"), std::string::npos) << recording;
+    EXPECT_NE(recording.find("\n5 answer 2\n"), std::string::npos) << recording;
+
+    // The replay needs no answers file: the recording answers the boxes.
+    ASSERT_EQ(kelvane("--headless --replay rec.txt"), 0) << err;
+    EXPECT_EQ(read("out.txt"), played);
+    // An input file may hold answers too.
+    write("in2.txt", "1 key-down 65\n2 answer Zoe\n");
+    ASSERT_EQ(kelvane("--headless --steps 3 --input in2.txt"), 0) << err;
+    EXPECT_EQ(read("out.txt").rfind("65 65 Zoe;", 0), 0u) << read("out.txt");
+}
+
 TEST_F(RecordReplay, AStoppedRunLeavesItsRecording) {
     write("kelvane-project.json", reader_game);
     write("in.txt", "1 key-down 65\n2 key-up 65\n3 char q\n");
@@ -147,7 +183,10 @@ TEST_F(RecordReplay, BadRecordingsAndOptionsAreRefused) {
         {"--headless --replay good.txt --seed 3", 2, "leave out --seed"},
         {"--headless --replay good.txt --input plain.txt", 2, "cannot go together"},
         {"--replay good.txt", 2, "--replay goes with --headless"},
+        {"--headless --replay answered.txt --answers plain.txt", 2,
+         "the recording holds answers; leave out --answers"},
     };
+    write("answered.txt", "# kelvane recording game=1 clock=0\n1 answer Yes\n");
     for (const auto& c : cases) {
         EXPECT_EQ(kelvane(c.options), c.status) << c.options;
         EXPECT_NE(err.find(c.why), std::string::npos) << c.options << ": " << err;

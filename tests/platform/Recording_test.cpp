@@ -68,6 +68,9 @@ TEST(Recording, EventLinesReadBackAsTheSameEvents) {
         event(4, K::mouse_down, 3),
         event(5, K::mouse_up, 1),
         event(9, K::close),
+        event(9, K::answer, 0, 0, ""),
+        event(9, K::answer, 0, 0, " Ada  Lovelace "),
+        event(10, K::answer, 0, 0, "a\\b\xe9\n"),
     };
     std::string text;
     for (const auto& e : events) text += format_scripted_event(e) + "\n";
@@ -86,6 +89,42 @@ TEST(Recording, EventLinesReadBackAsTheSameEvents) {
     }
     EXPECT_FALSE(parse_scripted_input("3 close now\n", &error));
     EXPECT_EQ(error, "line 1: close takes nothing after it");
+
+    // The answers leave the events, in order; the input stays.
+    auto answers = take_answers(*back);
+    EXPECT_EQ(answers, (std::vector<std::string>{"", " Ada  Lovelace ", "a\\b\xe9\n"}));
+    EXPECT_EQ(back->size(), events.size() - 3);
+    EXPECT_EQ(back->back().kind, K::close);
+}
+
+TEST(Recording, InputTakenByABoxIsNotWrittenButTheBoxsAnswerIs) {
+    fs::path file = fs::temp_directory_path() / ("kelvane-rec-box-" + std::to_string(::getpid()));
+    HeadlessOptions options;
+    options.input = {event(1, RScriptedEvent::key_down, 65), event(2, RScriptedEvent::key_down, 13),
+                     event(2, RScriptedEvent::key_up, 13), event(3, RScriptedEvent::key_up, 65)};
+    RRecordingHeader header;
+    header.version = "t";
+    std::string error;
+    {
+        auto display = RecordingDisplay::open(std::make_unique<HeadlessDisplay>(options),
+                                              file.string(), header, &error);
+        ASSERT_TRUE(display) << error;
+        Collect sink;
+        display->process_events(sink);
+        display->begin_step(1);
+        display->form_opened(); // the box takes Enter
+        display->process_events(sink);
+        EXPECT_FALSE(display->key_held(13)) << "the game does not see the box's keys";
+        display->form_closed(std::string("Yes"));
+        display->form_opened(); // a box that takes no answer writes nothing
+        display->form_closed(std::nullopt);
+        display->begin_step(2);
+        display->process_events(sink);
+        EXPECT_EQ(sink.got, (std::vector<std::string>{"down 65", "down 13", "up 13", "up 65"}));
+    }
+    EXPECT_EQ(slurp(file),
+              format_recording_header(header) + "\n1 key-down 65\n1 answer Yes\n3 key-up 65\n");
+    fs::remove(file);
 }
 
 TEST(Recording, HeaderLineReadsBackAndBadHeadersAreNamed) {
