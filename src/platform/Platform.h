@@ -121,6 +121,22 @@ struct RJoystickState {
     uint32_t buttons = 0;
 };
 
+// A window of our own beside the game window (the debug window): it shows the pictures it
+// is given and has its own input, in its own client pixels.
+class SideWindow {
+  public:
+    virtual ~SideWindow() = default;
+    virtual void present(const Image32& picture) = 0;
+    // Delivers the window's input that has arrived (the game window's event handling
+    // collects it); its close button is a close request.
+    virtual void process_events(InputSink& sink) = 0;
+    virtual void mouse_position(int32_t& x, int32_t& y) = 0;
+    // Brings the window to the front.
+    virtual void raise() = 0;
+    // False when no more input can come (a headless window whose script is spent).
+    virtual bool input_may_come() { return true; }
+};
+
 // The game window: presentation of finished pictures, the window's look, and input.
 class Display {
   public:
@@ -179,6 +195,12 @@ class Display {
     // Whether the game window has the keyboard focus (is the active window). Headless:
     // always.
     virtual bool has_focus() { return true; }
+    // Opens a window of our own beside the game window; null where there is none.
+    virtual std::unique_ptr<SideWindow> open_side_window(const std::string& caption, int32_t width,
+                                                         int32_t height) {
+        (void)caption, (void)width, (void)height;
+        return nullptr;
+    }
 };
 
 struct Platform {
@@ -194,7 +216,18 @@ struct Platform {
 struct RScriptedEvent {
     // `answer`: the player's answer to one of our boxes (the text), taken in order as the
     // lines of an answers file are; it reaches no input handler.
-    enum Kind { key_down, key_up, character, mouse_move, mouse_down, mouse_up, close, answer };
+    // debug_click: a click at (a, b) in the debug window's client pixels.
+    enum Kind {
+        key_down,
+        key_up,
+        character,
+        mouse_move,
+        mouse_down,
+        mouse_up,
+        close,
+        answer,
+        debug_click
+    };
     int64_t step = 1;
     Kind kind = key_down;
     int32_t a = 0, b = 0; // key code, button, or the mouse position

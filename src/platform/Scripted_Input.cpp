@@ -150,6 +150,14 @@ std::optional<std::vector<RScriptedEvent>> parse_scripted_input(const std::strin
             ev.kind = RScriptedEvent::mouse_move;
             ev.a = int32_t(n);
             ev.b = int32_t(y);
+        } else if (kind == "debug-click") {
+            int64_t y = 0;
+            if (!want(2) || !parse_number(args[0], 0, 100000, n) ||
+                !parse_number(args[1], 0, 100000, y))
+                return fail("debug-click needs two whole numbers X Y (debug window pixels)");
+            ev.kind = RScriptedEvent::debug_click;
+            ev.a = int32_t(n);
+            ev.b = int32_t(y);
         } else if (kind == "close") {
             if (!want(0)) return fail("close takes nothing after it");
             ev.kind = RScriptedEvent::close;
@@ -158,7 +166,8 @@ std::optional<std::vector<RScriptedEvent>> parse_scripted_input(const std::strin
         } else {
             return fail(
                 "unknown event \"" + kind +
-                "\" (key-down, key-up, char, mouse-move, mouse-down, mouse-up, close, answer)");
+                "\" (key-down, key-up, char, mouse-move, mouse-down, mouse-up, close, answer, "
+                "debug-click)");
         }
         events.push_back(ev);
     }
@@ -215,6 +224,7 @@ void deliver_scripted_input(const std::vector<RScriptedEvent>& events, size_t& n
             sink.close_request();
             break;
         case RScriptedEvent::answer:
+        case RScriptedEvent::debug_click:
             break;
         }
     }
@@ -258,6 +268,8 @@ std::string format_scripted_event(const RScriptedEvent& ev) {
         return line + "mouse-up " + std::to_string(ev.a);
     case RScriptedEvent::close:
         return line + "close";
+    case RScriptedEvent::debug_click:
+        return line + "debug-click " + std::to_string(ev.a) + " " + std::to_string(ev.b);
     }
     return line;
 }

@@ -133,13 +133,46 @@ void show_game_cursor(Runtime& rt, bool game_runs) {
     rt.display.set_cursor_visible(game_runs ? rt.run.show_cursor : true);
 }
 
+namespace {
+
+// Passes the game window's input on, except the key that pauses the game and shows the
+// debug window.
+class DebugKeyFilter : public InputSink {
+  public:
+    DebugKeyFilter(InputSink& to, int32_t key) : to_(to), key_(key) {}
+    void key_down(int32_t vk) override { vk == key_ ? void(pressed = true) : to_.key_down(vk); }
+    void key_up(int32_t vk) override {
+        if (vk != key_) to_.key_up(vk);
+    }
+    void key_press(uint8_t ch) override { to_.key_press(ch); }
+    void mouse_down(int32_t b) override { to_.mouse_down(b); }
+    void mouse_up(int32_t b) override { to_.mouse_up(b); }
+    void mouse_wheel(int32_t notches) override { to_.mouse_wheel(notches); }
+    void close_request() override { to_.close_request(); }
+    bool pressed = false;
+
+  private:
+    InputSink& to_;
+    int32_t key_;
+};
+
+} // namespace
+
 void process_window_events(Runtime& rt) {
     // The network is served with the window, so that players stay connected while a game
     // does not call the multiplayer functions.
     rt.multiplayer.poll();
     if (!rt.platform || !rt.platform->display) return;
     CWindowInput sink(rt.input);
-    rt.platform->display->process_events(sink);
+    DebugWatcher* debugger = rt.run.debugger;
+    if (debugger && rt.run.debug_key) {
+        DebugKeyFilter filter(sink, rt.run.debug_key);
+        rt.platform->display->process_events(filter);
+        if (filter.pressed) debugger->pause_key();
+    } else {
+        rt.platform->display->process_events(sink);
+    }
+    if (debugger) debugger->window_events();
 }
 
 void process_window_events_in_step(Runtime& rt) {

@@ -26,6 +26,9 @@ const char* const run_help =
     "  --headless     no window, no audio, no modal dialogs; steps run without pacing;\n"
     "                 message texts go to stderr\n"
     "  --steps N      end the game after N steps, as the Esc key does\n"
+    "  --debug        show the debug window beside the game (pause, step, watches, the\n"
+    "                 room's instances and their variables); F12 in the game window\n"
+    "                 pauses the game and shows it\n"
     "  --seed N       seed the random generator with N at every game start\n"
     "  --fullscreen   start in full screen (F4 switches; remembered per game)\n"
     "  --window       start in a window\n"
@@ -99,6 +102,8 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed,
             return 0;
         } else if (cl.flag("--headless")) {
             o.headless = true;
+        } else if (cl.flag("--debug")) {
+            o.debug = true;
         } else if (cl.number("--steps", n, 0, INT64_MAX)) {
             o.steps = n;
         } else if (cl.number("--seed", n, INT32_MIN, INT32_MAX)) {

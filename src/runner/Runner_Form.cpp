@@ -18,6 +18,7 @@
 #include "run/Run_Draw.h"
 #include "run/Run_Instances.h"
 #include "run/Runner_Debug.h"
+#include "runner/Debug_Form.h"
 #include "runner/Runner_Fuse.h"
 #include "runner/Runner_Load.h"
 #include "runner/Runner_Watch.h"
@@ -322,7 +323,22 @@ int play_game(Runtime& rt, Platform& platform, const RunOptions& options,
         watches.emplace(options.watches, out);
         rt.run.after_step = [&rt, &watches](int64_t step) { watches->step_done(rt, step); };
     }
+    // The debug window: for games built in debug mode, and for any game with --debug.
+    std::unique_ptr<TDebugForm> debug;
+    if (rt.game.header.debug_flag() || options.debug) {
+        debug = std::make_unique<TDebugForm>(rt, options.debug);
+        if (debug->open()) {
+            rt.run.debugger = debug.get();
+            if (options.debug) rt.run.debug_key = debug_pause_key;
+        } else {
+            debug.reset();
+        }
+    }
     run_game_loop(rt);
+    // A paused game stays alive until it is run again or stopped.
+    while (debug && rt.run.running)
+        if (debug->wait_while_paused()) run_game_loop(rt);
+    rt.run.debugger = nullptr;
     rt.run.after_step = nullptr;
     rt.script.instances = nullptr;
     return rt.run.fatal_error ? exit_fatal_error : exit_normal;

@@ -13,6 +13,9 @@
 
 namespace kelvane {
 
+// The game window's key that pauses the game and shows the debug window (run --debug): F12.
+constexpr int32_t debug_pause_key = 123;
+
 // Exit statuses of `kelvane run`.
 enum ExitStatus : int { exit_normal = 0, exit_not_loaded = 1, exit_fatal_error = 2 };
 

@@ -4,6 +4,7 @@
 #include "Game_Runner.h"
 
 #include "platform/headless/Headless_Platform.h"
+#include "runner/Debug_Form.h"
 #include "runner/Runner_Form.h"
 
 using namespace kelvane::e2e;
@@ -170,4 +171,65 @@ TEST_F(GameTest, WatchesWriteOneLinePerStepWithEachValue) {
     EXPECT_NE(err.find("--watch-out goes with --watch"), std::string::npos) << err;
     EXPECT_EQ(run(1, "--watch score --watch-out nodir/w.tsv"), 1);
     EXPECT_NE(err.find("cannot write the watches"), std::string::npos) << err;
+}
+
+namespace {
+
+// The script line that clicks a control of the debug window before `step`.
+std::string click(int step, kelvane::DebugControl c) {
+    const kelvane::RRect r = kelvane::TDebugForm::control_rect(c);
+    return std::to_string(step) + " debug-click " + std::to_string((r.left + r.right) / 2) + " " +
+           std::to_string((r.top + r.bottom) / 2) + "\n";
+}
+
+} // namespace
+
+TEST_F(GameTest, TheDebugWindowPausesStepsRunsAndStopsTheGame) {
+    using kelvane::DebugControl;
+    auto project = [&](bool debug_mode) {
+        write("kelvane-project.json",
+              std::string(R"({"debug": )") + (debug_mode ? "1" : "0") +
+                  R"(, "objects": [{"name": "o", "events": [)" +
+                  event("create", 0, {code("global.n = 0;")}) + "," +
+                  event("step", 0, {code("global.n += 1;")}) + "," +
+                  event("other", 3,
+                        {code("file_open_write(\"out.txt\"); file_write_string(string(global.n)); "
+                              "file_close();")}) +
+                  R"(]}], "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})");
+    };
+    const std::string pause = click(3, DebugControl::pause), step = click(3, DebugControl::step),
+                      run_on = click(3, DebugControl::run), stop = click(3, DebugControl::stop);
+    struct Case {
+        bool debug_mode;
+        std::string option, script;
+        const char* steps_run; // when the game ended
+        const char* watched;   // the step numbers written by --watch
+    } cases[] = {
+        // Paused after step 2; each Step runs exactly one step; Stop runs the game end.
+        {true, "", pause + step + step + stop, "4", "1 2 3 4"},
+        // Run goes on until --steps ends the game.
+        {true, "", pause + step + run_on, "8", "1 2 3 4 5 6 7 8"},
+        // Disabled while running: Step and Run do nothing.
+        {true, "", step + run_on, "8", "1 2 3 4 5 6 7 8"},
+        // A headless paused game with nothing left to click is stopped.
+        {true, "", pause, "2", "1 2"},
+        // Any game with --debug.
+        {false, "--debug", pause + step + stop, "3", "1 2 3"},
+        // Without either the clicks go nowhere.
+        {false, "", pause + stop, "8", "1 2 3 4 5 6 7 8"},
+    };
+    for (const Case& c : cases) {
+        project(c.debug_mode);
+        write("clicks.txt", c.script);
+        fs::remove(dir / "out.txt");
+        ASSERT_EQ(run(8, c.option + " --input clicks.txt --watch global.n --watch-out w.tsv"), 0)
+            << err;
+        EXPECT_EQ(read("out.txt"), c.steps_run) << c.script;
+        std::string watched, lines = read("w.tsv");
+        for (size_t at = 0; at < lines.size(); at = lines.find('\n', at) + 1) {
+            std::string line = lines.substr(at, lines.find('\n', at) - at);
+            watched += (watched.empty() ? "" : " ") + line.substr(0, line.find('\t'));
+        }
+        EXPECT_EQ(watched, c.watched) << c.script;
+    }
 }

@@ -49,7 +49,53 @@ class SteadyClock : public Clock {
 } // namespace
 
 HeadlessDisplay::HeadlessDisplay(HeadlessOptions options)
-    : options_(std::move(options)), frames_(options_.frames_dir) {}
+    : options_(std::move(options)), frames_(options_.frames_dir) {
+    // The debug window's clicks go to it, not to the game window.
+    auto& in = options_.input;
+    for (const RScriptedEvent& e : in)
+        if (e.kind == RScriptedEvent::debug_click) side_script_.push_back(e);
+    std::erase_if(in,
+                  [](const RScriptedEvent& e) { return e.kind == RScriptedEvent::debug_click; });
+}
+
+namespace {
+
+// The debug window of a headless run: it keeps its last picture and clicks where the
+// script says.
+class HeadlessSideWindow : public SideWindow {
+  public:
+    explicit HeadlessSideWindow(HeadlessDisplay& display) : display_(display) {}
+    void present(const Image32& picture) override { last = picture; }
+    void process_events(InputSink& sink) override {
+        auto& clicks = display_.side_clicks;
+        if (clicks.empty()) return;
+        x_ = clicks.front().a, y_ = clicks.front().b;
+        clicks.erase(clicks.begin());
+        sink.mouse_down(1);
+        sink.mouse_up(1);
+    }
+    void mouse_position(int32_t& x, int32_t& y) override { x = x_, y = y_; }
+    void raise() override {}
+    bool input_may_come() override {
+        return !display_.side_clicks.empty() || display_.side_click_due();
+    }
+    Image32 last;
+
+  private:
+    HeadlessDisplay& display_;
+    int32_t x_ = -1, y_ = -1;
+};
+
+} // namespace
+
+std::unique_ptr<SideWindow> HeadlessDisplay::open_side_window(const std::string&, int32_t,
+                                                              int32_t) {
+    return std::make_unique<HeadlessSideWindow>(*this);
+}
+
+bool HeadlessDisplay::side_click_due() const {
+    return side_next_ < side_script_.size() && side_script_[side_next_].step <= step_ + 1;
+}
 
 bool HeadlessDisplay::open(const RWindowSetup& setup) {
     setup_ = setup;
@@ -91,6 +137,7 @@ void HeadlessDisplay::present_box(const Image32& picture, const RPlacement& plac
 }
 
 void HeadlessDisplay::process_events(InputSink& sink) {
+    for (; side_click_due(); ++side_next_) side_clicks.push_back(side_script_[side_next_]);
     HeldKeys held(sink, held_);
     // Events are processed between steps: what arrives now is read by the next step.
     deliver_scripted_input(options_.input, next_event_, step_ + 1, held, mouse_x_, mouse_y_);

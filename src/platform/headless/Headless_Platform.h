@@ -33,6 +33,9 @@ class HeadlessDisplay : public Display {
     void mouse_position(int32_t& x, int32_t& y) override { x = mouse_x_, y = mouse_y_; }
     bool key_held(int32_t vk) override;
     std::optional<RJoystickState> joystick(int32_t) override { return std::nullopt; }
+    // The debug window takes the script's debug-click lines, one click a frame.
+    std::unique_ptr<SideWindow> open_side_window(const std::string& caption, int32_t width,
+                                                 int32_t height) override;
 
     // For tests and tools.
     bool is_open() const { return open_; }
@@ -50,8 +53,15 @@ class HeadlessDisplay : public Display {
     // frames presented so far.
     bool frame_write_failed() { return frames_.failed(); }
 
+    // The clicks for the debug window that have arrived and are not yet taken.
+    std::vector<RScriptedEvent> side_clicks;
+    // Whether a click for the debug window can still arrive without a further step.
+    bool side_click_due() const;
+
   private:
     HeadlessOptions options_;
+    std::vector<RScriptedEvent> side_script_; // the debug-click lines, in order
+    size_t side_next_ = 0;
     RWindowSetup setup_;
     bool open_ = false;
     bool cursor_visible_ = true;

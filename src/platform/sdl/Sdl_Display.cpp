@@ -61,6 +61,169 @@ bool x11_without_window_manager(SDL_Window* window) {
 
 } // namespace
 
+// A window of our own beside the game window: its own renderer and texture; the game
+// window's event handling hands it the events that are its own.
+class SdlDisplay::Side : public SideWindow {
+  public:
+    Side(SdlDisplay& owner, SDL_Window* window, SDL_Renderer* renderer)
+        : owner_(owner), window_(window), renderer_(renderer) {
+        owner_.sides_.push_back(this);
+    }
+    ~Side() override {
+        std::erase(owner_.sides_, this);
+        if (texture_) SDL_DestroyTexture(texture_);
+        SDL_DestroyRenderer(renderer_);
+        SDL_DestroyWindow(window_);
+    }
+    Uint32 id() const { return SDL_GetWindowID(window_); }
+    void take(const SDL_Event& e) {
+        if (e.type == SDL_MOUSEMOTION) {
+            x_ = e.motion.x, y_ = e.motion.y;
+        } else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_EXPOSED) {
+            show();
+        } else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_LEAVE) {
+            x_ = y_ = -1000000;
+        } else {
+            queue_.push_back(e);
+        }
+    }
+    void present(const Image32& picture) override {
+        if (picture.width <= 0 || picture.height <= 0) return;
+        if (!texture_ || tw_ != picture.width || th_ != picture.height) {
+            if (texture_) SDL_DestroyTexture(texture_);
+            texture_ =
+                SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                  picture.width, picture.height);
+            tw_ = picture.width, th_ = picture.height;
+        }
+        if (texture_) SDL_UpdateTexture(texture_, nullptr, picture.pixels.data(), tw_ * 4);
+        show();
+    }
+    void process_events(InputSink& sink) override {
+        std::vector<SDL_Event> events;
+        events.swap(queue_);
+        for (const SDL_Event& e : events) {
+            switch (e.type) {
+            case SDL_WINDOWEVENT:
+                if (e.window.event == SDL_WINDOWEVENT_CLOSE) sink.close_request();
+                break;
+            case SDL_MOUSEBUTTONDOWN:
+                x_ = e.button.x, y_ = e.button.y;
+                if (int32_t b = button_of(e.button.button)) sink.mouse_down(b);
+                break;
+            case SDL_MOUSEBUTTONUP:
+                x_ = e.button.x, y_ = e.button.y;
+                if (int32_t b = button_of(e.button.button)) sink.mouse_up(b);
+                break;
+            case SDL_MOUSEWHEEL:
+                if (e.wheel.y != 0)
+                    sink.mouse_wheel(e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y
+                                                                                 : e.wheel.y);
+                break;
+            case SDL_KEYDOWN:
+            case SDL_KEYUP: {
+                const SDL_Keysym& k = e.key.keysym;
+                const int32_t vk = vk_from_key(k.sym, k.scancode, (k.mod & KMOD_NUM) != 0);
+                if (vk == 0) break;
+                if (e.type == SDL_KEYUP)
+                    sink.key_up(vk);
+                else
+                    sink.key_down(vk);
+                break;
+            }
+            case SDL_TEXTINPUT:
+                for (char c : typed_text_to_cp1252(e.text.text)) sink.key_press(uint8_t(c));
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    void mouse_position(int32_t& x, int32_t& y) override { x = x_, y = y_; }
+    void raise() override {
+        SDL_ShowWindow(window_);
+        SDL_RaiseWindow(window_);
+    }
+
+  private:
+    void show() {
+        SDL_SetRenderDrawColor(renderer_, 192, 192, 192, 255);
+        SDL_RenderClear(renderer_);
+        if (texture_) SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+        SDL_RenderPresent(renderer_);
+    }
+    SdlDisplay& owner_;
+    SDL_Window* window_;
+    SDL_Renderer* renderer_;
+    SDL_Texture* texture_ = nullptr;
+    int32_t tw_ = 0, th_ = 0;
+    int32_t x_ = -1000000, y_ = -1000000;
+    std::vector<SDL_Event> queue_;
+};
+
+std::unique_ptr<SideWindow> SdlDisplay::open_side_window(const std::string& caption, int32_t width,
+                                                         int32_t height) {
+    // Beside the game window, on its right when the screen has room, else on its left.
+    int x = 10, y = 10;
+    if (window_) {
+        int gx = 0, gy = 0, gw = 0, gh = 0, top = 0, left = 0, bottom = 0, right = 0;
+        SDL_GetWindowPosition(window_, &gx, &gy);
+        SDL_GetWindowSize(window_, &gw, &gh);
+        SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right);
+        int32_t sw = 0, sh = 0;
+        desktop_size(sw, sh);
+        x = gx + gw + right + left + 8;
+        if (x + width > sw) x = std::max(0, gx - left - width - right - 8);
+        y = gy;
+    }
+    SDL_Window* w =
+        SDL_CreateWindow(cp1252_to_utf8(caption).c_str(), x, y, std::max(1, width),
+                         std::max(1, height), SDL_WINDOW_HIDDEN | SDL_WINDOW_ALWAYS_ON_TOP);
+    if (!w) return nullptr;
+    SDL_Renderer* r = SDL_CreateRenderer(w, -1, SDL_RENDERER_SOFTWARE);
+    if (!r) {
+        SDL_DestroyWindow(w);
+        return nullptr;
+    }
+    auto side = std::make_unique<Side>(*this, w, r);
+    SDL_ShowWindow(w);
+    // The game keeps the keyboard.
+    if (window_) SDL_RaiseWindow(window_);
+    return side;
+}
+
+SdlDisplay::Side* SdlDisplay::side_of(const SDL_Event& e) {
+    if (sides_.empty()) return nullptr;
+    Uint32 id = 0;
+    switch (e.type) {
+    case SDL_WINDOWEVENT:
+        id = e.window.windowID;
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        id = e.key.windowID;
+        break;
+    case SDL_TEXTINPUT:
+        id = e.text.windowID;
+        break;
+    case SDL_MOUSEMOTION:
+        id = e.motion.windowID;
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        id = e.button.windowID;
+        break;
+    case SDL_MOUSEWHEEL:
+        id = e.wheel.windowID;
+        break;
+    default:
+        return nullptr;
+    }
+    for (Side* s : sides_)
+        if (s->id() == id) return s;
+    return nullptr;
+}
+
 SdlDisplay::SdlDisplay(SdlSessionRef session, std::string frames_dir)
     : session_(std::move(session)), frames_(std::move(frames_dir)) {
     open_joysticks();
@@ -335,6 +498,10 @@ bool SdlDisplay::set_gamma(const std::array<std::array<uint16_t, 256>, 3>& ramps
 void SdlDisplay::process_events(InputSink& sink) {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
+        if (Side* side = side_of(e)) {
+            side->take(e);
+            continue;
+        }
         switch (e.type) {
         case SDL_QUIT:
             sink.close_request();
@@ -401,6 +568,13 @@ bool SdlDisplay::has_focus() {
 void SdlDisplay::mouse_position(int32_t& x, int32_t& y) {
     int mx = 0, my = 0, ww = 1, wh = 1, ow = 0, oh = 0;
     SDL_GetMouseState(&mx, &my);
+    if (window_ && !sides_.empty() && SDL_GetMouseFocus() != window_) {
+        // Over another window of ours: where the mouse is relative to the game window.
+        int gx = 0, gy = 0, wx = 0, wy = 0;
+        SDL_GetGlobalMouseState(&gx, &gy);
+        SDL_GetWindowPosition(window_, &wx, &wy);
+        mx = gx - wx, my = gy - wy;
+    }
     if (!window_) {
         x = mx, y = my;
         return;

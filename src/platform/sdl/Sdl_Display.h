@@ -41,6 +41,11 @@ class SdlDisplay : public Display {
     void set_zoom(int32_t zoom) override;
     int32_t zoom() override { return zoom_; }
     bool has_focus() override;
+    std::unique_ptr<SideWindow> open_side_window(const std::string& caption, int32_t width,
+                                                 int32_t height) override;
+
+    // The side windows' events are routed to them by window id.
+    class Side;
 
   private:
     SdlSessionRef session_;
@@ -55,6 +60,9 @@ class SdlDisplay : public Display {
     SDL_Joystick* joysticks_[2] = {nullptr, nullptr};
     int32_t zoom_ = 1;
     bool covering_ = false; // full screen done by hand: no window manager to ask
+    std::vector<Side*> sides_;
+    // The side window an event belongs to, or null for the game window's events.
+    Side* side_of(const SDL_Event& e);
 
     void show_picture(const Image32& picture, const RPlacement& placement);
     void apply_full_screen();
