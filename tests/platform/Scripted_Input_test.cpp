@@ -38,6 +38,49 @@ TEST(ScriptedInput, ReadsEveryEventKindInStepOrder) {
     EXPECT_EQ(e[5].kind, RScriptedEvent::key_up);
 }
 
+TEST(ScriptedInput, DebugClicksReadBackAsWrittenAndStayOutOfTheGameWindow) {
+    std::string error;
+    auto events = parse_scripted_input("3 debug-click 149 15\n2 key-down 32\n", &error);
+    ASSERT_TRUE(events) << error;
+    ASSERT_EQ(events->size(), 2u);
+    const RScriptedEvent& click = (*events)[1];
+    EXPECT_EQ(click.kind, RScriptedEvent::debug_click);
+    EXPECT_EQ(std::make_pair(click.a, click.b), std::make_pair(149, 15));
+    EXPECT_EQ(format_scripted_event(click), "3 debug-click 149 15");
+
+    // The game window never receives the click; the debug window takes it by step.
+    HeadlessOptions options;
+    options.input = *events;
+    HeadlessDisplay window(options);
+    struct Keys : InputSink {
+        std::string seen;
+        void key_down(int32_t vk) override { seen += "d" + std::to_string(vk); }
+        void key_up(int32_t) override {}
+        void key_press(uint8_t) override {}
+        void mouse_down(int32_t) override { seen += "m"; }
+        void mouse_up(int32_t) override { seen += "u"; }
+        void close_request() override {}
+    } game, side;
+    auto debug = window.open_side_window("Debug Information", 300, 330);
+    ASSERT_TRUE(debug);
+    window.begin_step(1);
+    window.process_events(game);
+    debug->process_events(side);
+    EXPECT_EQ(game.seen, "d32");
+    EXPECT_EQ(side.seen, "");
+    EXPECT_FALSE(debug->input_may_come()) << "the click is for step 3";
+    window.begin_step(2);
+    EXPECT_TRUE(debug->input_may_come());
+    window.process_events(game);
+    debug->process_events(side);
+    EXPECT_EQ(game.seen, "d32");
+    EXPECT_EQ(side.seen, "mu");
+    int32_t x = 0, y = 0;
+    debug->mouse_position(x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(149, 15));
+    EXPECT_FALSE(debug->input_may_come());
+}
+
 TEST(ScriptedInput, TheDocumentedExampleReads) {
     std::string error;
     auto events = parse_scripted_input("# the right arrow is held from step 1 to step 5\n"
@@ -63,6 +106,8 @@ TEST(ScriptedInput, BadLinesAreNamed) {
         {"1 key-down 3\n2 key-down 70000", "line 2: key-down needs one key code from 0 to 65535"},
         {"1 mouse-down 4", "line 1: mouse-down needs a button"},
         {"1 mouse-move 3", "line 1: mouse-move needs two whole numbers"},
+        {"1 debug-click 3", "line 1: debug-click needs two whole numbers"},
+        {"1 debug-click -1 3", "line 1: debug-click needs two whole numbers"},
         {"1 jump 3", "line 1: unknown event \"jump\""},
         {"1 char", "line 1: char needs a text"},
         {"1 char \\x4", "line 1: \\x needs two hexadecimal digits"},
