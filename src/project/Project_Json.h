@@ -52,4 +52,16 @@ Game game_from_json(const Json& json, GameJsonSource& source);
 // Names of the event types in manifests, by type number.
 const char* event_type_name(int32_t type);
 
+// The word a manifest and a code file's name use for an event's number: the key of a
+// keyboard, key press or key release event ("left", "a", "digit1", "f12", "nokey",
+// "anykey"), the kind of a step ("begin"), mouse ("left_press") or other event
+// ("room_start", "user3"); empty when the number has none (alarms, collisions, numbers
+// without a name).
+std::string event_number_word(int32_t type, int32_t number);
+// The number a word stands for in events of the type (`vk_` names of keys are taken
+// too, such as "return"); -1 when it stands for none.
+int32_t event_number_from_word(int32_t type, const std::string& word);
+// The words an event type knows, for messages ("begin, normal, end").
+std::string event_number_words(int32_t type);
+
 } // namespace kelvane
