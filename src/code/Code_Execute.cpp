@@ -705,6 +705,21 @@ class Builder {
 namespace {
 
 // Thrown to the run's entry point once an error is recorded: the run is over.
+// The statement a program runs: a program that starts with a block is that block (the rest
+// is ignored), any other the sequence of its statements.
+Stmt* program_statement(CodeCache& cache, Builder& build) {
+    if (!cache.program) {
+        if (!cache.tokens.items.empty() && cache.tokens.items[0].kind == tk_begin) {
+            cache.program = build.at(0);
+        } else {
+            Stmt& s = cache.stmt_pool.emplace_back();
+            s.kind = SK::program;
+            cache.program = &s;
+        }
+    }
+    return cache.program;
+}
+
 struct RunStopped {};
 
 class Run {
@@ -717,19 +732,7 @@ class Run {
     RValue result;
     int32_t current = 0; // start token of the statement being run
 
-    void program() {
-        if (!cache_.program) {
-            if (kind(0) == tk_begin) {
-                // A program that starts with a block is that block; the rest is ignored.
-                cache_.program = build_.at(0);
-            } else {
-                Stmt& s = cache_.stmt_pool.emplace_back();
-                s.kind = SK::program;
-                cache_.program = &s;
-            }
-        }
-        exec(cache_.program);
-    }
+    void program() { exec(program_statement(cache_, build_)); }
 
     RValue expression() {
         if (!cache_.expression) {
@@ -1385,6 +1388,37 @@ RValue execute_expression(Runtime& rt, CInstance* self, CInstance* other, const 
     }
     --rt.script.run_depth;
     return v;
+}
+
+std::optional<RSyntaxError> first_syntax_error(const CCode& code) {
+    if (!code.tokens()) return std::nullopt;
+    CodeCache& cache = code.cache();
+    Builder build(cache);
+    // Depth first, in the order of the text: a statement's own syntax error (passing over
+    // it covers everything but the inside of its blocks), then its parts.
+    std::vector<Stmt*> todo{program_statement(cache, build)};
+    auto error = [&](const SkipResult& r) {
+        const auto& items = cache.tokens.items;
+        int32_t at = r.error_token >= 0 && r.error_token < int32_t(items.size())
+                         ? items[size_t(r.error_token)].position
+                         : 0;
+        return RSyntaxError{at, r.error};
+    };
+    while (!todo.empty()) {
+        Stmt* s = todo.back();
+        todo.pop_back();
+        // A block is parsed statement by statement, as when it runs (a run meets a missing
+        // closing brace as the end of the code).
+        if (s->kind == SK::block || s->kind == SK::program) {
+            build.build_chain(s);
+            todo.insert(todo.end(), s->chain.rbegin(), s->chain.rend());
+            continue;
+        }
+        if (!s->skip.ok()) return error(s->skip);
+        for (Stmt* part : {s->s3, s->s2, s->s1})
+            if (part) todo.push_back(part);
+    }
+    return std::nullopt;
 }
 
 } // namespace kelvane
