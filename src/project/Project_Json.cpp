@@ -540,6 +540,15 @@ class Fields {
 struct Reader {
     GameJsonSource& source;
     Game& game;
+    std::vector<RCodePiece>* pieces = nullptr;
+    std::string last_code_file; // the file the latest code() read, empty when inline
+
+    // Code that runs (a code action's, a script's, a room's creation code): read and listed.
+    std::string program(const Json& v, const std::string& where) {
+        std::string text = code(v, where);
+        if (pieces) pieces->push_back(RCodePiece{last_code_file, where, text});
+        return text;
+    }
 
     // A file reference {"file": NAME}: the file's bytes, and its name for messages.
     std::vector<uint8_t> file(const Json& v, const std::string& where, std::string* name_out) {
@@ -582,6 +591,7 @@ struct Reader {
 
     // Code or other text that is given inline or as a UTF-8 text file.
     std::string code(const Json& v, const std::string& where) {
+        last_code_file.clear();
         if (v.is_string()) return as_text(v, where);
         if (!v.is_object()) fail(where, "must be a text or {\"file\": NAME}");
         std::string name, error;
@@ -590,6 +600,7 @@ struct Reader {
         if (utf8.substr(0, 3) == "\xEF\xBB\xBF") utf8.remove_prefix(3); // a byte-order mark
         auto out = utf8_to_cp1252(utf8, &error);
         if (!out) fail(where, "file '" + name + "': " + error);
+        last_code_file = name;
         // Code files may be written on Linux; the language counts lines by CR.
         return crlf_line_ends(*out);
     }
@@ -896,7 +907,9 @@ void Reader::object(Fields& f, CObject& o) {
                     as_array(*args, a.at("arguments"));
                     if (args->size() > 8) fail(a.at("arguments"), "holds at most 8 texts");
                     for (size_t n = 0; n < args->size(); ++n)
-                        action.arguments[n] = code((*args)[n], item(a.at("arguments"), n));
+                        action.arguments[n] = action.function == code_action_function && n == 0
+                                                  ? program((*args)[n], item(a.at("arguments"), n))
+                                                  : code((*args)[n], item(a.at("arguments"), n));
                     action.stored_arguments = int32_t(args->size());
                 }
                 a.finish();
@@ -921,7 +934,8 @@ void Reader::room(Fields& f, CRoom& r) {
     f.read("persistent", r.persistent);
     f.read("background_color", r.background_color);
     f.read("background_showcolor", r.background_showcolor);
-    if (const Json* v = f.get("creation_code")) r.creation_code = code(*v, f.at("creation_code"));
+    if (const Json* v = f.get("creation_code"))
+        r.creation_code = program(*v, f.at("creation_code"));
     if (const Json* arr = f.get("backgrounds")) {
         as_array(*arr, f.at("backgrounds"));
         if (arr->size() > 8) fail(f.at("backgrounds"), "holds at most 8 layers");
@@ -1062,9 +1076,9 @@ void Reader::ids_and_order(Fields& f) {
 
 } // namespace
 
-Game game_from_json(const Json& json, GameJsonSource& source) {
+Game game_from_json(const Json& json, GameJsonSource& source, std::vector<RCodePiece>* pieces) {
     Game game;
-    Reader reader{source, game};
+    Reader reader{source, game, pieces, {}};
     Fields f(json, "");
     if (const Json* format = f.get("format"); format && *format != 1)
         fail("format", "this program reads project format 1");
@@ -1095,7 +1109,7 @@ Game game_from_json(const Json& json, GameJsonSource& source) {
                    [&](Fields& r, CBackground& b) { reader.background(r, b); });
     reader.records(paths, "paths", game.paths, [&](Fields& r, CPath& p) { reader.path(r, p); });
     reader.records(scripts, "scripts", game.scripts, [&](Fields& r, CScript& s) {
-        if (const Json* v = r.get("code")) s.code = reader.code(*v, r.at("code"));
+        if (const Json* v = r.get("code")) s.code = reader.program(*v, r.at("code"));
     });
     reader.records(objects, "objects", game.objects,
                    [&](Fields& r, CObject& o) { reader.object(r, o); });
