@@ -1,4 +1,8 @@
 // The interpreter: statements, operators, calls and run-time errors of the script language.
+// This file holds the parser, whose nodes both ways of running code share, and the tree
+// walker that runs the nodes directly. Code runs compiled (Code_Compile, Code_Machine)
+// unless the script state asks for the tree walker, which stays as the reference the
+// compiled form is tested against (tests/code/Code_Differential_test.cpp).
 //
 // Design. The language is defined as a parser that executes while it parses, on the token
 // list; untaken branches are parsed in a skip mode that evaluates nothing, and a braced
@@ -22,6 +26,8 @@
 //   message of that run), this equals setting the stop flag. `exit` and `return` set the
 //   stop flag, which every statement sequence and loop tests.
 // - Variables are found by id in constant time (CVariableList).
+// - Stack use: a run stops with "Stack overflow." when nested runs (script calls) have
+//   used up most of the thread's stack.
 #include "code/Code_Execute.h"
 
 #include <pthread.h>
@@ -33,82 +39,16 @@
 #include <string>
 
 #include "code/Code_Class.h"
+#include "code/Code_Compile.h"
+#include "code/Code_Machine.h"
+#include "code/Code_Operators.h"
+#include "code/Code_Tree.h"
 #include "code/Variable_BuiltIn.h"
 #include "code/Variable_Main.h"
 #include "functions/Function_Main.h"
 #include "runner/Runtime.h"
 
 namespace kelvane {
-
-// ---- nodes ----
-
-enum class EK : uint8_t {
-    literal,
-    variable,
-    indexed,
-    call,
-    negate,
-    plus,
-    logical_not,
-    binary,
-    dot,
-    error
-};
-
-struct Expr {
-    EK kind = EK::literal;
-    int32_t op = 0;        // binary: the operator's token kind
-    int32_t end = 0;       // token the cursor stands on once the node is parsed
-    int32_t function = -1; // call
-    int32_t token = 0;     // error: where it is raised
-    const char* error = nullptr;
-    RValue value;                  // literal value, or variable reference (indexed: index 0)
-    Expr* a = nullptr;             // operand, left side, first index
-    Expr* b = nullptr;             // right side, second index
-    std::vector<Expr*> args;       // call arguments; error: nodes evaluated before it
-    std::vector<int32_t> arg_ends; // where each argument is read
-};
-
-enum class SK : uint8_t {
-    empty,
-    block,
-    program,
-    if_,
-    while_,
-    for_,
-    repeat,
-    with,
-    exit,
-    return_,
-    assign,
-    error
-};
-
-struct Stmt {
-    SK kind = SK::empty;
-    int32_t start = 0;
-    int32_t depth = 0; // nesting level: 1 for a statement of the program
-    // Passing over the statement (for a block: counting braces; otherwise parsed in skip
-    // mode): where that ends, or the syntax error it meets.
-    SkipResult skip;
-    Expr* e = nullptr; // condition, count, target, return value, left operand
-    int32_t e_end = 0;
-    Expr* rhs = nullptr; // assignment: right side
-    int32_t op = 0;      // assignment operator token kind, 0 for none
-    int32_t rhs_end = 0;
-    Stmt* s1 = nullptr; // if: then; while, repeat, with: body; for: initialiser
-    Stmt* s2 = nullptr; // if: else; for: step
-    Stmt* s3 = nullptr; // for: body
-    SkipResult own;     // error: the error; for: a missing ( or ); initialiser skip result
-    SkipResult init;    // for: the initialiser parsed in skip mode
-    // block, program: the statements, built when first run.
-    bool chain_built = false;
-    std::vector<Stmt*> chain;
-    SkipResult chain_fail;
-    // block: parsed in skip mode (a for initialiser in skip mode), built when needed.
-    bool skip_parsed = false;
-    SkipResult skip_parse;
-};
 
 CodeCache::CodeCache(const CTokenList& t) : tokens(t), statements(t.items.size(), nullptr) {}
 CodeCache::~CodeCache() = default;
@@ -117,8 +57,6 @@ namespace {
 
 // Every statement, bracket (parenthesis, index, call) and prefix operator opens a level.
 constexpr int max_nesting = 500;
-// Variable ids below this are built-in variables.
-constexpr int32_t builtin_limit = 2000;
 constexpr const char* too_deep = "Code nested too deeply.";
 
 SkipResult skip_error(int32_t token, const char* message) {
@@ -700,26 +638,47 @@ class Builder {
     }
 };
 
+Stmt* tree_statement(CodeCache& c, int32_t k) {
+    return Builder(c).at(k);
+}
+
+void tree_chain(CodeCache& c, Stmt* s) {
+    if (!s->chain_built) Builder(c).build_chain(s);
+}
+
+Stmt* tree_program(CodeCache& c) {
+    if (!c.program) {
+        const auto& t = c.tokens.items;
+        if (!t.empty() && t[0].kind == tk_begin) {
+            // A program that starts with a block is that block; the rest is ignored.
+            c.program = Builder(c).at(0);
+        } else {
+            Stmt& s = c.stmt_pool.emplace_back();
+            s.kind = SK::program;
+            c.program = &s;
+        }
+    }
+    return c.program;
+}
+
+Expr* tree_expression(CodeCache& c) {
+    if (!c.expression) {
+        Parser ps(c, 0);
+        c.expression = ps.logical();
+        c.expression_end = ps.pos();
+    }
+    return c.expression;
+}
+
+bool run_stack_exhausted() {
+    return stack_below(stack_floors().run);
+}
+
 // ---- running ----
 
 namespace {
 
 // Thrown to the run's entry point once an error is recorded: the run is over.
-// The statement a program runs: a program that starts with a block is that block (the rest
-// is ignored), any other the sequence of its statements.
-Stmt* program_statement(CodeCache& cache, Builder& build) {
-    if (!cache.program) {
-        if (!cache.tokens.items.empty() && cache.tokens.items[0].kind == tk_begin) {
-            cache.program = build.at(0);
-        } else {
-            Stmt& s = cache.stmt_pool.emplace_back();
-            s.kind = SK::program;
-            cache.program = &s;
-        }
-    }
-    return cache.program;
-}
-
 struct RunStopped {};
 
 class Run {
@@ -732,14 +691,10 @@ class Run {
     RValue result;
     int32_t current = 0; // start token of the statement being run
 
-    void program() { exec(program_statement(cache_, build_)); }
+    void program() { exec(tree_program(cache_)); }
 
     RValue expression() {
-        if (!cache_.expression) {
-            Parser ps(cache_, 0);
-            cache_.expression = ps.logical();
-            cache_.expression_end = ps.pos();
-        }
+        tree_expression(cache_);
         RValue v;
         value(cache_.expression, cache_.expression_end, v);
         return v;
@@ -749,26 +704,7 @@ class Run {
     void record(int32_t token, std::string_view message) {
         if (recorded_) return;
         recorded_ = true;
-        const std::string& text = code_.text();
-        int64_t a =
-            token >= 0 && token < int32_t(tokens_.size()) ? tokens_[size_t(token)].position : 0;
-        if (a > int64_t(text.size())) a = int64_t(text.size());
-        if (a < 0) a = 0;
-        int32_t line = 1;
-        size_t after_cr = 0; // 0-based index just after the last CR among the first a chars
-        for (size_t i = 0; i < size_t(a); ++i)
-            if (text[i] == '\r') {
-                ++line;
-                after_cr = i + 1;
-            }
-        size_t next_cr = text.find('\r', after_cr);
-        if (next_cr == std::string::npos) next_cr = text.size();
-        ErrorGlobals& e = ss_.error;
-        e.flag = true;
-        e.message = message;
-        e.line = line;
-        e.column = int32_t(size_t(a) - after_cr);
-        e.line_text = text.substr(after_cr, next_cr - after_cr);
+        record_error(ss_, code_, tokens_, token, message);
     }
 
   private:
@@ -881,22 +817,10 @@ class Run {
             if (i.kind == kind_reference) read(i, e->end);
             if (j.kind == kind_reference) read(j, e->end);
         }
-        double first = 0, second;
-        if (e->b) {
-            if (i.kind != kind_real || j.kind != kind_real)
-                raise(e->end, "wrong type of array index");
-            first = round_even(i.real);
-            second = round_even(j.real);
-        } else {
-            if (i.kind != kind_real) raise(e->end, "wrong type of array index");
-            second = round_even(i.real);
-        }
-        // NaN passes none of the range tests below as a valid index.
-        if (first < 0 || second < 0) raise(e->end, "negative array index not allowed");
-        if (!(first < array_row_size && second < array_row_size))
-            raise(e->end, "array index larger than 32000");
-        if (first * second > 1000000) raise(e->end, "product of array indeces larger than 1000000");
-        return int32_t(first) * array_row_size + int32_t(second);
+        const char* error = nullptr;
+        int32_t index = combined_index(i, e->b ? &j : nullptr, error);
+        if (error) raise(e->end, error);
+        return index;
     }
 
     // Kept out of line: its frame is large, and value() recurses through every operand.
@@ -925,82 +849,7 @@ class Run {
 
     // Applies a binary operator; the result lives in the left operand's record.
     [[gnu::noinline]] void apply(int32_t op, RValue& l, const RValue& r, int32_t token) {
-        switch (op) {
-        case tk_plus:
-            if (l.kind == kind_real && r.kind == kind_real) {
-                l.real += r.real;
-            } else if (l.kind == kind_string && r.kind == kind_string) {
-                l.str += r.str;
-            } else {
-                raise(token, "Wrong type of arguments.");
-            }
-            return;
-        case tk_minus:
-        case tk_times:
-        case tk_divide:
-        case tk_div:
-        case tk_mod: {
-            if (l.kind != kind_real || r.kind != kind_real)
-                raise(token, "Wrong type of arguments.");
-            if (op == tk_minus) {
-                l.real -= r.real;
-            } else if (op == tk_times) {
-                l.real *= r.real;
-            } else if (r.real == 0) {
-                raise(token, op == tk_mod ? "Modulo by 0." : "Division by 0.");
-            } else if (op == tk_divide) {
-                l.real /= r.real;
-            } else {
-                // The quotient truncated toward zero; mod keeps the sign of the dividend.
-                double t = std::trunc(l.real / r.real);
-                l.real = op == tk_div ? t : l.real - t * r.real;
-            }
-            return;
-        }
-        case tk_and:
-        case tk_or: {
-            if (l.kind != kind_real || r.kind != kind_real)
-                raise(token, "Wrong type of arguments for logical operator.");
-            bool a = l.real > 0.5, b = r.real > 0.5;
-            l.real = (op == tk_and ? a && b : a || b) ? 1 : 0;
-            return;
-        }
-        default: { // comparisons
-            double d;
-            if (l.kind == kind_real && r.kind == kind_real) {
-                d = l.real - r.real;
-            } else if (l.kind == kind_string && r.kind == kind_string) {
-                int c = l.str.view().compare(r.str.view());
-                d = c < 0 ? -1 : c > 0 ? 1 : 0;
-            } else {
-                raise(token, "Cannot compare arguments.");
-            }
-            bool res = false;
-            switch (op) {
-            case tk_less:
-                res = d < 0;
-                break;
-            case tk_less_equal:
-                res = d <= 0;
-                break;
-            case tk_equal:
-                res = d == 0;
-                break;
-            case tk_not_equal:
-                res = d != 0;
-                break;
-            case tk_greater_equal:
-                res = d >= 0;
-                break;
-            case tk_greater:
-                res = d > 0;
-                break;
-            }
-            l.kind = kind_real;
-            l.real = res ? 1 : 0;
-            return;
-        }
-        }
+        if (const char* error = apply_operator(op, l, r)) raise(token, error);
     }
 
     // The value of a literal or plain variable without copying it: a pointer to the
@@ -1048,55 +897,7 @@ class Run {
             apply(e->op, out, r, e->end);
     }
 
-    // The operators on two reals, done in place; false for the others and for a division
-    // by 0.
-    static bool numeric(int32_t op, RValue& l, double b) {
-        double a = l.real;
-        switch (op) {
-        case tk_plus:
-            l.real = a + b;
-            return true;
-        case tk_minus:
-            l.real = a - b;
-            return true;
-        case tk_times:
-            l.real = a * b;
-            return true;
-        // Division by 0 is left to apply(), which reports it.
-        case tk_divide:
-            if (b == 0) return false;
-            l.real = a / b;
-            return true;
-        case tk_div:
-            if (b == 0) return false;
-            l.real = std::trunc(a / b);
-            return true;
-        case tk_mod:
-            if (b == 0) return false;
-            l.real = a - std::trunc(a / b) * b;
-            return true;
-        case tk_less:
-            l.real = a - b < 0 ? 1 : 0;
-            return true;
-        case tk_less_equal:
-            l.real = a - b <= 0 ? 1 : 0;
-            return true;
-        case tk_equal:
-            l.real = a - b == 0 ? 1 : 0;
-            return true;
-        case tk_not_equal:
-            l.real = a - b != 0 ? 1 : 0;
-            return true;
-        case tk_greater_equal:
-            l.real = a - b >= 0 ? 1 : 0;
-            return true;
-        case tk_greater:
-            l.real = a - b > 0 ? 1 : 0;
-            return true;
-        default:
-            return false;
-        }
-    }
+    static bool numeric(int32_t op, RValue& l, double b) { return numeric_operator(op, l, b); }
 
     // left . right: left read, it must be a real; right must be a variable reference.
     [[gnu::noinline]] RValue dot(const Expr* e) {
@@ -1146,12 +947,11 @@ class Run {
         case EK::logical_not:
             check_stack(e->end);
             value(e->a, e->end, out);
-            if (out.kind != kind_real)
-                raise(e->end, e->kind == EK::negate ? "Wrong type of argument to -."
-                              : e->kind == EK::plus ? "Wrong type of argument to +."
-                                                    : "Wrong type of argument to not.");
-            if (e->kind == EK::negate) out.real = -out.real;
-            if (e->kind == EK::logical_not) out.real = round_even(out.real) > 0.5 ? 0 : 1;
+            if (const char* error = apply_prefix(e->kind == EK::negate ? tk_minus
+                                                 : e->kind == EK::plus ? tk_plus
+                                                                       : tk_not,
+                                                 out))
+                raise(e->end, error);
             return;
         case EK::error:
             for (const Expr* b : e->args) eval(b);
@@ -1270,22 +1070,7 @@ class Run {
 
     // Combines the current value of a compound assignment's target with the right side.
     [[gnu::noinline]] void combine(int32_t op, RValue& cur, const RValue& v, int32_t at) {
-        if (op == tk_add_assign) {
-            if (cur.kind == kind_real && v.kind == kind_real)
-                cur.real += v.real;
-            else if (cur.kind == kind_string && v.kind == kind_string)
-                cur.str += v.str;
-            else
-                raise(at, "Wrong type of arguments.");
-            return;
-        }
-        if (cur.kind != kind_real || v.kind != kind_real) raise(at, "Wrong type of arguments.");
-        if (op == tk_sub_assign) cur.real -= v.real;
-        if (op == tk_mul_assign) cur.real *= v.real;
-        if (op == tk_div_assign) {
-            if (v.real == 0) raise(at, "Division by 0.");
-            cur.real /= v.real;
-        }
+        if (const char* error = combine_assignment(op, cur, v)) raise(at, error);
     }
 
     [[gnu::noinline]] void assign(const Stmt* s) {
@@ -1362,6 +1147,7 @@ class Run {
 } // namespace
 
 RValue execute_program(Runtime& rt, CInstance* self, CInstance* other, const CCode& code) {
+    if (rt.script.compiled) return machine_program(rt, self, other, code);
     if (!code.tokens()) return code.constant_value();
     Run run(rt, self, other, code);
     ++rt.script.run_depth;
@@ -1376,6 +1162,7 @@ RValue execute_program(Runtime& rt, CInstance* self, CInstance* other, const CCo
 }
 
 RValue execute_expression(Runtime& rt, CInstance* self, CInstance* other, const CCode& code) {
+    if (rt.script.compiled) return machine_expression(rt, self, other, code);
     if (!code.tokens()) return code.constant_value();
     Run run(rt, self, other, code);
     ++rt.script.run_depth;
@@ -1393,10 +1180,9 @@ RValue execute_expression(Runtime& rt, CInstance* self, CInstance* other, const 
 std::optional<RSyntaxError> first_syntax_error(const CCode& code) {
     if (!code.tokens()) return std::nullopt;
     CodeCache& cache = code.cache();
-    Builder build(cache);
     // Depth first, in the order of the text: a statement's own syntax error (passing over
     // it covers everything but the inside of its blocks), then its parts.
-    std::vector<Stmt*> todo{program_statement(cache, build)};
+    std::vector<Stmt*> todo{tree_program(cache)};
     auto error = [&](const SkipResult& r) {
         const auto& items = cache.tokens.items;
         int32_t at = r.error_token >= 0 && r.error_token < int32_t(items.size())
@@ -1410,7 +1196,7 @@ std::optional<RSyntaxError> first_syntax_error(const CCode& code) {
         // A block is parsed statement by statement, as when it runs (a run meets a missing
         // closing brace as the end of the code).
         if (s->kind == SK::block || s->kind == SK::program) {
-            build.build_chain(s);
+            tree_chain(cache, s);
             todo.insert(todo.end(), s->chain.rbegin(), s->chain.rend());
             continue;
         }

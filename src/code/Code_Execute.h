@@ -19,6 +19,7 @@ class CCode;
 class CInstance;
 struct Expr;
 struct Stmt;
+struct Compiled;
 
 // Where passing over a statement without running it ends: the token after it, or the
 // syntax error met on the way.
@@ -47,6 +48,9 @@ struct CodeCache {
     int build_depth = 0;
     // For each `{`, the token after its matching `}` (-1: none), once a block was passed.
     std::vector<int32_t> block_ends;
+    // The compiled forms of the program and of the first expression (Code_Compile).
+    std::unique_ptr<Compiled> compiled_program;
+    std::unique_ptr<Compiled> compiled_expression;
 };
 
 // Runs the code as a program / evaluates its first expression (a variable is read). An

@@ -2,6 +2,7 @@
 // globals, and the reset of the script state.
 #include "code/Code_Main.h"
 
+#include <algorithm>
 #include <bit>
 
 #include "code/Code_Class.h"
@@ -29,6 +30,35 @@ ArgumentFrame::~ArgumentFrame() {
         kept[i].~RValue();
     }
     s_.argument_frame = outer_;
+}
+
+RValue* ValueStack::push(int32_t n) {
+    if (blocks_.empty()) blocks_.emplace_back();
+    Block* b = &blocks_[current_];
+    if (b->size - b->used < n) {
+        if (b->used > 0) {
+            ++current_;
+            if (current_ == blocks_.size()) blocks_.emplace_back();
+            b = &blocks_[current_];
+        }
+        if (b->size < n) {
+            // Only an empty block is replaced.
+            int32_t size = std::max(n, int32_t(4096));
+            b->values = std::make_unique<RValue[]>(size_t(size));
+            b->size = size;
+        }
+    }
+    RValue* frame = b->values.get() + b->used;
+    b->used += n;
+    return frame;
+}
+
+void ValueStack::pop(RValue* frame, int32_t n) {
+    // Registers are always written before they are read: only their strings need letting go.
+    for (int32_t i = 0; i < n; ++i) frame[i].str = RString();
+    Block& b = blocks_[current_];
+    b.used -= n;
+    if (b.used == 0 && current_ > 0) --current_;
 }
 
 void reset_script_state(Runtime& rt) {

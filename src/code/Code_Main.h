@@ -6,8 +6,10 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "code/Code_Token.h"
 #include "code/Variable_Class.h"
@@ -74,6 +76,24 @@ class ArgumentFrame {
     alignas(RValue) unsigned char storage_[argument_count * sizeof(RValue)];
 };
 
+// The registers of the compiled runs in progress: a stack of values in fixed blocks, so
+// that the registers of a run never move while runs nest. A run takes its frame when it
+// starts and gives it back, cleared, when it ends.
+class ValueStack {
+  public:
+    RValue* push(int32_t n);
+    void pop(RValue* frame, int32_t n);
+
+  private:
+    struct Block {
+        std::unique_ptr<RValue[]> values;
+        int32_t size = 0;
+        int32_t used = 0;
+    };
+    std::vector<Block> blocks_;
+    size_t current_ = 0;
+};
+
 struct ScriptState {
     VariableNames names;
     // The global user variables (global.name).
@@ -91,6 +111,9 @@ struct ScriptState {
     InstanceAccess* instances = nullptr;
     // How many runs are nested right now (scripts calling scripts).
     int32_t run_depth = 0;
+    // Code runs compiled (Code_Machine) rather than walked as a tree (Code_Execute).
+    bool compiled = true;
+    ValueStack registers;
 };
 
 // Sets argument slot i (0 ... 9), keeping its old value for the script call in progress.

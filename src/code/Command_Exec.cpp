@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "code/Code_Class.h"
+#include "code/Code_Machine.h"
 #include "code/Script_Class.h"
 #include "code/Script_Main.h"
 #include "code/Variable_BuiltIn.h"
@@ -35,6 +36,11 @@ const char* const exec_usage =
     "  --self         run with one bare instance as self and other: plain names are then\n"
     "                 its variables (without it, only global.name variables can be set)\n"
     "  --seed N       seed the generator of random() (default: the clock)\n"
+    "  --disassemble  print the compiled form of the program and of each script\n"
+    "                 instead of running it\n"
+    "  --tree         run with the tree-walking interpreter instead of the compiled\n"
+    "                 one (the reference the compiler is tested against)\n"
+    "  --compiled     run with the compiled interpreter\n"
     "  --help         this text\n"
     "\n"
     "Scripts: in the code, a line \"@script NAME\" starts a script called NAME that runs\n"
@@ -140,7 +146,8 @@ std::string plain_lines(const std::string& m) {
 
 int command_exec(const Args& args) {
     std::string code, file;
-    bool have_code = false, with_self = false, uninit_zero = false;
+    bool have_code = false, with_self = false, uninit_zero = false, disassemble = false;
+    int engine = -1; // -1 default, 0 tree walker, 1 compiled
     uint32_t seed = uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
     CommandLine cl("exec", args);
     while (cl.next()) {
@@ -153,6 +160,12 @@ int command_exec(const Args& args) {
             have_code = true;
         } else if (cl.flag("--uninit-zero")) {
             uninit_zero = true;
+        } else if (cl.flag("--disassemble")) {
+            disassemble = true;
+        } else if (cl.flag("--tree")) {
+            engine = 0;
+        } else if (cl.flag("--compiled")) {
+            engine = 1;
         } else if (cl.flag("--self")) {
             with_self = true;
         } else if (cl.number("--seed", n, INT64_MIN, INT64_MAX)) {
@@ -171,6 +184,7 @@ int command_exec(const Args& args) {
     }
 
     Runtime rt;
+    if (engine >= 0) rt.script.compiled = engine == 1;
     rt.game.options.uninit_zero = uninit_zero;
     reset_script_state(rt);
     start_game_values(rt);
@@ -196,6 +210,17 @@ int command_exec(const Args& args) {
     std::string program = split_scripts(crlf_line_ends(code), rt.game);
     compile_all_scripts(rt);
     CCode compiled(program, rt);
+    if (disassemble) {
+        std::string out;
+        for (int32_t i = 0; i < rt.game.scripts.count(); ++i) {
+            CScript* s = rt.game.scripts.get(i);
+            if (!s || !s->compiled) continue;
+            out += "script " + rt.game.scripts.name(i) + ":\n" + machine_listing(*s->compiled);
+        }
+        out += "program:\n" + machine_listing(compiled);
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        return 0;
+    }
     RValue result = run_program(rt, self, self, compiled);
     // After an error the result means nothing: the status and stderr say what happened.
     if (failed) return 1;

@@ -176,6 +176,9 @@ class Display {
     // it. Headless: always 1.
     virtual void set_zoom(int32_t) {}
     virtual int32_t zoom() { return 1; }
+    // Whether the game window has the keyboard focus (is the active window). Headless:
+    // always.
+    virtual bool has_focus() { return true; }
 };
 
 struct Platform {

@@ -84,6 +84,8 @@ class RecordingDisplay : public Display {
     bool key_held(int32_t vk) override;
     // Joysticks are not recorded, so while recording the game sees none.
     std::optional<RJoystickState> joystick(int32_t) override { return std::nullopt; }
+    // Nor is the focus: a recorded game counts its window as active, as a replay does.
+    bool has_focus() override { return true; }
     void set_zoom(int32_t zoom) override { inner_->set_zoom(zoom); }
     int32_t zoom() override { return inner_->zoom(); }
 

@@ -93,6 +93,8 @@ void room_entry(Runtime& rt, int32_t r, bool game_start) {
     if (!pending(rt)) {
         draw_room(rt);
         present_room(rt);
+        // The transition has been shown: the room's own code starts from none.
+        rt.script.values.transition_kind = 0;
     }
 }
 
@@ -546,6 +548,10 @@ void run_step(Runtime& rt) {
     RunState& run = rt.run;
     CRoom* room = run.room();
     if (!room) return;
+    // A game that freezes while its window is inactive does nothing in such a step.
+    if (rt.game.options.freeze_inactive && rt.platform && rt.platform->display &&
+        !rt.platform->display->has_focus())
+        return;
     function_keys(rt);
     room = run.room(); // F6 may have loaded other rooms
     if (!room) return;
@@ -625,7 +631,11 @@ void run_game_loop(Runtime& rt) {
         process_window_events(rt);
         ++count;
     }
-    if (!run.running) game_end(rt);
+    if (!run.running) {
+        // The loop has ended: errors of the game end are neither shown, logged nor kept.
+        rt.script.reporter.game_running = false;
+        game_end(rt);
+    }
     rt.script.reporter.game_running = false;
 }
 

@@ -394,6 +394,10 @@ void SdlDisplay::process_events(InputSink& sink) {
     }
 }
 
+bool SdlDisplay::has_focus() {
+    return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
+}
+
 void SdlDisplay::mouse_position(int32_t& x, int32_t& y) {
     int mx = 0, my = 0, ww = 1, wh = 1, ow = 0, oh = 0;
     SDL_GetMouseState(&mx, &my);

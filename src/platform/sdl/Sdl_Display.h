@@ -40,6 +40,7 @@ class SdlDisplay : public Display {
     std::optional<RJoystickState> joystick(int32_t id) override;
     void set_zoom(int32_t zoom) override;
     int32_t zoom() override { return zoom_; }
+    bool has_focus() override;
 
   private:
     SdlSessionRef session_;

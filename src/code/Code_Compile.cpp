@@ -1,0 +1,598 @@
+// The compiler: statement and expression nodes to machine instructions (see Code_Compile.h).
+// Each function lowers one kind of node and mirrors, step for step, what the tree walker
+// does with it, so that every read, call, check and error happens in the same order and at
+// the same token.
+#include "code/Code_Compile.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "code/Code_Class.h"
+#include "code/Code_Main.h"
+#include "code/Code_Tree.h"
+#include "code/Variable_BuiltIn.h"
+#include "functions/Function_Main.h"
+
+namespace kelvane {
+
+namespace {
+
+// An evaluated operand: a value (register or constant), or a variable reference whose read
+// is still to come.
+struct Operand {
+    bool ref = false;
+    int32_t v = 0;          // the value's operand
+    int32_t scope = 0;      // the reference's static scope ...
+    int32_t scope_reg = -1; // ... or the register holding it (after a `.`)
+    int32_t id = 0;
+    int32_t index_reg = -1; // the register holding the combined index; -1: cell 0
+};
+
+bool plain_scope(int32_t scope) {
+    return scope == scope_unqualified || scope == scope_self;
+}
+
+Op binary_op(int32_t token_kind) {
+    switch (token_kind) {
+    case tk_plus:
+        return Op::add;
+    case tk_minus:
+        return Op::sub;
+    case tk_times:
+        return Op::mul;
+    case tk_divide:
+        return Op::divide;
+    case tk_div:
+        return Op::div;
+    case tk_mod:
+        return Op::mod;
+    case tk_less:
+        return Op::less;
+    case tk_less_equal:
+        return Op::less_equal;
+    case tk_equal:
+        return Op::equal;
+    case tk_not_equal:
+        return Op::not_equal;
+    case tk_greater_equal:
+        return Op::greater_equal;
+    case tk_greater:
+        return Op::greater;
+    case tk_and:
+        return Op::logical_and;
+    default:
+        return Op::logical_or;
+    }
+}
+
+class Compiler {
+  public:
+    explicit Compiler(CodeCache& c) : c_(c) {}
+
+    Compiled program() {
+        statement(tree_program(c_));
+        emit(Op::stop, 0, 0, 0, 0, 0);
+        return std::move(out_);
+    }
+
+    Compiled expression() {
+        Expr* e = tree_expression(c_);
+        int32_t v = value(e, c_.expression_end);
+        emit(Op::ret, 0, v, 0, 0, 0);
+        return std::move(out_);
+    }
+
+  private:
+    CodeCache& c_;
+    Compiled out_;
+    int32_t top_ = 0;  // the next free register
+    int32_t with_ = 0; // `with` statements open around the current one
+    int32_t statement_ = 0;
+
+    int32_t alloc(int32_t n = 1) {
+        int32_t r = top_;
+        top_ += n;
+        out_.registers = std::max(out_.registers, top_);
+        return r;
+    }
+    int32_t constant(const RValue& v) {
+        out_.constants.push_back(v);
+        return -int32_t(out_.constants.size());
+    }
+    int32_t emit(Op op, int32_t a, int32_t b, int32_t c, int32_t x, int32_t token) {
+        Ins i;
+        i.op = op;
+        i.a = a;
+        i.b = b;
+        i.c = c;
+        i.x = x;
+        i.token = token;
+        out_.code.push_back(i);
+        out_.statement.push_back(statement_);
+        return int32_t(out_.code.size()) - 1;
+    }
+    int32_t here() const { return int32_t(out_.code.size()); }
+    void patch(int32_t at, int32_t target) { out_.code[size_t(at)].a = target; }
+    void raise(int32_t token, const char* message) {
+        out_.messages.emplace_back(message);
+        emit(Op::raise, 0, int32_t(out_.messages.size()) - 1, 0, 0, token);
+    }
+    void raise(const SkipResult& r) { raise(r.error_token, r.error); }
+
+    // ---- expressions ----
+
+    // Evaluates without reading: a variable yields its reference.
+    Operand eval(const Expr* e) {
+        Operand o;
+        switch (e->kind) {
+        case EK::variable:
+            o.ref = true;
+            o.scope = e->value.scope;
+            o.id = e->value.var_id;
+            return o;
+        case EK::indexed:
+            o.ref = true;
+            o.scope = e->value.scope;
+            o.id = e->value.var_id;
+            o.index_reg = array_index(e);
+            return o;
+        case EK::dot:
+            return dot(e);
+        default:
+            o.v = value(e, e->end);
+            return o;
+        }
+    }
+
+    // Reads a reference into a fresh register, at `token`; a value stays as it is.
+    int32_t read(const Operand& o, int32_t token) {
+        if (!o.ref) return o.v;
+        int32_t dst = alloc();
+        if (o.scope_reg >= 0) {
+            emit(Op::get_dyn, dst, o.id, o.index_reg, o.scope_reg, token);
+        } else if (o.id >= builtin_limit && plain_scope(o.scope)) {
+            emit(Op::get_self, dst, o.id, o.index_reg, o.scope, token);
+        } else if (o.id >= builtin_limit && o.scope == scope_global) {
+            emit(Op::get_global, dst, o.id, o.index_reg, o.scope, token);
+        } else if (plain_scope(o.scope) && o.id >= bv_argument0 && o.id <= bv_argument9) {
+            // A plain argumentN names its slot whatever the index.
+            emit(Op::get_arg, dst, o.id - bv_argument0, -1, o.scope, token);
+        } else {
+            emit(Op::get, dst, o.id, o.index_reg, o.scope, token);
+        }
+        return dst;
+    }
+
+    // Evaluates and reads: the value of an expression, a variable being read at `token`.
+    int32_t value(const Expr* e, int32_t token) {
+        switch (e->kind) {
+        case EK::literal:
+            return constant(e->value);
+        case EK::variable:
+        case EK::indexed:
+        case EK::dot:
+            return read(eval(e), token);
+        case EK::binary:
+            return binary(e);
+        case EK::call:
+            return call(e);
+        case EK::negate:
+        case EK::plus:
+        case EK::logical_not: {
+            int32_t mark = top_;
+            int32_t v = value(e->a, e->end);
+            top_ = mark;
+            int32_t dst = alloc();
+            emit(e->kind == EK::negate ? Op::negate
+                 : e->kind == EK::plus ? Op::plus
+                                       : Op::logical_not,
+                 dst, v, 0, 0, e->end);
+            return dst;
+        }
+        case EK::error: {
+            int32_t mark = top_;
+            for (const Expr* b : e->args) eval(b);
+            top_ = mark;
+            raise(e->token, e->error);
+            return constant(RValue());
+        }
+        }
+        return constant(RValue());
+    }
+
+    // Both operands are evaluated, then read, left first.
+    int32_t binary(const Expr* e) {
+        int32_t mark = top_;
+        Operand l = eval(e->a);
+        Operand r = eval(e->b);
+        int32_t lv = read(l, e->end);
+        int32_t rv = read(r, e->end);
+        top_ = mark;
+        int32_t dst = alloc();
+        emit(binary_op(e->op), dst, lv, rv, 0, e->end);
+        return dst;
+    }
+
+    // Array index: both values read after the closing bracket, then checked.
+    int32_t array_index(const Expr* e) {
+        int32_t mark = top_;
+        Operand i = eval(e->a);
+        Operand j;
+        if (e->b) j = eval(e->b);
+        int32_t iv = read(i, e->end);
+        int32_t jv = e->b ? read(j, e->end) : 0;
+        top_ = mark;
+        int32_t dst = alloc();
+        emit(e->b ? Op::index2 : Op::index1, dst, iv, jv, 0, e->end);
+        return dst;
+    }
+
+    // left . right: left read, it must be a real; right must be a variable reference.
+    Operand dot(const Expr* e) {
+        int32_t mark = top_;
+        Operand l = eval(e->a);
+        Operand r = eval(e->b);
+        int32_t lv = read(l, e->end);
+        if (!r.ref) {
+            // A value on the right: the left is still read first, then the error.
+            raise(e->end, "Wrong type of arguments.");
+            Operand o;
+            o.v = constant(RValue());
+            return o;
+        }
+        // The right side's index register (if any) lies below the new scope register.
+        (void)mark;
+        int32_t s = alloc();
+        emit(Op::dot_scope, s, lv, 0, 0, e->end);
+        r.scope_reg = s;
+        return r;
+    }
+
+    // call ( arguments ): each argument evaluated and read in turn, into consecutive
+    // registers; a built-in function gets all ten slots.
+    int32_t call(const Expr* e) {
+        int32_t mark = top_;
+        bool builtin = e->function < script_call_base;
+        int32_t given = int32_t(std::min(e->args.size(), size_t(max_call_arguments)));
+        int32_t base = alloc(builtin ? max_call_arguments : std::max(given, 1));
+        for (size_t i = 0; i < e->args.size(); ++i) {
+            int32_t m = top_;
+            if (i < size_t(max_call_arguments)) {
+                int32_t v = value(e->args[i], e->arg_ends[i]);
+                if (v != base + int32_t(i)) emit(Op::move, base + int32_t(i), v, 0, 0, 0);
+            } else {
+                eval(e->args[i]);
+            }
+            top_ = m;
+        }
+        emit(Op::call, base, e->function, base, given, e->end);
+        // The result takes the place of the first argument.
+        top_ = mark;
+        alloc();
+        return base;
+    }
+
+    // ---- statements ----
+
+    void statement(Stmt* s) {
+        statement_ = s->start;
+        int32_t mark = top_;
+        switch (s->kind) {
+        case SK::empty:
+            break;
+        case SK::block:
+        case SK::program:
+            tree_chain(c_, s);
+            for (Stmt* st : s->chain) statement(st);
+            if (!s->chain_fail.ok()) raise(s->chain_fail);
+            break;
+        case SK::if_:
+            if_(s);
+            break;
+        case SK::while_: {
+            if (!s->s1) { // the condition does not parse: it raises its error
+                value(s->e, s->e_end);
+                break;
+            }
+            // The condition is at the bottom: one jump an iteration.
+            int32_t to_cond = emit(Op::jump, 0, 0, 0, 0, 0);
+            int32_t body = here();
+            statement(s->s1);
+            patch(to_cond, here());
+            statement_ = s->start;
+            int32_t c = value(s->e, s->e_end);
+            emit(Op::jump_true, body, c, 0, 0, 0);
+            if (!s->s1->skip.ok()) raise(s->s1->skip);
+            break;
+        }
+        case SK::repeat: {
+            int32_t c = value(s->e, s->e_end);
+            if (!s->s1) break; // the count does not parse: it raised its error
+            top_ = mark;
+            int32_t n = alloc();
+            emit(Op::repeat_start, 0, n, c, 0, 0);
+            int32_t next = emit(Op::repeat_next, 0, n, 0, 0, 0);
+            statement(s->s1);
+            emit(Op::jump, next, 0, 0, 0, 0);
+            patch(next, here());
+            if (!s->s1->skip.ok()) raise(s->s1->skip);
+            break;
+        }
+        case SK::with:
+            with(s);
+            break;
+        case SK::for_:
+            for_(s);
+            break;
+        case SK::exit:
+            emit(Op::stop, 0, 0, 0, 0, 0);
+            break;
+        case SK::return_: {
+            int32_t v = value(s->e, s->e_end);
+            emit(Op::ret, 0, v, 0, 0, 0);
+            break;
+        }
+        case SK::assign:
+            assign(s);
+            break;
+        case SK::error:
+            raise(s->own);
+            break;
+        }
+        top_ = mark;
+    }
+
+    // if: the then branch, its skip checks, a jump over the else branch.
+    void if_(Stmt* s) {
+        int32_t c = value(s->e, s->e_end);
+        if (!s->s1) return; // the condition does not parse: it raised its error
+        int32_t to_else = emit(Op::jump_false, 0, c, 0, 0, 0);
+        statement(s->s1);
+        if (!s->s1->skip.ok()) raise(s->s1->skip);
+        if (s->s2 && !s->s2->skip.ok()) raise(s->s2->skip);
+        int32_t to_end = emit(Op::jump, 0, 0, 0, 0, 0);
+        patch(to_else, here());
+        if (!s->s1->skip.ok()) raise(s->s1->skip);
+        if (s->s2) statement(s->s2);
+        patch(to_end, here());
+    }
+
+    // for: initialiser, condition, then body and step until the condition fails.
+    void for_(Stmt* s) {
+        if (!s->s1) {
+            raise(s->own);
+            return;
+        }
+        statement(s->s1);
+        statement_ = s->start;
+        if (!s->init.ok()) {
+            raise(s->init);
+            return;
+        }
+        int32_t mark = top_;
+        int32_t c = value(s->e, s->e_end);
+        top_ = mark;
+        if (!s->s2) return; // the condition does not parse: it raised its error
+        if (!s->s2->skip.ok()) {
+            raise(s->s2->skip);
+            return;
+        }
+        if (!s->s3) {
+            raise(s->own);
+            return;
+        }
+        int32_t to_end = emit(Op::jump_false, 0, c, 0, 0, 0);
+        int32_t body = here();
+        statement(s->s3);
+        statement(s->s2);
+        statement_ = s->start;
+        c = value(s->e, s->e_end);
+        top_ = mark;
+        emit(Op::jump_true, body, c, 0, 0, 0);
+        patch(to_end, here());
+        if (!s->s3->skip.ok()) raise(s->s3->skip);
+    }
+
+    // with: the body runs once per chosen instance; the machine keeps the iteration in
+    // the with slot of this nesting level.
+    void with(Stmt* s) {
+        int32_t t = value(s->e, s->e_end);
+        if (!s->s1) return; // the target does not parse: it raised its error
+        int32_t slot = with_++;
+        out_.with_depth = std::max(out_.with_depth, with_);
+        emit(Op::with_start, 0, t, slot, 0, s->s1->start);
+        int32_t next = emit(Op::with_next, 0, 0, slot, 0, 0);
+        statement(s->s1);
+        emit(Op::jump, next, 0, 0, 0, 0);
+        patch(next, here());
+        --with_;
+        if (!s->s1->skip.ok()) raise(s->s1->skip);
+    }
+
+    // operand [ (= := += -= *= /=) expression ]
+    void assign(const Stmt* s) {
+        if (!s->op) { // a call or a bare operand: evaluated, not read
+            eval(s->e);
+            return;
+        }
+        Operand target = eval(s->e);
+        int32_t v = value(s->rhs, s->rhs_end);
+        int32_t at = s->rhs_end;
+        if (!target.ref) {
+            raise(at, "Left-hand side of assignment is not a variable.");
+            return;
+        }
+        if (s->op != tk_assign) {
+            Ins& i = out_.code[size_t(emit(
+                target.scope_reg >= 0 ? Op::update_dyn : Op::update, v, target.id, target.index_reg,
+                target.scope_reg >= 0 ? target.scope_reg : target.scope, at))];
+            i.extra = s->op;
+            return;
+        }
+        if (target.scope_reg >= 0)
+            emit(Op::set_dyn, v, target.id, target.index_reg, target.scope_reg, at);
+        else if (target.id >= builtin_limit && plain_scope(target.scope))
+            emit(Op::set_self, v, target.id, target.index_reg, target.scope, at);
+        else if (target.id >= builtin_limit && target.scope == scope_global)
+            emit(Op::set_global, v, target.id, target.index_reg, target.scope, at);
+        else
+            emit(Op::set, v, target.id, target.index_reg, target.scope, at);
+    }
+};
+
+const char* op_name(Op op) {
+    static const char* const names[] = {
+        "get_self",     "get_global",  "get_arg",    "get",       "get_dyn",       "set_self",
+        "set_global",   "set",         "set_dyn",    "update",    "update_dyn",    "move",
+        "add",          "sub",         "mul",        "divide",    "div",           "mod",
+        "less",         "less_equal",  "equal",      "not_equal", "greater_equal", "greater",
+        "and",          "or",          "negate",     "plus",      "not",           "index1",
+        "index2",       "dot_scope",   "call",       "jump",      "jump_false",    "jump_true",
+        "repeat_start", "repeat_next", "with_start", "with_next", "return",        "stop",
+        "raise",
+    };
+    static_assert(sizeof(names) / sizeof(names[0]) == size_t(Op::raise) + 1);
+    return names[size_t(op)];
+}
+
+} // namespace
+
+Compiled compile_program(CodeCache& cache) {
+    return Compiler(cache).program();
+}
+
+Compiled compile_expression(CodeCache& cache) {
+    return Compiler(cache).expression();
+}
+
+std::string disassemble(const Compiled& c, const CCode& code) {
+    const auto* tokens = code.tokens();
+    const std::string& text = code.text();
+    // Line and column of a token, counted as error messages count them.
+    auto where = [&](int32_t token) {
+        int32_t pos = tokens && token >= 0 && token < int32_t(tokens->items.size())
+                          ? tokens->items[size_t(token)].position
+                          : 0;
+        int32_t line = 1, column = 0;
+        for (int32_t i = 0; i < pos && i < int32_t(text.size()); ++i) {
+            if (text[size_t(i)] == '\r') {
+                ++line;
+                column = 0;
+            } else {
+                ++column;
+            }
+        }
+        return std::to_string(line) + ":" + std::to_string(column);
+    };
+    auto operand = [&](int32_t o) {
+        if (o >= 0) return "r" + std::to_string(o);
+        const RValue& k = c.constants[size_t(-1 - o)];
+        if (k.kind == kind_string) return "'" + k.str.str() + "'";
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.17g", k.real);
+        return std::string(buf);
+    };
+    auto index = [&](int32_t r) { return r < 0 ? std::string() : "[r" + std::to_string(r) + "]"; };
+    std::string out = "registers " + std::to_string(c.registers) + ", with levels " +
+                      std::to_string(c.with_depth) + "\n";
+    int32_t last = -1;
+    for (size_t pc = 0; pc < c.code.size(); ++pc) {
+        const Ins& i = c.code[pc];
+        char head[32];
+        int32_t st = c.statement[pc];
+        std::snprintf(head, sizeof head, "%04zu", pc);
+        std::string line = head;
+        std::string w = st != last ? where(st) : std::string("|");
+        while (w.size() < 8) w = " " + w;
+        line += w;
+        last = st;
+        line += std::string(" ") + op_name(i.op);
+        while (line.size() < 30) line += ' ';
+        switch (i.op) {
+        case Op::get_self:
+        case Op::get_global:
+        case Op::get:
+        case Op::get_dyn:
+            line += "r" + std::to_string(i.a) + " := ";
+            line += i.op == Op::get_dyn      ? "(r" + std::to_string(i.x) + ")."
+                    : i.op == Op::get_global ? std::string("global.")
+                    : i.op == Op::get        ? "(" + std::to_string(i.x) + ")."
+                                             : std::string();
+            line += "#" + std::to_string(i.b) + index(i.c);
+            break;
+        case Op::get_arg:
+            line += "r" + std::to_string(i.a) + " := argument" + std::to_string(i.b);
+            break;
+        case Op::set_self:
+        case Op::set_global:
+        case Op::set:
+        case Op::set_dyn:
+        case Op::update:
+        case Op::update_dyn:
+            line += i.op == Op::set_dyn || i.op == Op::update_dyn
+                        ? "(r" + std::to_string(i.x) + ")."
+                    : i.op == Op::set_global                ? std::string("global.")
+                    : i.op == Op::set || i.op == Op::update ? "(" + std::to_string(i.x) + ")."
+                                                            : std::string();
+            line += "#" + std::to_string(i.b) + index(i.c);
+            line += i.op == Op::update || i.op == Op::update_dyn ? " op= " : " := ";
+            line += operand(i.a);
+            break;
+        case Op::move:
+        case Op::negate:
+        case Op::plus:
+        case Op::logical_not:
+        case Op::index1:
+        case Op::dot_scope:
+            line += "r" + std::to_string(i.a) + ", " + operand(i.b);
+            break;
+        case Op::call:
+            line += "r" + std::to_string(i.a) + " := " +
+                    (i.b >= script_call_base ? "script " + std::to_string(i.b - script_call_base)
+                                             : "function " + std::to_string(i.b)) +
+                    " (r" + std::to_string(i.c) + ", " + std::to_string(i.x) + " arguments)";
+            break;
+        case Op::jump:
+            line += "-> " + std::to_string(i.a);
+            break;
+        case Op::jump_false:
+        case Op::jump_true:
+            line += operand(i.b) + " -> " + std::to_string(i.a);
+            break;
+        case Op::repeat_start:
+            line += "r" + std::to_string(i.b) + " := count " + operand(i.c);
+            break;
+        case Op::repeat_next:
+            line += "r" + std::to_string(i.b) + " used up -> " + std::to_string(i.a);
+            break;
+        case Op::with_start:
+            line += "level " + std::to_string(i.c) + ", " + operand(i.b);
+            break;
+        case Op::with_next:
+            line += "level " + std::to_string(i.c) + " done -> " + std::to_string(i.a);
+            break;
+        case Op::ret:
+            line += operand(i.b);
+            break;
+        case Op::stop:
+            break;
+        case Op::raise:
+            line += "\"" + c.messages[size_t(i.b)] + "\"";
+            break;
+        default:
+            line += "r" + std::to_string(i.a) + ", " + operand(i.b) + ", " + operand(i.c);
+            break;
+        }
+        // Where an error of the instruction would be placed.
+        bool can_fail = i.op != Op::jump && i.op != Op::jump_false && i.op != Op::jump_true &&
+                        i.op != Op::stop && i.op != Op::ret && i.op != Op::move &&
+                        i.op != Op::repeat_start && i.op != Op::repeat_next &&
+                        i.op != Op::with_next && i.op != Op::get_arg;
+        if (can_fail) line += "  @" + where(i.token);
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        out += line + "\n";
+    }
+    return out;
+}
+
+} // namespace kelvane

@@ -1,0 +1,107 @@
+// The compiler: lowers the parsed form of a piece of code (Code_Tree) to a flat list of
+// register instructions that the machine (Code_Machine) runs, once per CCode, the first
+// time a run reaches it.
+//
+// An instruction is an opcode and three operands, plus the token a message names when the
+// instruction raises an error. An operand is a register of the run's frame (>= 0) or a
+// constant of the compiled code (-1 - its index). Registers hold whole values; the
+// compiler hands them out as a stack, so a frame needs only as many as the deepest
+// expression. A variable that an operator reads stays a reference (its scope, id and
+// array index) until both operands are evaluated; the read is then its own instruction,
+// at the operator's token, so reads and errors happen in the order the parser gives.
+// Syntax errors become `raise` instructions at the place where parsing stopped: the code
+// before them runs, then they raise, exactly when parsing would have met them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "code/Variable_Class.h"
+
+namespace kelvane {
+
+class CCode;
+struct CodeCache;
+
+enum class Op : uint8_t {
+    // Variables. a: destination or source register, b: variable id, c: index register or
+    // -1 for the plain cell. get_self/set_self: the running instance's user variable;
+    // get_global/set_global: global.name; get_arg: argument slot b (a plain argumentN).
+    get_self,
+    get_global,
+    get_arg,
+    get,     // x: scope (static)
+    get_dyn, // scope from register x
+    set_self,
+    set_global,
+    set,     // x: scope; fails with "Cannot assign a value to the variable."
+    set_dyn, // scope from register x
+    // Compound assignment: x packs the scope register (or the static scope) and the
+    // operator; see Ins::extra.
+    update,
+    update_dyn,
+    // Values. a: destination; b, c: operands.
+    move,
+    add,
+    sub,
+    mul,
+    divide,
+    div,
+    mod,
+    less,
+    less_equal,
+    equal,
+    not_equal,
+    greater_equal,
+    greater,
+    logical_and,
+    logical_or,
+    negate,
+    plus,
+    logical_not,
+    index1,    // a := the combined index of [b]
+    index2,    // a := the combined index of [b, c]
+    dot_scope, // a := the scope named by the value b ("Wrong type of arguments." else)
+    call,      // a: result, b: function, c: first argument register, x: argument count
+    // Control. a: jump target.
+    jump,
+    jump_false,   // to a when operand b is below 0.5 (a condition)
+    jump_true,    // to a when operand b is 0.5 or more
+    repeat_start, // b := the rounded count in b
+    repeat_next,  // to a when count b is used up, else b -= 1
+    with_start,   // b: the target value; raises for global (token)
+    with_next,    // to a when no instance is left, else self := the next one
+    ret,          // result := b, stop
+    stop,         // exit, or the end of the program
+    raise,        // the error b (index into messages) at the token
+};
+
+struct Ins {
+    Op op;
+    // Small operand: a scope, an argument count, an assignment operator.
+    int32_t x = 0;
+    int32_t a = 0, b = 0, c = 0;
+    int32_t extra = 0; // update: the assignment operator's token kind
+    int32_t token = 0; // where an error raised by this instruction is placed
+};
+
+struct Compiled {
+    std::vector<Ins> code;
+    // The start token of the statement each instruction belongs to.
+    std::vector<int32_t> statement;
+    std::vector<RValue> constants;
+    std::vector<std::string> messages;
+    int32_t registers = 0;
+    // Nesting of `with` statements: each needs its own iteration state.
+    int32_t with_depth = 0;
+};
+
+// Compiles the program / the first expression of the cache's tokens.
+Compiled compile_program(CodeCache& cache);
+Compiled compile_expression(CodeCache& cache);
+
+// A listing of the compiled form, one instruction a line with its source line and column.
+std::string disassemble(const Compiled& c, const CCode& code);
+
+} // namespace kelvane

@@ -1,0 +1,531 @@
+// The machine: one loop over the compiled instructions of a piece of code, dispatched by
+// computed goto.
+//
+// A run takes a frame of registers from the value stack of the script state (so nested
+// runs, as in recursive scripts, cost no allocation) and keeps one iteration state per
+// `with` level. Arithmetic and comparison on two reals are done inline; every other case
+// (strings, type errors, division by 0) goes to the shared operator code of
+// Code_Operators. The user variables of self are found through the instance's list,
+// looked up once per change of self (a `with` switching self, or a new run); a variable
+// is then found by id in constant time, so nothing needs invalidating when a variable is
+// created. Errors are recorded in the error globals and end the run at once, as in the
+// tree walker; `exit` and `return` end it too.
+#include "code/Code_Machine.h"
+
+#include <memory>
+#include <new>
+#include <string>
+
+#include "code/Code_Class.h"
+#include "code/Code_Compile.h"
+#include "code/Code_Main.h"
+#include "code/Code_Operators.h"
+#include "code/Code_Tree.h"
+#include "code/Variable_BuiltIn.h"
+#include "code/Variable_Main.h"
+#include "functions/Function_Main.h"
+#include "runner/Runtime.h"
+
+namespace kelvane {
+
+namespace {
+
+// Thrown to the run's entry point once an error is recorded: the run is over.
+struct RunStopped {};
+
+// One `with` statement in progress: which instances it visits and whom to restore.
+struct WithState {
+    enum Mode : uint8_t { none, single, of_object, all };
+    Mode mode = none;
+    InstanceAccess* ia = nullptr;
+    CInstance* single_instance = nullptr;
+    CInstance* old_self = nullptr;
+    CInstance* old_other = nullptr;
+    int32_t object = 0;
+    int32_t position = 0;
+    int32_t count = 0;
+};
+
+bool plain_scope(int32_t scope) {
+    return scope == scope_unqualified || scope == scope_self;
+}
+
+class Machine {
+  public:
+    Machine(Runtime& rt, CInstance* self, CInstance* other, const CCode& code, const Compiled& c)
+        : rt_(rt), ss_(rt.script), code_(code), c_(c), tokens_(code.tokens()->items), self_(self),
+          other_(other) {
+        regs_ = ss_.registers.push(c.registers);
+        if (c.with_depth > 0) withs_ = std::make_unique<WithState[]>(size_t(c.with_depth));
+    }
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+    ~Machine() { ss_.registers.pop(regs_, c_.registers); }
+
+    RValue result;
+
+    void run();
+
+    // Records an error in the error globals (once per run) without stopping.
+    void record(int32_t token, std::string_view message) {
+        if (recorded_) return;
+        recorded_ = true;
+        record_error(ss_, code_, tokens_, token, message);
+    }
+
+  private:
+    Runtime& rt_;
+    ScriptState& ss_;
+    const CCode& code_;
+    const Compiled& c_;
+    const std::vector<RToken>& tokens_;
+    CInstance* self_;
+    CInstance* other_;
+    RValue* regs_ = nullptr;
+    std::unique_ptr<WithState[]> withs_;
+    // The user variables of self, looked up once per change of self.
+    CInstance* locals_of_ = nullptr;
+    CVariableList* locals_ = nullptr;
+    bool looked_up_ = false;
+    bool recorded_ = false;
+
+    [[noreturn]] void raise(int32_t token, std::string_view message) {
+        record(token, message);
+        throw RunStopped{};
+    }
+
+    const RValue& k(int32_t operand) const {
+        return operand >= 0 ? regs_[operand] : c_.constants[size_t(-1 - operand)];
+    }
+
+    // ---- variables ----
+
+    CVariableList* self_locals() {
+        if (self_ != locals_of_ || !looked_up_) {
+            looked_up_ = true;
+            locals_of_ = self_;
+            locals_ = self_ && ss_.instances ? &ss_.instances->locals(*self_) : nullptr;
+        }
+        return locals_;
+    }
+
+    // The list that holds a user variable of the running instance or a global one without
+    // choosing among room instances; null when the general access layer must decide.
+    CVariableList* direct_list(int32_t scope, int32_t id) {
+        if (id < builtin_limit) return nullptr;
+        if (scope == scope_global) return &ss_.globals;
+        return plain_scope(scope) ? self_locals() : nullptr;
+    }
+
+    [[gnu::noinline]] void read_var(int32_t scope, int32_t id, int32_t index, int32_t token,
+                                    RValue& out) {
+        if (CVariableList* list = direct_list(scope, id)) {
+            if (const CVariable* v = list->find(id)) {
+                out = v->get(index);
+                return;
+            }
+        } else if (plain_scope(scope) && id >= bv_argument0 && id <= bv_argument9) {
+            out = ss_.arguments[size_t(id - bv_argument0)];
+            return;
+        } else if (get_variable(rt_, self_, other_, scope, id, index, out)) {
+            return;
+        }
+        if (!rt_.game.options.uninit_zero)
+            raise(token, "Unknown variable or function: " + ss_.names.name(id));
+        out = RValue();
+    }
+
+    [[gnu::noinline]] void write_var(int32_t scope, int32_t id, int32_t index, RValue&& v,
+                                     int32_t token) {
+        if (CVariableList* list = direct_list(scope, id)) {
+            list->make(id).cell(index) = std::move(v);
+            return;
+        }
+        if (!set_variable(rt_, self_, other_, scope, id, index, v))
+            raise(token, "Cannot assign a value to the variable.");
+    }
+
+    // The value an instruction stores: moved out of a register (a temporary), copied
+    // from a constant.
+    RValue take(int32_t operand) {
+        if (operand >= 0) return std::move(regs_[operand]);
+        return c_.constants[size_t(-1 - operand)];
+    }
+
+    int32_t index_of(const Ins& i) const { return i.c < 0 ? 0 : regs_[i.c].index; }
+
+    [[gnu::noinline]] void update(const Ins& i, int32_t scope) {
+        int32_t index = index_of(i);
+        const RValue& v = k(i.a);
+        CVariableList* list = direct_list(scope, i.b);
+        if (CVariable* var = list ? list->find(i.b) : nullptr) {
+            // Updated in place: the cell is the current value.
+            if (const char* error = combine_assignment(i.extra, var->cell(index), v))
+                raise(i.token, error);
+            return;
+        }
+        RValue cur;
+        read_var(scope, i.b, index, i.token, cur);
+        if (const char* error = combine_assignment(i.extra, cur, v)) raise(i.token, error);
+        write_var(scope, i.b, index, std::move(cur), i.token);
+    }
+
+    // ---- values ----
+
+    [[gnu::noinline]] void binary_slow(const Ins& i, int32_t op) {
+        RValue& d = regs_[i.a];
+        const char* error;
+        if (i.b == i.a) {
+            error = apply_operator(op, d, k(i.c));
+        } else {
+            RValue l = k(i.b);
+            error = apply_operator(op, l, k(i.c));
+            if (!error) d = std::move(l);
+        }
+        if (error) raise(i.token, error);
+    }
+
+    [[gnu::noinline]] void prefix(const Ins& i, int32_t op) {
+        RValue v = k(i.b);
+        if (const char* error = apply_prefix(op, v)) raise(i.token, error);
+        regs_[i.a] = std::move(v);
+    }
+
+    [[gnu::noinline]] void index(const Ins& i, bool two) {
+        const char* error = nullptr;
+        int32_t n = combined_index(k(i.b), two ? &k(i.c) : nullptr, error);
+        if (error) raise(i.token, error);
+        regs_[i.a].index = n;
+    }
+
+    [[gnu::noinline]] void call(const Ins& i) {
+        if (run_stack_exhausted()) raise(i.token, "Stack overflow.");
+        RValue* args = regs_ + i.c;
+        int32_t n = i.x;
+        if (i.b < script_call_base) {
+            int32_t want = function_registry().argument_count(i.b);
+            if (want != n) raise(i.token, "Function needs " + std::to_string(want) + " arguments");
+            // A built-in function gets ten slots; those beyond its arguments are real 0.
+            for (int32_t j = n; j < max_call_arguments; ++j) args[j] = RValue();
+        }
+        RValue r;
+        if (!invoke_function(rt_, i.b, self_, other_, r, args, n))
+            raise(i.token, "Error executing function.");
+        regs_[i.a] = std::move(r);
+    }
+
+    // ---- with ----
+
+    [[gnu::noinline]] void with_start(const Ins& i) {
+        double t = round_even(k(i.b).real);
+        if (t == double(scope_global)) raise(i.token, "Cannot use global in with statement.");
+        WithState& w = withs_[size_t(i.c)];
+        w = WithState();
+        w.old_self = self_;
+        w.old_other = other_;
+        InstanceAccess* ia = w.ia = ss_.instances;
+        if (t >= first_user_variable) {
+            // An instance id.
+            CInstance* inst = ia && t <= INT32_MAX ? ia->find(int32_t(t)) : nullptr;
+            if (inst && !ia->destroyed(*inst)) {
+                w.mode = WithState::single;
+                w.single_instance = inst;
+            }
+        } else if ((t >= 0 && t <= 99999) || t < double(scope_unqualified)) {
+            // An object: its instances and those of its descendants.
+            w.mode = WithState::of_object;
+            w.object = to_int32(t);
+            w.count = ia ? ia->object_count(w.object) : 0;
+        } else if (t == double(scope_self) || t == double(scope_unqualified)) {
+            w.mode = self_ ? WithState::single : WithState::none;
+            w.single_instance = self_;
+        } else if (t == double(scope_other)) {
+            w.mode = other_ ? WithState::single : WithState::none;
+            w.single_instance = other_;
+        } else if (t == double(scope_all)) {
+            w.mode = WithState::all;
+            w.count = ia ? ia->count() : 0;
+        }
+    }
+
+    // The next instance of the `with` level, or null when it is done; self and other are
+    // back to what they were around the statement.
+    [[gnu::noinline]] CInstance* with_next(const Ins& i) {
+        WithState& w = withs_[size_t(i.c)];
+        self_ = w.old_self;
+        other_ = w.old_other;
+        switch (w.mode) {
+        case WithState::none:
+            return nullptr;
+        case WithState::single:
+            w.mode = WithState::none;
+            return w.single_instance;
+        case WithState::of_object:
+            while (w.position < w.count) {
+                CInstance* inst = w.ia->object_at(w.object, w.position++);
+                if (inst && !w.ia->destroyed(*inst)) return inst;
+            }
+            return nullptr;
+        case WithState::all:
+            while (w.position < w.count) {
+                CInstance* inst = w.ia->at(w.position++);
+                if (inst && !w.ia->destroyed(*inst)) return inst;
+            }
+            return nullptr;
+        }
+        return nullptr;
+    }
+};
+
+void Machine::run() {
+    const Ins* const code = c_.code.data();
+    const Ins* ip = code;
+    RValue* const r = regs_;
+    try {
+        static void* const labels[] = {
+            &&get_self,     &&get_global,  &&get_arg,    &&get,       &&get_dyn,       &&set_self,
+            &&set_global,   &&set,         &&set_dyn,    &&update,    &&update_dyn,    &&move,
+            &&add,          &&sub,         &&mul,        &&divide,    &&div,           &&mod,
+            &&less,         &&less_equal,  &&equal,      &&not_equal, &&greater_equal, &&greater,
+            &&logical_and,  &&logical_or,  &&negate,     &&plus,      &&logical_not,   &&index1,
+            &&index2,       &&dot_scope,   &&call,       &&jump,      &&jump_false,    &&jump_true,
+            &&repeat_start, &&repeat_next, &&with_start, &&with_next, &&ret,           &&stop,
+            &&raise,
+        };
+        static_assert(sizeof(labels) / sizeof(labels[0]) == size_t(Op::raise) + 1);
+#define DISPATCH() goto* labels[size_t(ip->op)]
+#define NEXT()                                                                                     \
+    do {                                                                                           \
+        ++ip;                                                                                      \
+        DISPATCH();                                                                                \
+    } while (0)
+// An operator on two reals inline; anything else out of line.
+#define ARITH(LABEL, TOKEN, GUARD, EXPR)                                                           \
+    LABEL : {                                                                                      \
+        const RValue& l = k(ip->b);                                                                \
+        const RValue& rr = k(ip->c);                                                               \
+        if (l.kind == kind_real && rr.kind == kind_real && (GUARD)) {                              \
+            double a = l.real, b = rr.real;                                                        \
+            RValue& d = r[ip->a];                                                                  \
+            if (&d != &l) d = l;                                                                   \
+            d.real = (EXPR);                                                                       \
+            NEXT();                                                                                \
+        }                                                                                          \
+        binary_slow(*ip, TOKEN);                                                                   \
+        NEXT();                                                                                    \
+    }
+
+        DISPATCH();
+
+    get_self : {
+        if (CVariableList* list = self_locals()) {
+            if (const CVariable* v = list->find(ip->b)) {
+                r[ip->a] = v->get(index_of(*ip));
+                NEXT();
+            }
+        }
+        read_var(ip->x, ip->b, index_of(*ip), ip->token, r[ip->a]);
+        NEXT();
+    }
+    get_global : {
+        if (const CVariable* v = ss_.globals.find(ip->b)) {
+            r[ip->a] = v->get(index_of(*ip));
+            NEXT();
+        }
+        read_var(scope_global, ip->b, index_of(*ip), ip->token, r[ip->a]);
+        NEXT();
+    }
+    get_arg:
+        r[ip->a] = ss_.arguments[size_t(ip->b)];
+        NEXT();
+    get:
+        read_var(ip->x, ip->b, index_of(*ip), ip->token, r[ip->a]);
+        NEXT();
+    get_dyn:
+        read_var(r[ip->x].index, ip->b, index_of(*ip), ip->token, r[ip->a]);
+        NEXT();
+    set_self : {
+        if (CVariableList* list = self_locals()) {
+            int32_t n = index_of(*ip);
+            list->make(ip->b).cell(n) = take(ip->a);
+            NEXT();
+        }
+        write_var(ip->x, ip->b, index_of(*ip), take(ip->a), ip->token);
+        NEXT();
+    }
+    set_global : {
+        int32_t n = index_of(*ip);
+        ss_.globals.make(ip->b).cell(n) = take(ip->a);
+        NEXT();
+    }
+    set:
+        write_var(ip->x, ip->b, index_of(*ip), take(ip->a), ip->token);
+        NEXT();
+    set_dyn:
+        write_var(r[ip->x].index, ip->b, index_of(*ip), take(ip->a), ip->token);
+        NEXT();
+    update : {
+        // The common case, a real added to a real of self, in place.
+        const RValue& v = k(ip->a);
+        if (ip->extra == tk_add_assign && v.kind == kind_real && ip->c < 0 && plain_scope(ip->x)) {
+            if (CVariableList* list = self_locals()) {
+                if (CVariable* var = list->find(ip->b)) {
+                    if (var->value.kind == kind_real) {
+                        var->value.real += v.real;
+                        NEXT();
+                    }
+                }
+            }
+        }
+        this->update(*ip, ip->x);
+        NEXT();
+    }
+    update_dyn:
+        this->update(*ip, r[ip->x].index);
+        NEXT();
+    move:
+        r[ip->a] = k(ip->b);
+        NEXT();
+        ARITH(add, tk_plus, true, a + b)
+        ARITH(sub, tk_minus, true, a - b)
+        ARITH(mul, tk_times, true, a * b)
+        ARITH(divide, tk_divide, rr.real != 0, a / b)
+        ARITH(div, tk_div, rr.real != 0, std::trunc(a / b))
+        ARITH(mod, tk_mod, rr.real != 0, a - std::trunc(a / b) * b)
+        ARITH(less, tk_less, true, a - b < 0 ? 1 : 0)
+        ARITH(less_equal, tk_less_equal, true, a - b <= 0 ? 1 : 0)
+        ARITH(equal, tk_equal, true, a - b == 0 ? 1 : 0)
+        ARITH(not_equal, tk_not_equal, true, a - b != 0 ? 1 : 0)
+        ARITH(greater_equal, tk_greater_equal, true, a - b >= 0 ? 1 : 0)
+        ARITH(greater, tk_greater, true, a - b > 0 ? 1 : 0)
+        ARITH(logical_and, tk_and, true, (a > 0.5 && b > 0.5) ? 1 : 0)
+        ARITH(logical_or, tk_or, true, (a > 0.5 || b > 0.5) ? 1 : 0)
+    negate:
+        prefix(*ip, tk_minus);
+        NEXT();
+    plus:
+        prefix(*ip, tk_plus);
+        NEXT();
+    logical_not:
+        prefix(*ip, tk_not);
+        NEXT();
+    index1:
+        index(*ip, false);
+        NEXT();
+    index2:
+        index(*ip, true);
+        NEXT();
+    dot_scope : {
+        const RValue& l = k(ip->b);
+        if (l.kind != kind_real) raise(ip->token, "Wrong type of arguments.");
+        r[ip->a].index = to_int32(l.real);
+        NEXT();
+    }
+    call:
+        this->call(*ip);
+        NEXT();
+    jump:
+        ip = code + ip->a;
+        DISPATCH();
+    jump_false:
+        if (!(k(ip->b).real >= 0.5)) {
+            ip = code + ip->a;
+            DISPATCH();
+        }
+        NEXT();
+    jump_true:
+        if (k(ip->b).real >= 0.5) {
+            ip = code + ip->a;
+            DISPATCH();
+        }
+        NEXT();
+    repeat_start : {
+        double n = double(to_int64(k(ip->c).real));
+        RValue& counter = r[ip->b];
+        counter.kind = kind_real;
+        counter.real = n;
+        NEXT();
+    }
+    repeat_next : {
+        RValue& counter = r[ip->b];
+        if (counter.real > 0) {
+            counter.real -= 1;
+            NEXT();
+        }
+        ip = code + ip->a;
+        DISPATCH();
+    }
+    with_start:
+        this->with_start(*ip);
+        NEXT();
+    with_next : {
+        CInstance* inst = this->with_next(*ip);
+        if (!inst) {
+            ip = code + ip->a;
+            DISPATCH();
+        }
+        other_ = self_;
+        self_ = inst;
+        NEXT();
+    }
+    ret:
+        result = take(ip->b);
+        return;
+    stop:
+        return;
+    raise:
+        raise(ip->token, c_.messages[size_t(ip->b)]);
+#undef ARITH
+#undef NEXT
+#undef DISPATCH
+    } catch (const std::bad_alloc&) {
+        record(c_.statement[size_t(ip - code)], "Out of memory.");
+    }
+}
+
+const Compiled& compiled(const CCode& code, bool expression) {
+    CodeCache& cache = code.cache();
+    std::unique_ptr<Compiled>& slot =
+        expression ? cache.compiled_expression : cache.compiled_program;
+    if (!slot)
+        slot = std::make_unique<Compiled>(expression ? compile_expression(cache)
+                                                     : compile_program(cache));
+    return *slot;
+}
+
+RValue run_machine(Runtime& rt, CInstance* self, CInstance* other, const CCode& code,
+                   bool expression) {
+    if (!code.tokens()) return code.constant_value();
+    ++rt.script.run_depth;
+    RValue result;
+    try {
+        Machine m(rt, self, other, code, compiled(code, expression));
+        try {
+            m.run();
+        } catch (const RunStopped&) {
+        }
+        result = std::move(m.result);
+    } catch (const std::bad_alloc&) {
+        // Compiling, or taking the registers, ran out of memory.
+        record_error(rt.script, code, code.tokens()->items, 0, "Out of memory.");
+    }
+    --rt.script.run_depth;
+    return result;
+}
+
+} // namespace
+
+RValue machine_program(Runtime& rt, CInstance* self, CInstance* other, const CCode& code) {
+    return run_machine(rt, self, other, code, false);
+}
+
+RValue machine_expression(Runtime& rt, CInstance* self, CInstance* other, const CCode& code) {
+    return run_machine(rt, self, other, code, true);
+}
+
+std::string machine_listing(const CCode& code) {
+    if (!code.tokens()) return "constant\n";
+    return disassemble(compiled(code, false), code);
+}
+
+} // namespace kelvane

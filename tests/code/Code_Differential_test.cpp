@@ -1,0 +1,397 @@
+// The compiled interpreter against the tree walker: generated programs (random statements
+// and expressions over instance, global, array and built-in variables, scripts and
+// calls, with and without random syntax damage) run through both, and everything a game
+// could observe must agree: the result, every report, the error globals, the variables of
+// every instance, the global variables and the argument slots.
+//
+// Damaged programs can loop for ever, so each program runs in a child process with a time
+// limit; a program that the tree walker cannot finish either is left out.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Fake_Room.h"
+
+namespace kelvane {
+namespace {
+
+using testing::FakeInstance;
+using testing::FakeRoom;
+
+// ---- the generator ----
+
+class Generator {
+  public:
+    explicit Generator(uint32_t seed) : rng_(seed) {}
+
+    // A program of a few statements.
+    std::string program() {
+        loop_depth_ = 0;
+        std::string s;
+        int n = pick(1, 6);
+        for (int i = 0; i < n; ++i) s += statement(0) + (pick(0, 3) == 0 ? "\r\n" : " ");
+        if (pick(0, 2) == 0) s += "return " + expression(0);
+        return s;
+    }
+
+    // A script body that may call only the first `callable` scripts, so no recursion.
+    std::string script(int callable) {
+        callable_ = callable;
+        std::string s = program();
+        callable_ = 2;
+        return s;
+    }
+
+    std::string expression_text() { return expression(0); }
+
+    // Token-level damage: a token dropped, doubled or swapped for another symbol.
+    std::string damage(const std::string& text) {
+        std::vector<std::string> tokens;
+        std::istringstream in(text);
+        std::string t;
+        while (in >> t) tokens.push_back(t);
+        if (tokens.empty()) return text;
+        static const char* const symbols[] = {
+            ")",  "(",     "]", "[", "{", "}", ",",  ";", "+", "-",   "else", "then",
+            "do", "until", "#", "=", "1", "a", "if", ".", "*", "'x'", "exit", "not"};
+        int edits = pick(1, 3);
+        for (int e = 0; e < edits; ++e) {
+            size_t at = size_t(pick(0, int(tokens.size()) - 1));
+            switch (pick(0, 2)) {
+            case 0:
+                tokens.erase(tokens.begin() + long(at));
+                break;
+            case 1:
+                tokens.insert(tokens.begin() + long(at), symbols[pick(0, 23)]);
+                break;
+            default:
+                tokens[at] = symbols[pick(0, 23)];
+                break;
+            }
+            if (tokens.empty()) break;
+        }
+        std::string out;
+        for (const auto& tok : tokens) out += tok + " ";
+        return out;
+    }
+
+    int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+
+  private:
+    std::mt19937 rng_;
+    int loop_depth_ = 0;
+    int callable_ = 2; // scripts s0 ... s(callable_ - 1) may be called
+
+    std::string variable() {
+        static const char* const names[] = {
+            "a",         "b",        "c",       "s",       "self.a",   "global.g",
+            "global.h",  "other.a",  "other.b", "x",       "y",        "argument0",
+            "argument1", "all.a",    "noone.a", "0.a",     "1.b",      "100002.a",
+            "100009.a",  "global.s", "self.x",  "other.x", "alarm[1]", "argument[1]"};
+        int n = pick(0, 23);
+        if (n < 3 && pick(0, 3) == 0) return std::string(names[n]) + "[" + index() + "]";
+        if (n < 3 && pick(0, 5) == 0)
+            return std::string(names[n]) + "[" + index() + ", " + index() + "]";
+        return names[n];
+    }
+
+    std::string index() {
+        static const char* const indices[] = {"0", "1", "2", "-0.4", "-1", "32000", "'i'", "1.5"};
+        if (pick(0, 3) == 0) return expression(3);
+        return indices[pick(0, 7)];
+    }
+
+    std::string literal() {
+        static const char* const values[] = {"0",   "1",     "2",     "3",     "0.5",  "2.5",
+                                             "-1",  "7",     "1.5",   "'ab'",  "'cd'", "\"\"",
+                                             "0.6", "-0.4",  "true",  "false", "self", "other",
+                                             "all", "noone", "global"};
+        return values[pick(0, 20)];
+    }
+
+    std::string call(int depth) {
+        switch (pick(0, 11)) {
+        case 0:
+            return "string(" + expression(depth + 1) + ")";
+        case 1:
+            return "real(" + expression(depth + 1) + ")";
+        case 2:
+            return "abs(" + expression(depth + 1) + ")";
+        case 3:
+            return "max(" + expression(depth + 1) + ", " + expression(depth + 1) + ")";
+        case 4:
+            return "string_length(" + expression(depth + 1) + ")";
+        case 5:
+            return "abs(1, 2)"; // the wrong number of arguments
+        case 6: {
+            static const char* const strings[] = {"'global.g = 4'", "'return 5'", "'global.h = )'",
+                                                  "'a = a + 1'"};
+            return std::string("execute_string(") + strings[pick(0, 3)] + ")";
+        }
+        default: {
+            // Scripts s0 (calls nothing) and s1 (may call s0); the program calls both.
+            if (callable_ == 0) return "abs(" + expression(depth + 1) + ")";
+            std::string s = "s" + std::to_string(pick(0, callable_ - 1)) + "(";
+            int n = pick(0, 3);
+            for (int i = 0; i < n; ++i) s += (i ? ", " : "") + expression(depth + 1);
+            return s + ")";
+        }
+        }
+    }
+
+    std::string expression(int depth) {
+        int choice = depth > 3 ? pick(0, 1) : pick(0, 9);
+        switch (choice) {
+        case 0:
+            return literal();
+        case 1:
+            return variable();
+        case 2:
+        case 3: {
+            static const char* const ops[] = {"+",   "-",  "*",  "/",  "div", "mod", "<",
+                                              "<=",  "=",  "==", "!=", "<>",  ">=",  ">",
+                                              "and", "or", "&&", "||", ":="};
+            return expression(depth + 1) + " " + ops[pick(0, 18)] + " " + expression(depth + 1);
+        }
+        case 4: {
+            static const char* const prefixes[] = {"-", "+", "not ", "!"};
+            return prefixes[pick(0, 3)] + expression(depth + 1);
+        }
+        case 5:
+            return "(" + expression(depth + 1) + ")";
+        case 6:
+            return call(depth);
+        case 7:
+            return "(" + expression(depth + 1) + ")." + variable();
+        default:
+            return variable() + " + " + literal();
+        }
+    }
+
+    std::string statement(int depth) {
+        int choice = depth > 2 ? pick(0, 2) : pick(0, 13);
+        switch (choice) {
+        case 0:
+        case 1: {
+            static const char* const ops[] = {"=", ":=", "+=", "-=", "*=", "/="};
+            return variable() + " " + ops[pick(0, 5)] + " " + expression(0);
+        }
+        case 2:
+            return call(0);
+        case 3:
+            return "if " + expression(0) + (pick(0, 1) ? " then " : " ") + statement(depth + 1) +
+                   (pick(0, 1) ? "; else " + statement(depth + 1) : "");
+        case 4:
+            return "{ " + statement(depth + 1) + " " + statement(depth + 1) + " }";
+        case 5:
+            return "repeat " + std::to_string(pick(-1, 3)) + " " + statement(depth + 1);
+        case 6: {
+            // Each loop level counts with its own variable, which no other statement sets.
+            std::string w = "w" + std::to_string(loop_depth_++);
+            std::string s = "for (" + w + " = 0; " + w + " < " + std::to_string(pick(0, 3)) + "; " +
+                            w + " += 1) " + statement(depth + 1);
+            --loop_depth_;
+            return s;
+        }
+        case 7: {
+            std::string w = "w" + std::to_string(loop_depth_++);
+            std::string s = w + " = 0 while (" + w + " < " + std::to_string(pick(0, 3)) +
+                            ") do { " + statement(depth + 1) + " " + w + " += 1 }";
+            --loop_depth_;
+            return s;
+        }
+        case 8: {
+            static const char* const targets[] = {"self",   "other",  "all", "noone",
+                                                  "global", "0",      "1",   "2",
+                                                  "100002", "100009", "-7",  "0.4"};
+            return "with (" + std::string(targets[pick(0, 11)]) + ") " + statement(depth + 1);
+        }
+        case 9:
+            return pick(0, 3) == 0 ? "exit" : "return " + expression(0);
+        case 10:
+            return ";";
+        case 11:
+            return "{ " + statement(depth + 1) + "; " + statement(depth + 1) + "; " +
+                   statement(depth + 1) + " }";
+        default:
+            return variable() + " = " + expression(0);
+        }
+    }
+};
+
+// ---- running ----
+
+std::string describe(const RValue& v) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "(%d %.17g '%s' %d %d %d)", v.kind, v.real, v.str.str().c_str(),
+                  v.scope, v.var_id, v.index);
+    return buf;
+}
+
+std::string describe(const CVariableList& list) {
+    std::string out;
+    for (int32_t i = 0; i < list.count(); ++i) {
+        const CVariable& v = list.item(i);
+        out += " #" + std::to_string(v.id) + "=" + describe(v.value);
+        for (size_t r = 0; r < v.rows.size(); ++r)
+            for (size_t c = 0; c < v.rows[r].size(); ++c)
+                out += " [" + std::to_string(r) + "," + std::to_string(c) + "]" +
+                       describe(v.rows[r][c]);
+    }
+    return out;
+}
+
+struct Program {
+    std::string main;
+    std::string scripts[2];
+    bool expression = false;
+    bool uninit_zero = false;
+};
+
+// Runs the program with one engine and describes everything observable afterwards.
+std::string observe(const Program& p, bool compiled) {
+    testing::ScriptRuntime s;
+    s.rt.script.compiled = compiled;
+    s.rt.game.options.uninit_zero = p.uninit_zero;
+    for (int i = 0; i < 2; ++i) s.add_script("s" + std::to_string(i), p.scripts[i]);
+    FakeInstance& self = s.room.add(0);
+    FakeInstance& other = s.room.add(1);
+    s.room.add(0);
+    // Most variables exist, so that most programs run well past their first reads.
+    auto set = [&](CVariableList& list, const char* name, RValue v) {
+        list.set(s.rt.script.names.intern(name), 0, v);
+    };
+    set(self.vars, "a", RValue(2));
+    set(self.vars, "b", RValue(3));
+    set(self.vars, "c", RValue(0.5));
+    set(self.vars, "s", RValue("ab"));
+    set(other.vars, "a", RValue(4));
+    set(other.vars, "b", RValue("xy"));
+    set(s.room.list[2]->vars, "a", RValue(1));
+    set(s.rt.script.globals, "g", RValue(1.5));
+    set(s.rt.script.globals, "h", RValue(2));
+    set(s.rt.script.globals, "s", RValue("g"));
+    compile_all_scripts(s.rt);
+    CCode code(p.main, s.rt);
+    CInstance* hs = testing::handle(self);
+    CInstance* ho = testing::handle(other);
+    RValue r =
+        p.expression ? evaluate_expression(s.rt, hs, ho, code) : run_program(s.rt, hs, ho, code);
+    // A second run of the same code: the compiled form is kept and reused.
+    RValue again =
+        p.expression ? evaluate_expression(s.rt, hs, ho, code) : run_program(s.rt, hs, ho, code);
+    std::string out = "result " + describe(r) + " " + describe(again) + "\n";
+    for (const auto& m : s.reports) out += "report " + m + "\n";
+    const ErrorGlobals& e = s.rt.script.error;
+    out += "error " + std::to_string(e.flag) + " " + e.message + " " + std::to_string(e.line) +
+           ":" + std::to_string(e.column) + " " + e.line_text + "\n";
+    for (const auto& i : s.room.list) {
+        out += "instance " + std::to_string(i->id) + describe(i->vars);
+        for (const auto& [id, v] : i->builtins) out += " b" + std::to_string(id) + describe(v);
+        out += "\n";
+    }
+    out += "globals" + describe(s.rt.script.globals) + "\n";
+    for (const RValue& a : s.rt.script.arguments) out += describe(a);
+    out += "\nruns " + std::to_string(s.rt.script.run_depth) + "\n";
+    return out;
+}
+
+// Runs `body` in a child process with a time limit: 0 finished and passed, 1 finished
+// and failed (the child's message in `message`), 2 out of time.
+int in_child(const std::function<std::string()>& body, std::string& message) {
+    int fds[2];
+    if (pipe(fds) != 0) return 1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        alarm(2);
+        std::string m = body();
+        if (write(fds[1], m.data(), m.size()) < 0) _exit(3);
+        _exit(m.empty() || m == "=" ? 0 : 1);
+    }
+    close(fds[1]);
+    message.clear();
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0) message.append(buf, size_t(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) return 2;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return 0;
+    if (message.empty()) message = "the child ended with status " + std::to_string(status);
+    return 1;
+}
+
+void run_corpus(uint32_t seed, int count, bool damaged) {
+    Generator g(seed);
+    int compared = 0, hung = 0, clean = 0;
+    for (int n = 0; n < count; ++n) {
+        Program p;
+        p.expression = g.pick(0, 9) == 0;
+        p.uninit_zero = g.pick(0, 4) == 0;
+        p.main = p.expression ? g.expression_text() : g.program();
+        p.scripts[0] = g.script(0);
+        p.scripts[1] = g.script(1);
+        if (damaged) {
+            p.main = g.damage(p.main);
+            int k = g.pick(0, 2);
+            if (k < 2) p.scripts[k] = g.damage(p.scripts[k]);
+        }
+        std::string message;
+        int outcome = in_child(
+            [&] {
+                std::string tree = observe(p, false);
+                std::string compiled = observe(p, true);
+                if (tree == compiled)
+                    return std::string(tree.find("\nerror 0") != std::string::npos ? "=" : "");
+                return "tree walker:\n" + tree + "compiled:\n" + compiled;
+            },
+            message);
+        if (outcome == 2) {
+            // Out of time: fine only when the tree walker alone does not finish either.
+            int tree_only = in_child(
+                [&] {
+                    observe(p, false);
+                    return std::string();
+                },
+                message);
+            ASSERT_EQ(tree_only, 2) << "only the compiled run loops:\n" << p.main;
+            ++hung;
+            continue;
+        }
+        if (outcome == 0 && message == "=") ++clean;
+        ASSERT_EQ(outcome, 0) << "program: " << p.main << "\nscript s0: " << p.scripts[0]
+                              << "\nscript s1: " << p.scripts[1] << "\n"
+                              << (p.expression ? "(as an expression)\n" : "") << message;
+        ++compared;
+    }
+    std::printf("%d programs compared (%d ran without error), %d ran out of time\n", compared,
+                clean, hung);
+    // Nearly all programs must finish; a corpus of endless loops would prove nothing.
+    EXPECT_GT(compared, count * 9 / 10) << hung << " programs ran out of time";
+    // Programs that stop at their first statement would test little beyond it.
+    if (!damaged) {
+        EXPECT_GT(clean, count / 5);
+    }
+}
+
+TEST(Differential, GeneratedProgramsAgree) {
+    run_corpus(20261210, 1500, false);
+}
+
+TEST(Differential, DamagedProgramsAgree) {
+    run_corpus(19, 1500, true);
+}
+
+} // namespace
+} // namespace kelvane
