@@ -3,6 +3,8 @@
 // table and the game information.
 #include "functions/Function_Interaction.h"
 
+#include "functions/Chooser_Colour.h"
+#include "functions/Chooser_File.h"
 #include "functions/Function_Graphics.h"
 #include "functions/Run_Score.h"
 #include "functions/Runner_Splash.h"
@@ -237,6 +239,33 @@ H(fn_message_caption) {
     rt.message.caption = text_of(a[1]);
 }
 
+// ---- the choosers ----
+
+H(fn_get_color) {
+    UNUSED;
+    result = RValue(double(choose_colour(rt, n(a[0]))));
+}
+
+H(fn_get_open_filename) {
+    UNUSED;
+    result = RValue(RString(choose_file(rt, false, text_of(a[0]), text_of(a[1]))));
+}
+
+H(fn_get_save_filename) {
+    UNUSED;
+    result = RValue(RString(choose_file(rt, true, text_of(a[0]), text_of(a[1]))));
+}
+
+H(fn_get_directory) {
+    UNUSED;
+    result = RValue(RString(choose_folder(rt, text_of(a[0]))));
+}
+
+H(fn_get_directory_alt) {
+    UNUSED;
+    result = RValue(RString(choose_folder_alt(rt, text_of(a[0]), text_of(a[1]))));
+}
+
 // ---- high scores and the game information ----
 
 H(fn_highscore_show) {
@@ -290,6 +319,11 @@ H(fn_show_image) {
     show_image(rt, text_of(a[0]), n(a[1]) != 0, n(a[2]));
 }
 
+H(fn_show_video) {
+    UNUSED, (void)result;
+    show_video(rt, text_of(a[0]), n(a[1]) != 0, n(a[2]) != 0);
+}
+
 H(fn_show_text) {
     UNUSED, (void)result;
     show_text(rt, text_of(a[0]), n(a[1]) != 0, uint32_t(n(a[2])), n(a[3]));
@@ -332,8 +366,14 @@ const RFunction interaction[] = {
     {"message_input_color", fn_message_input_color, 1},
     {"message_position", fn_message_position, 2},
     {"message_caption", fn_message_caption, 2},
+    {"get_color", fn_get_color, 1},
+    {"get_open_filename", fn_get_open_filename, 2},
+    {"get_save_filename", fn_get_save_filename, 2},
+    {"get_directory", fn_get_directory, 1},
+    {"get_directory_alt", fn_get_directory_alt, 2},
     {"show_info", fn_show_info, 0},
     {"show_image", fn_show_image, 3},
+    {"show_video", fn_show_video, 3},
     {"show_text", fn_show_text, 4},
     {"show_menu", fn_show_menu, 2},
     {"highscore_show", fn_highscore_show, 1},

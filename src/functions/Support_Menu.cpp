@@ -112,6 +112,17 @@ void TMenuForm::answer(const std::string& line) {
         if (e.number >= 0 && e.text == line) return void(chosen = e.number);
 }
 
+RFormPlace menu_place(int32_t x, int32_t y, int32_t w, int32_t h, int32_t pw, int32_t ph) {
+    auto axis = [](int32_t at, int32_t size, int32_t room) {
+        if (at + size > room && at - size >= 0) at -= size;
+        return std::max(0, std::min(at, room - size));
+    };
+    RFormPlace place;
+    place.kind = RFormPlace::at;
+    place.x = axis(x, w, pw), place.y = axis(y, h, ph);
+    return place;
+}
+
 int32_t show_menu(Runtime& rt, const std::string& items, int32_t fallback) {
     if (rt.game.options.exclusive_mode) return fallback;
     TMenuForm form(menu_entries(items));
@@ -122,7 +133,11 @@ int32_t show_menu(Runtime& rt, const std::string& items, int32_t fallback) {
         rt.platform->display->mouse_position(cx, cy);
         double px = 0, py = 0;
         rt.display.window_to_picture(cx, cy, px, py);
-        place.x = round_pixel(px), place.y = round_pixel(py);
+        const DDSurface& s = rt.display.screen();
+        const int32_t pw = s.exists() ? s.width : rt.display.buffer_width();
+        const int32_t ph = s.exists() ? s.height : rt.display.buffer_height();
+        place = menu_place(round_pixel(px), round_pixel(py), form.client_width(),
+                           form.client_height(), pw, ph);
     }
     show_form(rt, form, place);
     return form.chosen >= 0 ? form.chosen : fallback;

@@ -40,6 +40,11 @@ class TMenuForm : public TForm {
     void move(int32_t by);
 };
 
+// Where a menu of w x h opens for the mouse at (x, y) on a picture of pw x ph: its corner
+// at the mouse, or, where it would not fit, on the other side of the mouse (to the left,
+// above), and within the picture in any case.
+RFormPlace menu_place(int32_t x, int32_t y, int32_t w, int32_t h, int32_t pw, int32_t ph);
+
 // show_menu: the chosen entry's number, or `fallback` when none was chosen.
 int32_t show_menu(Runtime& rt, const std::string& items, int32_t fallback);
 

@@ -20,6 +20,7 @@ bool CBackground::read(CStream& s, std::vector<std::string>* warnings) {
         image = ReadImage(s, &unknown);
         if (unknown && warnings)
             warnings->push_back("Internal error: Unknown image compression scheme.");
+        if (image) take_pictures_size(width, height, std::span(&*image, 1), "background", warnings);
     }
     return true;
 }

@@ -9,10 +9,10 @@
 namespace kelvane {
 
 bool surface_size_allowed(int64_t w, int64_t h) {
-    // A strip of many frames may be far higher than any picture file; only its pixel count
-    // is bounded, by the same limit as a picture's.
-    constexpr int64_t max_side = int64_t(1) << 24;
-    return w > 0 && h > 0 && w <= max_side && h <= max_side && w * h <= max_image_pixels;
+    // A strip of many frames may be far higher and larger than any one picture; only its
+    // pixel count is bounded (what a game file can make is bounded by its picture budget).
+    constexpr int64_t max_side = int64_t(1) << 24, max_pixels = int64_t(1) << 28;
+    return w > 0 && h > 0 && w <= max_side && h <= max_side && w * h <= max_pixels;
 }
 
 bool DDSurface::create(int32_t w, int32_t h, bool, uint32_t colour_key, bool is_transparent) {

@@ -141,7 +141,7 @@ class DrawingLayer {
     virtual void set_target(DDSurface* target, int32_t x_offset, int32_t y_offset) = 0;
 };
 
-// Surface limits: at most as many pixels as any picture read from a file.
+// Surface limits: 2^28 pixels (1 GiB), at most 2^24 a side.
 bool surface_size_allowed(int64_t w, int64_t h);
 
 // A 24-bit picture of a whole 32-bit image, and a 32-bit image of a 24-bit picture.

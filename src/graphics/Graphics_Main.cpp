@@ -144,12 +144,13 @@ void CDisplay::shut_down() {
     initialised_ = false;
 }
 
-void CDisplay::set_buffer_size(int32_t width, int32_t height) {
-    if (width == buffer_.width && height == buffer_.height) return;
+bool CDisplay::set_buffer_size(int32_t width, int32_t height) {
+    if (width == buffer_.width && height == buffer_.height) return true;
+    if (!buffer_size_allowed(width, height)) return false;
     DDSurface fresh, fresh_screen;
     if (!fresh.create(width, height, true, 0, false) ||
         !fresh_screen.create(width, height, true, 0, false))
-        return;
+        return false;
     buffer_ = std::move(fresh);
     screen_ = std::move(fresh_screen);
     set_port(-1, 0, 0, width, height, 0, 0);
@@ -160,6 +161,7 @@ void CDisplay::set_buffer_size(int32_t width, int32_t height) {
     if (window_ && initialised_)
         window_->set_client_size(round_pixel(width * window_scale_),
                                  round_pixel(height * window_scale_));
+    return true;
 }
 
 void CDisplay::set_full_screen(bool on) {

@@ -70,8 +70,15 @@ class CDisplay {
     bool exclusive() const { return exclusive_; }
 
     // The buffer is re-created (black) when the size changes; the windowed client area
-    // follows at the window scale. Sizes that cannot be made keep the old buffer.
-    void set_buffer_size(int32_t width, int32_t height);
+    // follows at the window scale. Sizes that cannot be made, or of more than
+    // max_buffer_pixels, keep the old buffer (false then).
+    bool set_buffer_size(int32_t width, int32_t height);
+    // The largest drawing buffer: 4096 x 4096 pixels or the same number in another shape,
+    // 64 MB for the buffer and as much for the screen copy.
+    static constexpr int64_t max_buffer_pixels = int64_t(1) << 24;
+    static bool buffer_size_allowed(int32_t width, int32_t height) {
+        return width > 0 && height > 0 && int64_t(width) * height <= max_buffer_pixels;
+    }
     int32_t buffer_width() const { return buffer_.width; }
     int32_t buffer_height() const { return buffer_.height; }
     DDSurface& buffer() { return buffer_; }

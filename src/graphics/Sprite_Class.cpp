@@ -2,6 +2,7 @@
 #include "graphics/Sprite_Class.h"
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 
 #include "graphics/Support_Picture.h"
@@ -14,6 +15,7 @@ const char* const unknown_scheme_message = "Internal error: Unknown image compre
 } // namespace
 
 bool CSprite::read(CStream& s, std::vector<std::string>* warnings) {
+    const size_t at = s.file_offset();
     if (ReadInt(s) != 400) return false;
     width = ReadInt(s);
     height = ReadInt(s);
@@ -36,6 +38,17 @@ bool CSprite::read(CStream& s, std::vector<std::string>* warnings) {
         auto img = ReadImage(s, &unknown);
         if (unknown && warnings) warnings->push_back(unknown_scheme_message);
         frames.push_back(img ? std::move(*img) : Bitmap24());
+    }
+    take_pictures_size(width, height, frames, "sprite", warnings);
+    // The strip and the collision masks hold every frame at the sprite's size, whatever
+    // the frames themselves hold: what the pictures have not paid for yet is spent now.
+    if (number > 0 && width > 0 && height > 0) {
+        int64_t decoded = 0;
+        for (const Bitmap24& f : frames) decoded += int64_t(f.width) * f.height;
+        const int64_t per_frame = int64_t(width) * height;
+        const int64_t extent =
+            per_frame > INT64_MAX / number ? INT64_MAX : per_frame * int64_t(number);
+        s.spend_pixels(std::max<int64_t>(0, extent - decoded), at);
     }
     return true;
 }

@@ -53,6 +53,7 @@ void check_size(CStream& s, int32_t w, int32_t h, size_t colour_bytes, size_t at
     if (h > 0 && s.remaining() / size_t(h) < row_min)
         throw StreamError(
             "image of " + std::to_string(w) + " x " + std::to_string(h) + " runs past the end", at);
+    s.spend_pixels(int64_t(w) * int64_t(h), at);
 }
 
 constexpr int32_t max_runs_per_row = 64001;
@@ -113,6 +114,7 @@ std::optional<Bitmap24> read_image(CStream& s, bool* unknown_scheme) {
         size_t consumed = 0;
         auto img = DecodeBmp(s.bytes().data() + s.position(), s.remaining(), &error, &consumed);
         if (!img) throw StreamError("bad bitmap image: " + error, s.file_offset());
+        s.spend_pixels(int64_t(img->width) * int64_t(img->height), at);
         s.seek(s.position() + consumed);
         return img;
     }
@@ -448,6 +450,24 @@ void Bitmap24_BoundingBox(const Bitmap24& image, int32_t& left, int32_t& top, in
                 if (y < top) top = y;
                 if (y > bottom) bottom = y;
             }
+}
+
+void take_pictures_size(int32_t& width, int32_t& height, std::span<const Bitmap24> pictures,
+                        const char* kind, std::vector<std::string>* warnings) {
+    for (const Bitmap24& p : pictures) {
+        if (p.empty()) continue;
+        if (p.width != width || p.height != height) {
+            if (warnings)
+                warnings->push_back(std::string("A ") + kind + " claims " + std::to_string(width) +
+                                    " x " + std::to_string(height) +
+                                    " pixels but its picture has " + std::to_string(p.width) +
+                                    " x " + std::to_string(p.height) +
+                                    "; the picture's size is used.");
+            width = p.width;
+            height = p.height;
+        }
+        return;
+    }
 }
 
 } // namespace kelvane

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,16 +35,18 @@ struct Bitmap24 {
     }
 };
 
-// Largest width or height, and largest pixel count, accepted from any file.
+// Largest width or height, and largest pixel count, of one picture read from any file
+// (game file, save, picture file, project): 2^24 pixels is 4096 x 4096, 48 MiB at 24 bits.
 constexpr int32_t max_image_side = 32768;
-constexpr int64_t max_image_pixels = int64_t(1) << 28;
+constexpr int64_t max_image_pixels = int64_t(1) << 24;
 
 // Image encoding schemes of the game file.
 enum class ImageScheme : int32_t { none = -1, bitmap = 0, runs = 1, palette_runs = 2 };
 
 // Reads one image in the game file's image encoding (raw bytes, no substitution); the
-// result keeps its encoded bytes in `stored`. Yields no image for scheme -1. An unknown scheme sets
-// `unknown_scheme` and yields no image; malformed data throws StreamError.
+// result keeps its encoded bytes in `stored` and its pixels are spent from the stream's
+// budget (before they are allocated, for the run-length schemes). Yields no image for scheme -1. An
+// unknown scheme sets `unknown_scheme` and yields no image; malformed data throws StreamError.
 std::optional<Bitmap24> ReadImage(CStream& s, bool* unknown_scheme = nullptr);
 // Writes an image: its stored encoding when that still gives its pixels, else the
 // run-length schemes: the palette scheme when it has at most 256 colours (palette in order
@@ -67,5 +70,11 @@ uint32_t Bitmap24_TransparentColor(const Bitmap24& image);
 // image's transparent colour.
 void Bitmap24_BoundingBox(const Bitmap24& image, int32_t& left, int32_t& top, int32_t& right,
                           int32_t& bottom);
+
+// A record's claimed picture size held against its pictures: when one of them holds pixels
+// and the claim differs from its size, that size is taken and a warning added ("sprite" or
+// "background" is `kind`), so that nothing is ever sized by a claim the file does not back.
+void take_pictures_size(int32_t& width, int32_t& height, std::span<const Bitmap24> pictures,
+                        const char* kind, std::vector<std::string>* warnings);
 
 } // namespace kelvane

@@ -219,6 +219,35 @@ std::optional<std::string> FileNames::map(const std::string& name,
     return out.string();
 }
 
+std::optional<std::string> FileNames::to_windows(const std::string& host_path) const {
+    const fs::path path = fs::path(host_path).lexically_normal();
+    if (!path.is_absolute()) return std::nullopt;
+    char best = 0;
+    size_t best_depth = 0;
+    fs::path best_rest;
+    for (const auto& [letter, folder] : drives_) {
+        const fs::path base = fs::path(folder).lexically_normal();
+        if (!base.is_absolute() || !path_within(path.string(), base.string())) continue;
+        size_t depth = 0;
+        for (const auto& part : base)
+            if (!part.empty()) ++depth;
+        if (best && depth <= best_depth) continue;
+        best = letter, best_depth = depth;
+        best_rest = path.lexically_relative(base);
+    }
+    if (!best) return std::nullopt;
+    std::string rest;
+    for (const auto& part : best_rest) {
+        const std::string p = part.string();
+        if (p.empty() || p == ".") continue;
+        if (!rest.empty()) rest += '\\';
+        rest += p;
+    }
+    auto cp = utf8_to_cp1252(rest);
+    if (!cp) return std::nullopt;
+    return std::string(1, best) + ":\\" + *cp;
+}
+
 std::optional<int32_t> host_attributes(const std::string& host_path) {
     struct stat st;
     if (::stat(host_path.c_str(), &st) != 0) return std::nullopt;

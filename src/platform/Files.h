@@ -30,6 +30,12 @@ class FileNames {
     // the data folder when there is one (its folders made as the game's folder has them).
     std::optional<std::string> to_host_for_writing(const std::string& name) const;
 
+    // The Windows name (Windows-1252) a game sees for an absolute host path: the drive
+    // whose folder holds it most closely, then the rest with backslashes
+    // (`C:\home\ann\x.txt`). Nullopt when no drive holds it or its name has characters
+    // Windows-1252 lacks. The choosers give games their choice this way.
+    std::optional<std::string> to_windows(const std::string& host_path) const;
+
     // Where files the game writes go when its own folder cannot be written; empty: none.
     void set_data_folder(const std::string& host_dir) { data_folder_ = host_dir; }
     const std::string& data_folder() const { return data_folder_; }

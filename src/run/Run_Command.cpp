@@ -344,6 +344,13 @@ void load_game(Runtime& rt, const std::string& name) {
         // the game goes on as it was.
         return report_error(rt, failed, false);
     }
+    // A room whose drawing buffer could not be made (a damaged size) refuses the whole
+    // save, as any other impossible value does: the game goes on as it was.
+    const CRoom* shown =
+        loaded.current_room >= 0 && size_t(loaded.current_room) < loaded.rooms.size()
+            ? loaded.rooms[size_t(loaded.current_room)].get()
+            : nullptr;
+    if (shown && !room_display_fits(*shown)) return report_error(rt, failed, false);
     GameValues& v = rt.script.values;
     v.transition_kind = loaded.transition_kind;
     v.transition_time = loaded.transition_time;

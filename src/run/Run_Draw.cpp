@@ -104,7 +104,17 @@ void size_room_display(Runtime& rt) {
     if (!room) return;
     int32_t w = 0, h = 0;
     room_buffer_size(room->view_enabled, room->views, room->width, room->height, w, h);
-    rt.display.set_buffer_size(w, h);
+    if (!rt.display.set_buffer_size(w, h))
+        report_error(rt,
+                     "Cannot make a drawing buffer of " + std::to_string(w) + " x " +
+                         std::to_string(h) + " pixels for the room; the room is drawn in part.",
+                     false);
+}
+
+bool room_display_fits(const CRoom& room) {
+    int32_t w = 0, h = 0;
+    room_buffer_size(room.view_enabled, room.views, room.width, room.height, w, h);
+    return CDisplay::buffer_size_allowed(w, h);
 }
 
 void release_room_resources(Runtime& rt) {

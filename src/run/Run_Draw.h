@@ -8,13 +8,17 @@
 namespace kelvane {
 
 struct Runtime;
+class CRoom;
 
 // The whole drawing step of a room; draw events run here.
 void draw_room(Runtime& rt);
 // Presents the drawn frame with the current transition.
 void present_room(Runtime& rt);
-// Sizes the display's buffer for the current room.
+// Sizes the display's buffer for the current room; a size that cannot be made is an
+// error report (not fatal) and the old buffer stays.
 void size_room_display(Runtime& rt);
+// Whether a drawing buffer can be made for this room (positive sizes, within the limit).
+bool room_display_fits(const CRoom& room);
 // Releases images loaded on use (room change).
 void release_room_resources(Runtime& rt);
 // The mouse position in room coordinates.

@@ -125,9 +125,10 @@ void CUi::text_field(uint32_t id, const RRect& r, std::string& s, const RCanvasF
         state.caret = caret_at(measure, s, in.mouse_x - r.left - pad); // dragging selects
     }
     if (state.active == id && in.mouse_released) state.active = 0;
-    state.caret = std::min(state.caret, s.size());
-    state.anchor = std::min(state.anchor, s.size());
     if (state.focus == id) {
+        // The caret belongs to the focused field alone; other fields leave it be.
+        state.caret = std::min(state.caret, s.size());
+        state.anchor = std::min(state.anchor, s.size());
         auto selection = [&] {
             return std::pair(std::min(state.caret, state.anchor),
                              std::max(state.caret, state.anchor));

@@ -42,6 +42,11 @@ struct RunOptions {
     std::string record_file;
     // The game checksum a replayed recording was made with: warn when the game differs.
     std::optional<uint64_t> replay_checksum;
+    // Expressions written after every step (`--watch`), to this file or else stderr.
+    std::vector<std::string> watches;
+    std::string watch_out;
+    // Show the debug window for any game (`--debug`).
+    bool debug = false;
 };
 
 // The checksum of a game (of the file's bytes, or of a project folder packed), as

@@ -130,6 +130,13 @@ void WriteBlock(CStream& s, const std::vector<uint8_t>& bytes) {
     s.write_coded(bytes.data(), bytes.size());
 }
 
+void CStream::spend_pixels(int64_t pixels, size_t at) {
+    if (pixels < 0 || pixels > pixels_left_)
+        throw StreamError(
+            "pictures of more than " + std::to_string(max_stream_pixels) + " pixels in all", at);
+    pixels_left_ -= pixels;
+}
+
 int32_t ReadCount(CStream& s, const char* what, int32_t limit, size_t min_item_bytes) {
     size_t at = s.file_offset();
     int32_t n = ReadInt(s);

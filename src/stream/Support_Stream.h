@@ -70,11 +70,21 @@ class CStream {
     void read_coded(void* out, size_t n);
     void write_coded(const void* in, size_t n);
 
+    // Pictures read from one stream share a budget of pixels: however well each one is
+    // backed by its bytes, a stream of a few hundred kilobytes must not unpack into
+    // gigabytes. Throws (at file offset `at`) when `pixels` more would exceed it.
+    void spend_pixels(int64_t pixels, size_t at);
+    int64_t pixels_left() const { return pixels_left_; }
+    // What one game file or save may hold in pictures: 2^25 pixels (32 MiB of pixels,
+    // some 100 screens of 640 x 480).
+    static constexpr int64_t max_stream_pixels = int64_t(1) << 25;
+
   private:
     std::vector<uint8_t> data_;
     size_t pos_ = 0;
     size_t base_offset_ = 0;
     const SubstitutionTable* table_ = nullptr;
+    int64_t pixels_left_ = max_stream_pixels;
 };
 
 int32_t ReadInt(CStream& s);

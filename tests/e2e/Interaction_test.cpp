@@ -135,3 +135,58 @@ TEST_F(GameTest, F1ShowsTheGameInformationAndEscClosesIt) {
         for (int32_t x = 0; x < 60; ++x) black += frame->pixel(x, y) == 0;
     EXPECT_GT(black, 20);
 }
+
+// The choosers answered from the answers file: a colour, a file to open (a Windows name in
+// another letter case), a new file to save, a folder; empty lines cancel. Without answers
+// nothing is shown and the functions give 0 and empty names.
+TEST_F(GameTest, TheChoosersTakeTheirAnswersAndCancel) {
+    write("data/a.txt", "hello");
+    write("kelvane-project.json",
+          R"({"objects": [{"name": "o", "events": [)" +
+              event("step", 0,
+                    {code("f = get_open_filename(\"Text|*.txt\", \"\");"
+                          "global.s = string(get_color(c_red)) + \";\" + string(get_color(c_red))"
+                          " + \";\" + f + \";\" + string(file_exists(f)) + \";\""
+                          " + get_save_filename(\"\", \"new.txt\") + \";\" + get_directory(\"\")"
+                          " + \";\" + get_open_filename(\"\", \"\");" +
+                          std::string(write_s))}) +
+              R"(]}], "rooms": [{"name": "rm", "instances": [{"object": "o"}]}]})");
+    // The colour comes first in the answers, though the file is asked for first.
+    write("answers.txt", "data\\A.TXT\n#00FF00\n\nNEW.txt\ndata\n\n");
+    fs::create_directories(dir / "frames");
+    ASSERT_EQ(run(1, "--answers answers.txt --frames frames"), 0) << err;
+    std::string windows = "C:" + fs::canonical(dir).string();
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    // A new file keeps its name as typed.
+    EXPECT_EQ(read("out.txt"), "65280;-1;" + windows + "\\data\\a.txt;1;" + windows + "\\NEW.txt;" +
+                                   windows + "\\data;");
+    // The colour chooser drawn with its answer: the sample shows the green.
+    auto frame = picture_file(dir / "frames" / "frame-000001-box-2.png");
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->pixel(420, 160), 0x00FF00u);
+
+    ASSERT_EQ(run(1), 0) << err;
+    EXPECT_EQ(read("out.txt"), "0;0;;0;;;");
+}
+
+// Headless, a video shows nothing and returns at once, even one that loops for ever; a
+// missing file or one that is no video does nothing either.
+TEST_F(GameTest, VideosReturnAtOnceHeadless) {
+    std::string clip = "YUV4MPEG2 W4 H4 F10:1 Ip A1:1 C444\n";
+    for (int i = 0; i < 3; ++i) clip += "FRAME\n" + std::string(48, char(16 + 60 * i));
+    write("clip.y4m", clip);
+    write("junk.avi", "not a video");
+    write("answers.txt", "\n");
+    write("kelvane-project.json",
+          R"({"objects": [{"name": "o", "events": [)" +
+              event("step", 0,
+                    {code("show_video(\"clip.y4m\", 0, 1); show_video(\"clip.y4m\", 1, 0);"
+                          "show_video(\"missing.avi\", 0, 0); show_video(\"junk.avi\", 1, 1);"
+                          "global.s = \"done\";" +
+                          std::string(write_s))}) +
+              R"(]}], "rooms": [{"name": "rm", "instances": [{"object": "o"}]}]})");
+    ASSERT_EQ(run(2), 0) << err;
+    EXPECT_EQ(read("out.txt"), "done");
+    ASSERT_EQ(run(2, "--answers answers.txt"), 0) << err;
+    EXPECT_EQ(read("out.txt"), "done");
+}

@@ -282,3 +282,20 @@ TEST_F(GameTest, GoingToARoomThatDoesNotExistIsFatal) {
               std::string::npos)
         << log;
 }
+
+// A room too large for a drawing buffer (2^24 pixels at most; a damaged game file may
+// claim 16384 x 16384, 2 GB) is reported, and the game goes on with the buffer it had.
+TEST_F(GameTest, ARoomTooLargeToDrawIsReportedAndTheGameGoesOn) {
+    write("kelvane-project.json",
+          R"({"objects": [{"name": "o", "events": [)" +
+              event("other", 3,
+                    {code("file_open_write(\"log.txt\"); file_write_string(string(screen_width) "
+                          "+ \" \" + string(room_width)); file_close();")}) +
+              R"(]}], "rooms": [{"name": "r", "width": 16384, "height": 16384,
+              "instances": [{"object": "o"}]}]})");
+    ASSERT_EQ(run(3), 0) << err;
+    EXPECT_EQ(read("log.txt"), "640 16384");
+    EXPECT_NE(err.find("Cannot make a drawing buffer of 16384 x 16384 pixels for the room"),
+              std::string::npos)
+        << err;
+}

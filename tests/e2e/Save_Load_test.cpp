@@ -131,11 +131,18 @@ TEST_F(GameTest, RefusedMissingAndDamagedSavesLeaveTheGameAsItWas) {
                           "game_save(\"good.sav\"); } else { global.v = 2; "
                           "game_load(parameter_string(1)); }")}) +
               ", " + event("other", 3, {code(log("string(global.v)"))}) + R"(]}],
-      "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})");
+      "rooms": [{"name": "r", "width": 641, "height": 479, "instances": [{"object": "o"}]}]})");
     ASSERT_EQ(run(1, "-- save"), 0) << err;
     std::string good = read("good.sav");
     ASSERT_GT(good.size(), 40u);
     write("cut.sav", good.substr(0, good.size() - 9));
+    // The room's size, 641 x 479, made 16384 x 16384: a drawing buffer of 2 GB.
+    std::string huge_room = good;
+    const std::string size_words("\x81\x02\0\0\xDF\x01\0\0", 8);
+    const size_t size_at = huge_room.find(size_words);
+    ASSERT_NE(size_at, std::string::npos);
+    huge_room.replace(size_at, 8, std::string("\0\x40\0\0\0\x40\0\0", 8));
+    write("huge-room.sav", huge_room);
     std::string other_game = good, other_version = good;
     other_game[4] = 10;
     other_version[0] = char(0xA5);
@@ -149,6 +156,7 @@ TEST_F(GameTest, RefusedMissingAndDamagedSavesLeaveTheGameAsItWas) {
         {"good.sav", "", "1"},
         {"missing.sav", "", "2"},
         {"cut.sav", "Failed to load game from file cut.sav", "2"},
+        {"huge-room.sav", "Failed to load game from file huge-room.sav", "2"},
         {"other-game.sav", "This is a save file for a different game!", "2"},
         {"other-version.sav", "Cannot load game saved with other version.", "2"},
     };

@@ -168,3 +168,24 @@ TEST(Menu, SeparatorsHaveNoNumber) {
     none.answer("-");
     EXPECT_EQ(none.chosen, -1);
 }
+
+// A menu opened near the picture's right or bottom edge opens to the left of or above the
+// mouse, so that all of it shows.
+TEST(Menu, OpensWhereItFitsOnThePicture) {
+    struct Case {
+        int32_t x, y, w, h, px, py;
+    } cases[] = {
+        {100, 100, 120, 80, 100, 100}, // room enough: at the mouse
+        {600, 100, 120, 80, 480, 100}, // too near the right edge: to the left
+        {100, 450, 120, 80, 100, 370}, // too near the bottom: above
+        {630, 470, 120, 80, 510, 390}, // the corner: both
+        {50, 100, 700, 80, 0, 100},    // wider than the picture: from its left edge
+        {-20, -5, 120, 80, 0, 0},      // a mouse outside the picture
+    };
+    for (const auto& c : cases) {
+        RFormPlace p = menu_place(c.x, c.y, c.w, c.h, 640, 480);
+        EXPECT_EQ(p.kind, RFormPlace::at);
+        EXPECT_EQ(p.x, c.px) << c.x << "," << c.y;
+        EXPECT_EQ(p.y, c.py) << c.x << "," << c.y;
+    }
+}

@@ -6,6 +6,7 @@
 
 #include <random>
 #include <set>
+#include <span>
 
 #include "Pixel_Art.h"
 #include "graphics/Graphics_GDI.h"
@@ -486,8 +487,12 @@ TEST_F(Text, TheCaptionIsBlackTimesOnWhiteAtTheCorner) {
 // table stops at the first overflow).
 TEST(Canvas, ExtremeCoordinatesNeverOverflow) {
     const int32_t lo = INT32_MIN, hi = INT32_MAX;
-    const int32_t values[] = {lo, lo + 1, -1000000000, -1, 0, 3, 1000000000, hi - 1, hi};
+    const int32_t all[] = {lo, lo + 1, -1000000000, -1, 0, 3, 1000000000, hi - 1, hi};
+    // A wide pen strokes the whole outline of each huge shape: the ends of the range only.
+    const int32_t ends[] = {lo, 0, 3, hi};
     for (int32_t width : {1, 3}) {
+        const std::span<const int32_t> values =
+            width == 1 ? std::span<const int32_t>(all) : std::span<const int32_t>(ends);
         DDSurface s = blank(8, 6);
         CCanvas c = canvas_on(s, 'r', 'g', width);
         for (int32_t a : values)

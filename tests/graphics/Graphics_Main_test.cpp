@@ -258,9 +258,14 @@ TEST(Display, BufferSizeChangesRemakeTheBufferAndResizeTheWindow) {
     EXPECT_EQ(d.port(-1)->dest, (RRect{0, 0, 300, 200}));
     EXPECT_EQ(d.buffer().clip, (RRect{0, 0, 300, 200}));
     EXPECT_EQ(layer.target, &d.buffer());
-    d.set_buffer_size(0, 10); // cannot be made: the old buffer stays
-    d.set_buffer_size(100000, 100000);
-    EXPECT_EQ(d.buffer_width(), 300);
+    // Sizes that cannot be made, or that would take more memory than any sound room needs
+    // (a damaged game file or save may claim them): the old buffer stays.
+    for (auto [w, h] : {std::pair{0, 10}, {100000, 100000}, {16384, 16384}, {8192, 4096}}) {
+        EXPECT_FALSE(d.set_buffer_size(w, h)) << w << " x " << h;
+        EXPECT_EQ(d.buffer_width(), 300);
+    }
+    EXPECT_TRUE(d.set_buffer_size(4096, 4096));
+    EXPECT_TRUE(d.set_buffer_size(300, 200));
     d.set_window_scale(-1); // not above 0: 1
     EXPECT_EQ(window.setup().client_width, 300);
 }

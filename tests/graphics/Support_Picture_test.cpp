@@ -139,6 +139,51 @@ std::vector<uint8_t> bmp_of(const Rows& rows) {
     return EncodeBmp(bitmap_of(rows));
 }
 
+// A black PNG of any size, written row by row (one row in memory).
+std::vector<uint8_t> png_black(int w, int h) {
+    std::vector<uint8_t> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t n) {
+            auto* o = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
+            o->insert(o->end(), data, data + n);
+        },
+        nullptr);
+    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<uint8_t> row(size_t(w) * 3, 0);
+    for (int y = 0; y < h; ++y) png_write_row(png, row.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// An 8-bit run-length bitmap of the given size whose data ends every row at once (all
+// black): it needs only two bytes per 255 pixels.
+std::vector<uint8_t> bmp_rle_black(int32_t w, int32_t h) {
+    const size_t data_bytes = size_t(int64_t(w) * h / 128) + 2;
+    std::vector<uint8_t> out(14 + 40 + 4 + data_bytes, 0);
+    auto le32 = [&](size_t at, uint32_t v) {
+        for (int k = 0; k < 4; ++k) out[at + size_t(k)] = uint8_t(v >> (8 * k));
+    };
+    out[0] = 'B', out[1] = 'M';
+    le32(2, uint32_t(out.size()));
+    le32(10, 14 + 40 + 4);
+    le32(14, 40);
+    le32(18, uint32_t(w));
+    le32(22, uint32_t(h));
+    out[26] = 1; // planes
+    out[28] = 8; // bits per pixel
+    le32(30, 1); // run-length, 8 bits
+    le32(34, uint32_t(data_bytes));
+    le32(46, 1);             // one colour: black
+    out[out.size() - 1] = 1; // end of bitmap
+    return out;
+}
+
 } // namespace
 
 TEST(Pictures, WindowsBitmapsLoad) {
@@ -223,6 +268,33 @@ TEST(Pictures, DamagedFilesFailCleanly) {
         decode_gif_frames(noise);
     }
     EXPECT_FALSE(decode_picture_file({'h', 'e', 'l', 'l', 'o'}));
+}
+
+// A picture file claims its size; a few bytes must not unpack into hundreds of megabytes
+// (a GIF of 130 bytes claiming a screen of 11308 x 11564 used to take 390 MB and seconds).
+// Every format is held to 2^24 pixels; 4096 x 4096 is still a picture.
+TEST(Pictures, ClaimedSizesBeyondTheLimitAreRefused) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        bool loads;
+    };
+    const Case cases[] = {
+        {"GIF screen 11308 x 11564", gif_of(11308, 11564, {{0, 0, 1, 1, {0}}}), false},
+        {"GIF screen 4097 x 4096", gif_of(4097, 4096, {{0, 0, 1, 1, {0}}}), false},
+        {"GIF screen 4096 x 4096", gif_of(4096, 4096, {{0, 0, 1, 1, {0}}}), true},
+        {"PNG 4097 x 4096", png_black(4097, 4096), false},
+        {"run-length bitmap 4097 x 4096", bmp_rle_black(4097, 4096), false},
+        {"run-length bitmap 4096 x 4096", bmp_rle_black(4096, 4096), true},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        auto img = decode_picture_file(c.bytes, &error);
+        EXPECT_EQ(img.has_value(), c.loads) << c.what << ": " << error;
+        if (!c.loads) {
+            EXPECT_FALSE(error.empty()) << c.what;
+        }
+    }
 }
 
 TEST(Pictures, GifExtensionIsFoundInAnyLetterCase) {

@@ -141,3 +141,32 @@ TEST_F(HostFolder, AGamesDataFolderIsWrittenAndReadFirst) {
 
     fs::remove_all(own);
 }
+
+// What the choosers hand to games: the Windows name of a host path, through the drive
+// whose folder holds it most closely.
+TEST(FileNames, HostPathsGetTheirWindowsNames) {
+    FileNames names;
+    names.map_drive('D', "/srv/games");
+    names.map_drive('E', "/srv/games/big");
+    struct Case {
+        std::string host;
+        std::optional<std::string> windows;
+    } cases[] = {
+        {"/home/ann/x.txt", "C:\\home\\ann\\x.txt"},
+        {"/", "C:\\"},
+        {"/srv/games", "D:\\"},
+        {"/srv/games/save/one.sav", "D:\\save\\one.sav"},
+        {"/srv/games/big/level.dat", "E:\\level.dat"}, // the closer drive wins
+        {"/srv/gamesx/a", "C:\\srv\\gamesx\\a"},       // a prefix of a name is not a folder
+        {"/home/ann/../bob/./y", "C:\\home\\bob\\y"},
+        {"/home/caf\xc3\xa9.txt", "C:\\home\\caf\xe9.txt"}, // UTF-8 to Windows-1252
+        {"/home/\xe2\x98\x83", std::nullopt},               // no Windows-1252 for a snowman
+        {"relative/x", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(names.to_windows(c.host), c.windows) << c.host;
+
+    FileNames boxed;
+    boxed.map_drive('C', "/srv/games");
+    EXPECT_EQ(boxed.to_windows("/etc/passwd"), std::nullopt);
+    EXPECT_EQ(boxed.to_windows("/srv/games/a"), "C:\\a");
+}

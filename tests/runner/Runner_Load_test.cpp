@@ -21,6 +21,12 @@ void poke_int(std::vector<uint8_t>& bytes, size_t at, int32_t v, int32_t seed) {
     for (size_t i = 0; i < 4; ++i) bytes[at + i] = s.bytes()[i];
 }
 
+// A game file needs a room to play: one plain room, first in the room order.
+void add_room(Game& g) {
+    g.rooms.add("room", std::make_unique<CRoom>());
+    g.room_order = {0};
+}
+
 constexpr size_t magic_at = game_block_offset + 4;
 constexpr size_t version_at = game_block_offset + 8;
 
@@ -188,6 +194,88 @@ TEST(Loader, CorruptedBytesNeverCrash) {
         LoadResult r = load_game_bytes(std::move(bytes), back);
         if (!r.ok) {
             EXPECT_FALSE(r.diagnostic.empty() && r.message.empty());
+        }
+    }
+}
+
+// A sprite or background record claims a size; its pictures are what the file backs. A
+// claim far beyond them (from a damaged file) must not size anything: the pictures' size
+// is taken, with a warning.
+TEST(Loader, ClaimedSizesGiveWayToThePicturesSizes) {
+    Game g;
+    auto sprite = std::make_unique<CSprite>();
+    sprite->width = sprite->height = 60000;
+    sprite->number = 1;
+    sprite->frames.push_back(Bitmap24(2, 2));
+    g.sprites.add("spr_claims", std::move(sprite));
+    auto empty = std::make_unique<CSprite>();
+    empty->width = empty->height = 60000; // no pictures: nothing is sized by it
+    g.sprites.add("spr_empty", std::move(empty));
+    auto back = std::make_unique<CBackground>();
+    back->width = 100000, back->height = 5;
+    back->image = Bitmap24(3, 2);
+    g.backgrounds.add("bg_claims", std::move(back));
+    add_room(g);
+    Game loaded;
+    LoadResult r = load_game_bytes(write_game_bytes(g, 7), loaded);
+    ASSERT_TRUE(r.ok) << r.diagnostic;
+    EXPECT_EQ(loaded.sprites.get(0)->width, 2);
+    EXPECT_EQ(loaded.sprites.get(0)->height, 2);
+    EXPECT_EQ(loaded.sprites.get(1)->width, 60000);
+    EXPECT_EQ(loaded.backgrounds.get(0)->width, 3);
+    EXPECT_EQ(loaded.backgrounds.get(0)->height, 2);
+    EXPECT_EQ(r.warnings.size(), 2u);
+}
+
+// The strips and collision masks of a game file's pictures take memory by the pixel:
+// every picture decoded, and every sprite's frames at the sprite's size, are spent from
+// one budget of 2^25 pixels, so that a few kilobytes (a huge claim over empty frames,
+// many frames beside one large picture) never size gigabytes. A game within the budget
+// loads; one pixel more is refused with a diagnostic.
+TEST(Loader, PicturesOfAGameFileShareOneBudget) {
+    // One 2048 x 2048 picture (2^22 pixels) and `empty` frames without picture.
+    auto large_sprite = [](int32_t empty) {
+        auto s = std::make_unique<CSprite>();
+        s->width = s->height = 2048;
+        s->frames.push_back(Bitmap24(2048, 2048));
+        for (int32_t i = 0; i < empty; ++i) s->frames.push_back(Bitmap24());
+        s->number = int32_t(s->frames.size());
+        return s;
+    };
+    struct Case {
+        const char* what;
+        int32_t empty_frames;
+        int32_t claim; // > 0: a further sprite claiming claim x claim over one empty frame
+        bool one_more_background;
+        bool loads;
+    } cases[] = {
+        {"8 frames of 2^22 pixels: the whole budget", 7, 0, false, true},
+        {"9 frames of 2^22 pixels", 8, 0, false, false},
+        {"the whole budget and a 1 x 1 background", 7, 0, true, false},
+        {"a claim of 16000 x 16000 over an empty frame", 0, 16000, false, false},
+    };
+    for (const Case& c : cases) {
+        Game g;
+        g.sprites.add("spr_large", large_sprite(c.empty_frames));
+        if (c.claim) {
+            auto s = std::make_unique<CSprite>();
+            s->width = s->height = c.claim;
+            s->frames.push_back(Bitmap24());
+            s->number = 1;
+            g.sprites.add("spr_claim", std::move(s));
+        }
+        if (c.one_more_background) {
+            auto b = std::make_unique<CBackground>();
+            b->width = b->height = 1;
+            b->image = Bitmap24(1, 1);
+            g.backgrounds.add("bg", std::move(b));
+        }
+        add_room(g);
+        Game loaded;
+        LoadResult r = load_game_bytes(write_game_bytes(g, 3), loaded);
+        EXPECT_EQ(r.ok, c.loads) << c.what << ": " << r.describe();
+        if (!c.loads) {
+            EXPECT_NE(r.diagnostic.find("pixels in all"), std::string::npos) << c.what;
         }
     }
 }

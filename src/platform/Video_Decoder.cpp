@@ -1,0 +1,223 @@
+// Decoding videos with FFmpeg.
+#include "platform/Video_Decoder.h"
+
+#include <algorithm>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+namespace kelvane {
+
+namespace {
+
+// How many packets one picture may take to arrive before the file counts as unplayable:
+// a file of other streams only, or of packets that never make a picture, ends there.
+constexpr int32_t max_packets_per_picture = 10000;
+
+} // namespace
+
+struct VideoDecoder::Impl {
+    AVFormatContext* format = nullptr;
+    AVCodecContext* codec = nullptr;
+    SwsContext* scale = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
+    int32_t stream = -1;
+    bool flushing = false;
+    int64_t first_pts = AV_NOPTS_VALUE;
+
+    ~Impl() {
+        sws_freeContext(scale);
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        avcodec_free_context(&codec);
+        avformat_close_input(&format);
+    }
+};
+
+VideoDecoder::VideoDecoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+VideoDecoder::~VideoDecoder() = default;
+
+std::unique_ptr<VideoDecoder> VideoDecoder::open(const std::string& host_path, std::string* error) {
+    auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        return std::unique_ptr<VideoDecoder>();
+    };
+    av_log_set_level(AV_LOG_QUIET);
+    auto impl = std::make_unique<Impl>();
+    if (avformat_open_input(&impl->format, host_path.c_str(), nullptr, nullptr) < 0)
+        return fail("not a video file FFmpeg can read");
+    if (avformat_find_stream_info(impl->format, nullptr) < 0)
+        return fail("its streams cannot be read");
+    const AVCodec* codec = nullptr;
+    impl->stream = av_find_best_stream(impl->format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    if (impl->stream < 0 || !codec) return fail("no video stream with a known codec");
+    const AVCodecParameters* par = impl->format->streams[impl->stream]->codecpar;
+    if (par->width <= 0 || par->height <= 0 || par->width > max_video_side ||
+        par->height > max_video_side || int64_t(par->width) * par->height > max_video_pixels)
+        return fail("its picture size " + std::to_string(par->width) + " x " +
+                    std::to_string(par->height) + " is out of bounds");
+    impl->codec = avcodec_alloc_context3(codec);
+    if (!impl->codec || avcodec_parameters_to_context(impl->codec, par) < 0)
+        return fail("its codec cannot be set up");
+    impl->codec->thread_count = 1;
+    if (avcodec_open2(impl->codec, codec, nullptr) < 0) return fail("its codec cannot be opened");
+    impl->frame = av_frame_alloc();
+    impl->packet = av_packet_alloc();
+    if (!impl->frame || !impl->packet) return fail("out of memory");
+    std::unique_ptr<VideoDecoder> d(new VideoDecoder(std::move(impl)));
+    d->width_ = par->width, d->height_ = par->height;
+    return d;
+}
+
+bool VideoDecoder::next(Image32& picture, int64_t& time_ms) {
+    Impl& v = *impl_;
+    for (int32_t packets = 0; packets < max_packets_per_picture;) {
+        int r = avcodec_receive_frame(v.codec, v.frame);
+        if (r == 0) {
+            const AVFrame& f = *v.frame;
+            // A picture whose size or format changed midway is scaled to the video's size.
+            if (f.width <= 0 || f.height <= 0 || f.width > max_video_side ||
+                f.height > max_video_side || int64_t(f.width) * f.height > max_video_pixels) {
+                av_frame_unref(v.frame);
+                return false;
+            }
+            v.scale = sws_getCachedContext(v.scale, f.width, f.height, AVPixelFormat(f.format),
+                                           width_, height_, AV_PIX_FMT_BGR0, SWS_BILINEAR, nullptr,
+                                           nullptr, nullptr);
+            if (!v.scale) {
+                av_frame_unref(v.frame);
+                return false;
+            }
+            picture.width = width_, picture.height = height_;
+            picture.pixels.assign(size_t(width_) * size_t(height_), 0);
+            uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(picture.pixels.data()), nullptr,
+                                  nullptr, nullptr};
+            int strides[4] = {width_ * 4, 0, 0, 0};
+            sws_scale(v.scale, f.data, f.linesize, 0, f.height, planes, strides);
+            for (uint32_t& p : picture.pixels) p &= 0xFFFFFF;
+            int64_t pts = f.best_effort_timestamp;
+            if (pts == AV_NOPTS_VALUE) pts = v.first_pts == AV_NOPTS_VALUE ? 0 : v.first_pts;
+            if (v.first_pts == AV_NOPTS_VALUE) v.first_pts = pts;
+            const AVRational tb = v.format->streams[v.stream]->time_base;
+            time_ms = av_rescale_q(pts - v.first_pts, tb, AVRational{1, 1000});
+            av_frame_unref(v.frame);
+            return true;
+        }
+        if (r != AVERROR(EAGAIN) || v.flushing) return false;
+        r = av_read_frame(v.format, v.packet);
+        ++packets;
+        if (r < 0) {
+            // The end of the file: the decoder gives up what it holds back.
+            v.flushing = true;
+            avcodec_send_packet(v.codec, nullptr);
+            continue;
+        }
+        if (v.packet->stream_index == v.stream) {
+            // A packet the decoder refuses is dropped; the next one may decode.
+            avcodec_send_packet(v.codec, v.packet);
+        }
+        av_packet_unref(v.packet);
+    }
+    return false;
+}
+
+bool VideoDecoder::rewind() {
+    Impl& v = *impl_;
+    if (av_seek_frame(v.format, v.stream, 0, AVSEEK_FLAG_BACKWARD) < 0 &&
+        avformat_seek_file(v.format, -1, INT64_MIN, 0, INT64_MAX, 0) < 0)
+        return false;
+    avcodec_flush_buffers(v.codec);
+    v.flushing = false;
+    v.first_pts = AV_NOPTS_VALUE;
+    return true;
+}
+
+WavePtr decode_video_sound(const std::string& host_path, int64_t max_ms) {
+    av_log_set_level(AV_LOG_QUIET);
+    AVFormatContext* format = nullptr;
+    AVCodecContext* codec = nullptr;
+    SwrContext* resample = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
+    struct Release {
+        AVFormatContext*& f;
+        AVCodecContext*& c;
+        SwrContext*& s;
+        AVFrame*& fr;
+        AVPacket*& p;
+        ~Release() {
+            swr_free(&s);
+            av_frame_free(&fr);
+            av_packet_free(&p);
+            avcodec_free_context(&c);
+            avformat_close_input(&f);
+        }
+    } release{format, codec, resample, frame, packet};
+
+    if (avformat_open_input(&format, host_path.c_str(), nullptr, nullptr) < 0) return nullptr;
+    if (avformat_find_stream_info(format, nullptr) < 0) return nullptr;
+    const AVCodec* decoder = nullptr;
+    const int stream = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    if (stream < 0 || !decoder) return nullptr;
+    codec = avcodec_alloc_context3(decoder);
+    if (!codec || avcodec_parameters_to_context(codec, format->streams[stream]->codecpar) < 0)
+        return nullptr;
+    codec->thread_count = 1;
+    if (avcodec_open2(codec, decoder, nullptr) < 0) return nullptr;
+    if (codec->sample_rate <= 0 || codec->sample_rate > 384000 ||
+        codec->ch_layout.nb_channels <= 0 || codec->ch_layout.nb_channels > 64)
+        return nullptr;
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    if (swr_alloc_set_opts2(&resample, &stereo, AV_SAMPLE_FMT_S16, audio_rate, &codec->ch_layout,
+                            codec->sample_fmt, codec->sample_rate, 0, nullptr) < 0 ||
+        swr_init(resample) < 0)
+        return nullptr;
+    frame = av_frame_alloc();
+    packet = av_packet_alloc();
+    if (!frame || !packet) return nullptr;
+
+    auto wave = std::make_shared<RWave>();
+    wave->rate = audio_rate, wave->channels = 2;
+    const size_t max_samples = size_t(std::max<int64_t>(0, max_ms)) * audio_rate / 1000 * 2;
+    auto take = [&](const AVFrame* f) {
+        // What the resampler gives for this frame (and what it still holds, at the end).
+        const int in = f ? f->nb_samples : 0;
+        const int room = swr_get_out_samples(resample, in);
+        if (room <= 0 || room > (1 << 22)) return;
+        const size_t at = wave->samples.size();
+        wave->samples.resize(at + size_t(room) * 2);
+        uint8_t* out[1] = {reinterpret_cast<uint8_t*>(wave->samples.data() + at)};
+        const int got = swr_convert(
+            resample, out, room, f ? const_cast<const uint8_t**>(f->extended_data) : nullptr, in);
+        wave->samples.resize(at + size_t(std::max(0, got)) * 2);
+    };
+    bool flushing = false;
+    while (wave->samples.size() < max_samples) {
+        int r = avcodec_receive_frame(codec, frame);
+        if (r == 0) {
+            take(frame);
+            av_frame_unref(frame);
+            continue;
+        }
+        if (r != AVERROR(EAGAIN) || flushing) break;
+        if (av_read_frame(format, packet) < 0) {
+            flushing = true;
+            avcodec_send_packet(codec, nullptr);
+            continue;
+        }
+        if (packet->stream_index == stream) avcodec_send_packet(codec, packet);
+        av_packet_unref(packet);
+    }
+    take(nullptr);
+    if (wave->samples.size() > max_samples) wave->samples.resize(max_samples);
+    if (wave->samples.empty()) return nullptr;
+    return wave;
+}
+
+} // namespace kelvane
