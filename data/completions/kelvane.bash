@@ -10,14 +10,14 @@ _kelvane() {
     fi
     local command=${words[1]}
     case $prev in
-        --steps | --seed | -e | --drive | --scale)
+        --steps | --seed | -e | --drive | --scale | --watch)
             return
             ;;
         --frames | --workdir | --cd)
             _filedir -d
             return
             ;;
-        --input | --record | --replay | --answers | --audio-out)
+        --input | --record | --replay | --answers | --audio-out | --watch-out)
             _filedir
             return
             ;;

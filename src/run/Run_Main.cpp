@@ -576,7 +576,62 @@ void run_step(Runtime& rt) {
     if (!pending(rt)) draw_room(rt);
     if (!pending(rt)) room->scroll_backgrounds();
     if (!pending(rt)) animation(rt);
+    if (!pending(rt) && run.debugger) run.debugger->refresh();
     if (!pending(rt)) input_end_step(rt.input);
+}
+
+namespace {
+
+// The game end after the loop: errors are no longer reported.
+void end_after_loop(Runtime& rt) {
+    rt.script.reporter.game_running = false;
+    game_end(rt);
+}
+
+// A step with the clock and the sound that follow it; the room speed it ran at.
+int32_t timed_step(Runtime& rt) {
+    RunState& run = rt.run;
+    begin_display_step(rt, run.steps_done + 1);
+    run_step(rt);
+    ++run.steps_done;
+    if (run.after_step) run.after_step(run.steps_done);
+    if (rt.game.options.wait_vsync) wait_vertical_blank(rt);
+    CRoom* room = run.room();
+    int32_t speed = room && room->speed > 0 ? room->speed : 30;
+    rt.platform->clock->step_passed(speed);
+    sound_step(rt, speed);
+    return speed;
+}
+
+void present_step(Runtime& rt) {
+    if (pending(rt)) return;
+    present_room(rt);
+    rt.script.values.transition_kind = 0;
+}
+
+} // namespace
+
+void step_paused_game(Runtime& rt) {
+    RunState& run = rt.run;
+    if (!run.running || !run.paused) return;
+    rt.script.reporter.game_running = true;
+    timed_step(rt);
+    present_step(rt);
+    handle_pending(rt);
+    if (!run.running) {
+        run.paused = false;
+        end_after_loop(rt);
+    }
+    rt.script.reporter.game_running = run.running;
+}
+
+void stop_game(Runtime& rt) {
+    RunState& run = rt.run;
+    if (!run.running) return;
+    const bool was_paused = run.paused;
+    run.running = false;
+    run.paused = false;
+    if (was_paused) end_after_loop(rt);
 }
 
 void run_game_loop(Runtime& rt) {
@@ -598,14 +653,7 @@ void run_game_loop(Runtime& rt) {
         process_window_events(rt);
         if (run.max_steps && run.steps_done >= *run.max_steps) request_end(rt);
         if (!pending(rt)) {
-            begin_display_step(rt, run.steps_done + 1);
-            run_step(rt);
-            ++run.steps_done;
-            if (rt.game.options.wait_vsync) wait_vertical_blank(rt);
-            CRoom* room = run.room();
-            int32_t speed = room && room->speed > 0 ? room->speed : 30;
-            clock.step_passed(speed);
-            sound_step(rt, speed);
+            int32_t speed = timed_step(rt);
             int64_t game_now = clock.ticks_ms();
             int64_t now = pace.ticks_ms();
             if (!run.headless) {
@@ -622,20 +670,14 @@ void run_game_loop(Runtime& rt) {
                 count = 0;
                 second = game_now;
             }
-            if (!pending(rt)) {
-                present_room(rt);
-                rt.script.values.transition_kind = 0;
-            }
+            present_step(rt);
         }
         handle_pending(rt);
         process_window_events(rt);
         ++count;
     }
-    if (!run.running) {
-        // The loop has ended: errors of the game end are neither shown, logged nor kept.
-        rt.script.reporter.game_running = false;
-        game_end(rt);
-    }
+    // The loop has ended: errors of the game end are neither shown, logged nor kept.
+    if (!run.running) end_after_loop(rt);
     rt.script.reporter.game_running = false;
 }
 

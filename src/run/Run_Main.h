@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +37,18 @@ struct DispatchTables {
     std::vector<std::pair<int32_t, int32_t>> collision_pairs;
 };
 
+// The debug window as the main loop sees it.
+class DebugWatcher {
+  public:
+    virtual ~DebugWatcher() = default;
+    // The end of every step that no room change cut short.
+    virtual void refresh() = 0;
+    // The window's own input, handled whenever the game window's events are.
+    virtual void window_events() = 0;
+    // The key that pauses the game and shows the window went down in the game window.
+    virtual void pause_key() {}
+};
+
 struct RunState {
     bool running = false;
     bool paused = false;
@@ -58,6 +71,12 @@ struct RunState {
     int32_t view_current = 0;
     bool first_error = true;
     bool fatal_error = false; // the game ended on a fatal error
+    // The debug window, when one is shown, and the game window's key that pauses the game
+    // and shows it (0: none; the key then never reaches the game).
+    DebugWatcher* debugger = nullptr;
+    int32_t debug_key = 0;
+    // Called after every step with its number (the watches of a run).
+    std::function<void(int64_t step)> after_step;
 
     CRoom* room() const {
         return current_room >= 0 && size_t(current_room) < rooms.size()
@@ -70,6 +89,12 @@ struct RunState {
 void run_game_loop(Runtime& rt);
 // One step of the current room.
 void run_step(Runtime& rt);
+// The debug window's Step for a paused game: one step with its frame and the pending room
+// change; when that ends the game, its game end runs.
+void step_paused_game(Runtime& rt);
+// The debug window's Stop: a paused game ends at once (its game end runs); a running one
+// leaves the loop after the current pass. Nothing once the game has ended.
+void stop_game(Runtime& rt);
 
 // Requests (no immediate effect; they stop the running action lists).
 void request_goto(Runtime& rt, int32_t room);

@@ -49,8 +49,14 @@ const char* const run_help =
     "  --audio-out FILE  write everything the game plays to FILE as a 44 100 Hz\n"
     "                 16-bit stereo wave file, mixed in step time (no sound device)\n"
     "  --mute         open no sound device; the game plays silently\n"
+    "  --tree         run game code with the tree-walking interpreter instead of the\n"
+    "                 compiled one (slower; for checking the compiler)\n"
     "  --cd DIR       a folder of track files (track01.ogg, 02.mp3, ...) is the CD in\n"
     "                 the drive; without it the drive has no disc\n"
+    "  --watch EXPR   after every step write a line with the step number and the value\n"
+    "                 of EXPR, tab-separated (repeat for more expressions; \"ERROR\"\n"
+    "                 when one cannot be evaluated)\n"
+    "  --watch-out FILE  write the watch lines to FILE instead of stderr\n"
     "\n"
     "Options take their value as --name VALUE or --name=VALUE.\n"
     "\n"
@@ -128,7 +134,13 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed,
         } else if (cl.option("--audio-out", o.audio_out)) {
         } else if (cl.flag("--mute")) {
             o.mute = true;
+        } else if (cl.flag("--tree")) {
+            o.tree = true;
         } else if (cl.option("--cd", o.cd_dir)) {
+        } else if (cl.option("--watch", v)) {
+            if (v.empty()) cl.fail("--watch needs an expression");
+            o.watches.push_back(v);
+        } else if (cl.option("--watch-out", o.watch_out)) {
         } else if (cl.end_of_options()) {
             o.game_args = cl.rest();
         } else if (!cl.plain()) {
@@ -150,6 +162,10 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed,
     }
     // Named from where the command was given; the game runs in its own folder.
     if (!o.frames_dir.empty()) o.frames_dir = std::filesystem::absolute(o.frames_dir).string();
+    if (!o.watch_out.empty()) {
+        if (o.watches.empty()) cl.fail("--watch-out goes with --watch");
+        o.watch_out = std::filesystem::absolute(o.watch_out).string();
+    }
     std::vector<RScriptedEvent> input;
     if (!replay_file.empty()) {
         // A replay is scripted input with the recording's seed, clock and length.

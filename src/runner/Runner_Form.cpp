@@ -20,6 +20,7 @@
 #include "run/Runner_Debug.h"
 #include "runner/Runner_Fuse.h"
 #include "runner/Runner_Load.h"
+#include "runner/Runner_Watch.h"
 #include "sound/Sound_Main.h"
 
 namespace fs = std::filesystem;
@@ -305,7 +306,24 @@ int play_game(Runtime& rt, Platform& platform, const RunOptions& options,
     rt.answers = options.answers;
     rt.run.max_steps = options.steps;
     if (options.seed) rt.run.fixed_seed = uint32_t(*options.seed);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> watch_file(nullptr, std::fclose);
+    std::optional<CWatchOutput> watches;
+    if (!options.watches.empty()) {
+        std::FILE* out = stderr;
+        if (!options.watch_out.empty()) {
+            watch_file.reset(std::fopen(options.watch_out.c_str(), "wb"));
+            if (!watch_file) {
+                diagnose("cannot write the watches to " + options.watch_out);
+                rt.script.instances = nullptr;
+                return exit_not_loaded;
+            }
+            out = watch_file.get();
+        }
+        watches.emplace(options.watches, out);
+        rt.run.after_step = [&rt, &watches](int64_t step) { watches->step_done(rt, step); };
+    }
     run_game_loop(rt);
+    rt.run.after_step = nullptr;
     rt.script.instances = nullptr;
     return rt.run.fatal_error ? exit_fatal_error : exit_normal;
 }
@@ -313,6 +331,7 @@ int play_game(Runtime& rt, Platform& platform, const RunOptions& options,
 int run_game(const RunOptions& options, Platform& platform) {
     // Module start-up work.
     Runtime rt;
+    rt.script.compiled = !options.tree;
     if (!rt.temp.create()) show(platform, TempDirectory::failure_message);
 
     std::error_code ec;

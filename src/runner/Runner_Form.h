@@ -31,6 +31,7 @@ struct RunOptions {
     std::vector<std::pair<char, std::string>> drives;
     std::string audio_out; // write what is heard to this wave file, in step time
     bool mute = false;     // open no sound device
+    bool tree = false;     // run game code with the tree-walking interpreter
     std::string cd_dir;    // the folder of track files that is the CD in the drive
     // The player's window choice (--fullscreen, --scale); unset: as remembered.
     RWindowChoice window;
@@ -41,6 +42,11 @@ struct RunOptions {
     std::string record_file;
     // The game checksum a replayed recording was made with: warn when the game differs.
     std::optional<uint64_t> replay_checksum;
+    // Expressions written after every step (`--watch`), to this file or else stderr.
+    std::vector<std::string> watches;
+    std::string watch_out;
+    // Show the debug window for any game (`--debug`).
+    bool debug = false;
 };
 
 // The checksum of a game (of the file's bytes, or of a project folder packed), as

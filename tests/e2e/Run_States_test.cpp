@@ -136,3 +136,38 @@ TEST_F(GameTest, AGameThatFreezesWhileInactiveStandsStillWithoutTheFocus) {
     ASSERT_EQ(run(3), 0) << err;
     EXPECT_EQ(read("out.txt"), "sss");
 }
+
+TEST_F(GameTest, WatchesWriteOneLinePerStepWithEachValue) {
+    // The score grows by 10 a step; Space (scripted on step 3) adds 5 more.
+    write("kelvane-project.json",
+          R"({"objects": [{"name": "o", "events": [)" +
+              event("step", 0, {code("score += 10; global.t = string(score / 4);")}) + "," +
+              event("keypress", 32, {code("score += 5;")}) + R"(]}],
+      "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})");
+    write("play.txt", "3 key-down 32\n4 key-up 32\n");
+    ASSERT_EQ(run(4, "--input play.txt --watch score --watch global.t --watch nosuch "
+                     "--watch 'score / 4' --watch-out watch.tsv"),
+              0)
+        << err;
+    EXPECT_EQ(read("watch.tsv"), "1\t10\t2.50\tERROR\t2.50\n"
+                                 "2\t20\t5\tERROR\t5\n"
+                                 "3\t35\t8.75\tERROR\t8.75\n"
+                                 "4\t45\t11.25\tERROR\t11.25\n");
+    EXPECT_EQ(err.find("nosuch"), std::string::npos) << "watches report no errors";
+
+    // Without --watch-out the lines go to stderr; a string's tab is written as \t.
+    ASSERT_EQ(run(0, "--watch global.t"), 0) << err;
+    EXPECT_EQ(err, "");
+    write("kelvane-project.json",
+          R"({"objects": [{"name": "o", "events": [)" +
+              event("create", 0, {code("global.t = \"a\" + chr(9) + \"b\\\";")}) + R"(]}],
+      "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})");
+    ASSERT_EQ(run(1, "--watch global.t"), 0) << err;
+    EXPECT_EQ(err, "1\ta\\tb\\\\\n");
+
+    // --watch-out alone, and a file that cannot be written.
+    EXPECT_EQ(run(1, "--watch-out w.tsv"), 2);
+    EXPECT_NE(err.find("--watch-out goes with --watch"), std::string::npos) << err;
+    EXPECT_EQ(run(1, "--watch score --watch-out nodir/w.tsv"), 1);
+    EXPECT_NE(err.find("cannot write the watches"), std::string::npos) << err;
+}

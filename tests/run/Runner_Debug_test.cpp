@@ -7,6 +7,7 @@
 
 #include "platform/Platform.h"
 #include "run/Runner_Debug.h"
+#include "runner/Runtime.h"
 
 using namespace kelvane;
 namespace fs = std::filesystem;
@@ -83,4 +84,105 @@ TEST(ErrorReport, TheFirstLoggedErrorReplacesTheLog) {
     EXPECT_EQ(log, entry + compose_error("two", false, place) + "\r\n\r\n\r\n");
     fs::current_path(old);
     fs::remove_all(dir);
+}
+
+// ---- the debug window's model ----
+
+TEST(DebugWindow, WatchValuesShowWholeNumbersAsIntegersAndOthersWithTwoDecimals) {
+    struct Case {
+        RValue value;
+        const char* text;
+    } cases[] = {
+        {RValue(3.0), "3"},
+        {RValue(-42.0), "-42"},
+        {RValue(-0.0), "0"},
+        {RValue(2.5), "2.50"},
+        {RValue(1.0 / 3), "0.33"},
+        {RValue(-0.001), "0.00"},
+        {RValue(-2.675), "-2.67"}, // the double below 2.675 rounds down
+        {RValue(1e15), "1000000000000000"},
+        {RValue(12345678901.5), "1.23456789E10"},
+        {RValue("ERROR"), "ERROR"},
+        {RValue("a\tb"), "a\tb"},
+        {RValue(""), ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(watch_value_text(c.value), c.text) << c.text;
+}
+
+TEST(DebugWindow, WatchGridAddChangeDeleteAndDeleteAll) {
+    CWatchGrid g;
+    EXPECT_EQ(g.row_count(), 2); // the header and the empty last row
+    EXPECT_TRUE(g.empty_row_selected());
+    g.add("");
+    EXPECT_EQ(g.row_count(), 2) << "an empty text adds nothing";
+    g.add("a");
+    g.add("b");
+    g.add("c");
+    ASSERT_EQ(g.row_count(), 5);
+    EXPECT_EQ(g.expression(1), "a");
+    EXPECT_EQ(g.expression(3), "c");
+    EXPECT_EQ(g.expression(4), "") << "the last row stays empty";
+
+    // Changing the empty last row adds; changing a watch replaces its text.
+    g.change(4, "d");
+    EXPECT_EQ(g.row_count(), 6);
+    EXPECT_EQ(g.expression(4), "d");
+    g.change(2, "B");
+    EXPECT_EQ(g.expression(2), "B");
+    EXPECT_EQ(g.row_count(), 6);
+
+    // Deleting with the empty last row selected does nothing.
+    g.select(5);
+    EXPECT_TRUE(g.empty_row_selected());
+    g.delete_selected();
+    EXPECT_EQ(g.row_count(), 6);
+
+    // Deleting a middle row moves the rows below up.
+    g.select(2);
+    g.delete_selected();
+    EXPECT_EQ(g.row_count(), 5);
+    EXPECT_EQ(g.expression(1), "a");
+    EXPECT_EQ(g.expression(2), "c");
+    EXPECT_EQ(g.expression(3), "d");
+    EXPECT_EQ(g.expression(4), "");
+    // The last watch deleted: the selection is on the empty row now.
+    g.select(3);
+    g.delete_selected();
+    EXPECT_EQ(g.row_count(), 4);
+    EXPECT_TRUE(g.empty_row_selected());
+
+    g.select(0); // the header cannot be selected
+    EXPECT_EQ(g.selected(), 3);
+    g.delete_all();
+    EXPECT_EQ(g.row_count(), 2);
+    EXPECT_EQ(g.expression(1), "");
+}
+
+TEST(DebugWindow, WatchesEvaluateSilentlyAndAChangedTextIsCompiledAgain) {
+    Runtime rt;
+    CWatchGrid g;
+    g.add("1 + 2");
+    g.add("7 / 2");
+    g.add("\"x\" + \"y\"");
+    g.add("nosuch_variable");
+    g.add("1 +");
+    g.refresh(rt);
+    EXPECT_EQ(g.values(), (std::vector<std::string>{"3", "3.50", "xy", "ERROR", "ERROR"}));
+    EXPECT_FALSE(rt.script.values.error_occurred) << "watch errors are not reported";
+    g.change(1, "10 * 10");
+    g.refresh(rt);
+    EXPECT_EQ(g.value(1), "100");
+}
+
+TEST(DebugWindow, ButtonsAreEnabledByTheRunState) {
+    RDebugButtons b;
+    auto state = [&] {
+        return std::string(b.restart ? "R" : "-") + (b.run ? "r" : "-") + (b.pause ? "p" : "-") +
+               (b.step ? "s" : "-") + (b.stop ? "S" : "-");
+    };
+    EXPECT_EQ(state(), "R-p-S"); // at first: Run and Step disabled
+    debug_buttons_paused(b);
+    EXPECT_EQ(state(), "-r-sS");
+    debug_buttons_running(b);
+    EXPECT_EQ(state(), "R-p-S");
 }
