@@ -57,7 +57,7 @@ namespace {
 
 // Every statement, bracket (parenthesis, index, call) and prefix operator opens a level.
 constexpr int max_nesting = 500;
-constexpr const char* too_deep = "Code nested too deeply.";
+constexpr const char* too_deep = too_deep_message;
 
 SkipResult skip_error(int32_t token, const char* message) {
     SkipResult r;
@@ -672,6 +672,10 @@ Expr* tree_expression(CodeCache& c) {
 
 bool run_stack_exhausted() {
     return stack_below(stack_floors().run);
+}
+
+bool parse_stack_exhausted() {
+    return stack_below(stack_floors().parse);
 }
 
 // ---- running ----

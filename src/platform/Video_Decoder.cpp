@@ -70,8 +70,16 @@ std::unique_ptr<VideoDecoder> VideoDecoder::open(const std::string& host_path, s
     impl->frame = av_frame_alloc();
     impl->packet = av_packet_alloc();
     if (!impl->frame || !impl->packet) return fail("out of memory");
+    // The picture as it is meant to be seen: pixels that are not square widen or narrow it.
+    int64_t shown_width = par->width;
+    const AVRational aspect =
+        av_guess_sample_aspect_ratio(impl->format, impl->format->streams[impl->stream], nullptr);
+    if (aspect.num > 0 && aspect.den > 0 && aspect.num != aspect.den)
+        shown_width =
+            std::clamp<int64_t>(av_rescale(par->width, aspect.num, aspect.den), 1,
+                                std::min<int64_t>(max_video_side, max_video_pixels / par->height));
     std::unique_ptr<VideoDecoder> d(new VideoDecoder(std::move(impl)));
-    d->width_ = par->width, d->height_ = par->height;
+    d->width_ = int32_t(shown_width), d->height_ = par->height;
     return d;
 }
 

@@ -26,6 +26,8 @@ class VideoDecoder {
     VideoDecoder(const VideoDecoder&) = delete;
     VideoDecoder& operator=(const VideoDecoder&) = delete;
 
+    // The size the pictures are shown at: the picture's, widened or narrowed for pixels
+    // that are not square.
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
 

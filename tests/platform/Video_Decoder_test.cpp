@@ -17,10 +17,12 @@ struct Yuv {
     uint8_t y, u, v;
 };
 
-// A YUV4MPEG2 video of w x h at 10 pictures a second, one flat colour a picture.
-std::string y4m(int32_t w, int32_t h, const std::vector<Yuv>& pictures) {
-    std::string out =
-        "YUV4MPEG2 W" + std::to_string(w) + " H" + std::to_string(h) + " F10:1 Ip A1:1 C444\n";
+// A YUV4MPEG2 video of w x h at 10 pictures a second, one flat colour a picture, its
+// pixels of the given aspect.
+std::string y4m(int32_t w, int32_t h, const std::vector<Yuv>& pictures,
+                const std::string& aspect = "1:1") {
+    std::string out = "YUV4MPEG2 W" + std::to_string(w) + " H" + std::to_string(h) + " F10:1 Ip A" +
+                      aspect + " C444\n";
     for (const Yuv& p : pictures) {
         out += "FRAME\n";
         out += std::string(size_t(w * h), char(p.y));
@@ -136,4 +138,19 @@ TEST_F(VideoFiles, TheSoundBecomesOneWaveForTheMixerWithinItsLimit) {
     // A video without sound, and a file that is not one, give none.
     EXPECT_FALSE(decode_video_sound(write("clip.y4m", y4m(4, 4, {{16, 128, 128}})), 1000));
     EXPECT_FALSE(decode_video_sound(write("junk.avi", "junk"), 1000));
+}
+
+// Pixels twice as wide as high make the picture twice as wide on the screen.
+TEST_F(VideoFiles, PixelsThatAreNotSquareChangeTheShownWidth) {
+    auto path = write("wide.y4m", y4m(8, 6, {{235, 128, 128}}, "2:1"));
+    auto video = VideoDecoder::open(path, nullptr);
+    ASSERT_TRUE(video);
+    EXPECT_EQ(video->width(), 16);
+    EXPECT_EQ(video->height(), 6);
+    Image32 picture;
+    int64_t ms = 0;
+    ASSERT_TRUE(video->next(picture, ms));
+    EXPECT_EQ(picture.width, 16);
+    EXPECT_EQ(picture.pixels.size(), 96u);
+    expect_near(picture.pixels[95], 0xFFFFFF);
 }
