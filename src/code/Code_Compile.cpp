@@ -124,6 +124,13 @@ class Compiler {
     // Evaluates without reading: a variable yields its reference.
     Operand eval(const Expr* e) {
         Operand o;
+        if (parse_stack_exhausted()) {
+            // Compiling recurses over the nodes as parsing did; on a stack too small for
+            // that the code is refused where the stack ran short.
+            raise(e->end, too_deep_message);
+            o.v = constant(RValue());
+            return o;
+        }
         switch (e->kind) {
         case EK::variable:
             o.ref = true;
@@ -165,6 +172,10 @@ class Compiler {
 
     // Evaluates and reads: the value of an expression, a variable being read at `token`.
     int32_t value(const Expr* e, int32_t token) {
+        if (parse_stack_exhausted()) {
+            raise(e->end, too_deep_message);
+            return constant(RValue());
+        }
         switch (e->kind) {
         case EK::literal:
             return constant(e->value);
@@ -272,10 +283,32 @@ class Compiler {
         return base;
     }
 
+    // A condition and a jump to be patched, taken when the condition's truth (>= 0.5) is
+    // `when`. A comparison jumps on its own result without storing it.
+    int32_t condition_jump(const Expr* e, int32_t token, bool when) {
+        if (e->kind == EK::binary && e->op >= tk_less && e->op <= tk_greater) {
+            int32_t mark = top_;
+            Operand l = eval(e->a);
+            Operand r = eval(e->b);
+            int32_t lv = read(l, e->end);
+            int32_t rv = read(r, e->end);
+            top_ = mark;
+            int32_t at = emit(Op::compare_jump, 0, lv, rv, when ? 1 : 0, e->end);
+            out_.code[size_t(at)].extra = e->op;
+            return at;
+        }
+        int32_t c = value(e, token);
+        return emit(when ? Op::jump_true : Op::jump_false, 0, c, 0, 0, 0);
+    }
+
     // ---- statements ----
 
     void statement(Stmt* s) {
         statement_ = s->start;
+        if (parse_stack_exhausted()) {
+            raise(s->start, too_deep_message);
+            return;
+        }
         int32_t mark = top_;
         switch (s->kind) {
         case SK::empty:
@@ -300,8 +333,7 @@ class Compiler {
             statement(s->s1);
             patch(to_cond, here());
             statement_ = s->start;
-            int32_t c = value(s->e, s->e_end);
-            emit(Op::jump_true, body, c, 0, 0, 0);
+            patch(condition_jump(s->e, s->e_end, true), body);
             if (!s->s1->skip.ok()) raise(s->s1->skip);
             break;
         }
@@ -344,9 +376,11 @@ class Compiler {
 
     // if: the then branch, its skip checks, a jump over the else branch.
     void if_(Stmt* s) {
-        int32_t c = value(s->e, s->e_end);
-        if (!s->s1) return; // the condition does not parse: it raised its error
-        int32_t to_else = emit(Op::jump_false, 0, c, 0, 0, 0);
+        if (!s->s1) { // the condition does not parse: it raises its error
+            value(s->e, s->e_end);
+            return;
+        }
+        int32_t to_else = condition_jump(s->e, s->e_end, false);
         statement(s->s1);
         if (!s->s1->skip.ok()) raise(s->s1->skip);
         if (s->s2 && !s->s2->skip.ok()) raise(s->s2->skip);
@@ -369,10 +403,14 @@ class Compiler {
             raise(s->init);
             return;
         }
+        if (!s->s2) { // the condition does not parse: it raises its error
+            value(s->e, s->e_end);
+            return;
+        }
+        // The first test of the condition comes before the checks of what follows it.
         int32_t mark = top_;
         int32_t c = value(s->e, s->e_end);
         top_ = mark;
-        if (!s->s2) return; // the condition does not parse: it raised its error
         if (!s->s2->skip.ok()) {
             raise(s->s2->skip);
             return;
@@ -386,9 +424,7 @@ class Compiler {
         statement(s->s3);
         statement(s->s2);
         statement_ = s->start;
-        c = value(s->e, s->e_end);
-        top_ = mark;
-        emit(Op::jump_true, body, c, 0, 0, 0);
+        patch(condition_jump(s->e, s->e_end, true), body);
         patch(to_end, here());
         if (!s->s3->skip.ok()) raise(s->s3->skip);
     }
@@ -442,14 +478,14 @@ class Compiler {
 
 const char* op_name(Op op) {
     static const char* const names[] = {
-        "get_self",     "get_global",  "get_arg",    "get",       "get_dyn",       "set_self",
-        "set_global",   "set",         "set_dyn",    "update",    "update_dyn",    "move",
-        "add",          "sub",         "mul",        "divide",    "div",           "mod",
-        "less",         "less_equal",  "equal",      "not_equal", "greater_equal", "greater",
-        "and",          "or",          "negate",     "plus",      "not",           "index1",
-        "index2",       "dot_scope",   "call",       "jump",      "jump_false",    "jump_true",
-        "repeat_start", "repeat_next", "with_start", "with_next", "return",        "stop",
-        "raise",
+        "get_self",     "get_global",   "get_arg",     "get",        "get_dyn",       "set_self",
+        "set_global",   "set",          "set_dyn",     "update",     "update_dyn",    "move",
+        "add",          "sub",          "mul",         "divide",     "div",           "mod",
+        "less",         "less_equal",   "equal",       "not_equal",  "greater_equal", "greater",
+        "and",          "or",           "negate",      "plus",       "not",           "index1",
+        "index2",       "dot_scope",    "call",        "jump",       "jump_false",    "jump_true",
+        "compare_jump", "repeat_start", "repeat_next", "with_start", "with_next",     "return",
+        "stop",         "raise",
     };
     static_assert(sizeof(names) / sizeof(names[0]) == size_t(Op::raise) + 1);
     return names[size_t(op)];
@@ -559,6 +595,12 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::jump_true:
             line += operand(i.b) + " -> " + std::to_string(i.a);
             break;
+        case Op::compare_jump: {
+            static const char* const names[] = {"<", "<=", "=", "!=", ">=", ">"};
+            line += operand(i.b) + " " + names[i.extra - tk_less] + " " + operand(i.c) + " is " +
+                    (i.x ? "true" : "false") + " -> " + std::to_string(i.a);
+            break;
+        }
         case Op::repeat_start:
             line += "r" + std::to_string(i.b) + " := count " + operand(i.c);
             break;

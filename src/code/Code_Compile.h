@@ -66,8 +66,11 @@ enum class Op : uint8_t {
     call,      // a: result, b: function, c: first argument register, x: argument count
     // Control. a: jump target.
     jump,
-    jump_false,   // to a when operand b is below 0.5 (a condition)
-    jump_true,    // to a when operand b is 0.5 or more
+    jump_false, // to a when operand b is below 0.5 (a condition)
+    jump_true,  // to a when operand b is 0.5 or more
+    // A comparison (extra: its token kind) of b and c as a condition: to a when its result
+    // is x (1 true, 0 false). The comparison itself is exactly the operator's.
+    compare_jump,
     repeat_start, // b := the rounded count in b
     repeat_next,  // to a when count b is used up, else b -= 1
     with_start,   // b: the target value; raises for global (token)
@@ -82,7 +85,7 @@ struct Ins {
     // Small operand: a scope, an argument count, an assignment operator.
     int32_t x = 0;
     int32_t a = 0, b = 0, c = 0;
-    int32_t extra = 0; // update: the assignment operator's token kind
+    int32_t extra = 0; // update, compare_jump: the operator's token kind
     int32_t token = 0; // where an error raised by this instruction is placed
 };
 

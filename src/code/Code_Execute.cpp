@@ -57,7 +57,7 @@ namespace {
 
 // Every statement, bracket (parenthesis, index, call) and prefix operator opens a level.
 constexpr int max_nesting = 500;
-constexpr const char* too_deep = "Code nested too deeply.";
+constexpr const char* too_deep = too_deep_message;
 
 SkipResult skip_error(int32_t token, const char* message) {
     SkipResult r;
@@ -674,6 +674,10 @@ bool run_stack_exhausted() {
     return stack_below(stack_floors().run);
 }
 
+bool parse_stack_exhausted() {
+    return stack_below(stack_floors().parse);
+}
+
 // ---- running ----
 
 namespace {
@@ -1175,6 +1179,36 @@ RValue execute_expression(Runtime& rt, CInstance* self, CInstance* other, const 
     }
     --rt.script.run_depth;
     return v;
+}
+
+std::optional<RSyntaxError> first_syntax_error(const CCode& code) {
+    if (!code.tokens()) return std::nullopt;
+    CodeCache& cache = code.cache();
+    // Depth first, in the order of the text: a statement's own syntax error (passing over
+    // it covers everything but the inside of its blocks), then its parts.
+    std::vector<Stmt*> todo{tree_program(cache)};
+    auto error = [&](const SkipResult& r) {
+        const auto& items = cache.tokens.items;
+        int32_t at = r.error_token >= 0 && r.error_token < int32_t(items.size())
+                         ? items[size_t(r.error_token)].position
+                         : 0;
+        return RSyntaxError{at, r.error};
+    };
+    while (!todo.empty()) {
+        Stmt* s = todo.back();
+        todo.pop_back();
+        // A block is parsed statement by statement, as when it runs (a run meets a missing
+        // closing brace as the end of the code).
+        if (s->kind == SK::block || s->kind == SK::program) {
+            tree_chain(cache, s);
+            todo.insert(todo.end(), s->chain.rbegin(), s->chain.rend());
+            continue;
+        }
+        if (!s->skip.ok()) return error(s->skip);
+        for (Stmt* part : {s->s3, s->s2, s->s1})
+            if (part) todo.push_back(part);
+    }
+    return std::nullopt;
 }
 
 } // namespace kelvane

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "code/Code_Token.h"
@@ -55,5 +57,15 @@ struct CodeCache {
 // error is recorded in the error globals; the caller composes and reports it.
 RValue execute_program(Runtime& rt, CInstance* self, CInstance* other, const CCode& code);
 RValue execute_expression(Runtime& rt, CInstance* self, CInstance* other, const CCode& code);
+
+// A syntax error of a program and where it is: the 1-based character position in the text
+// (0 at its end).
+struct RSyntaxError {
+    int32_t position = 0;
+    std::string message;
+};
+// The first syntax error anywhere in a program, found without running it, as if every
+// statement were reached (a run only meets those on its way); nullopt when there is none.
+std::optional<RSyntaxError> first_syntax_error(const CCode& code);
 
 } // namespace kelvane

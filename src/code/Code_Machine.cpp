@@ -21,6 +21,7 @@
 #include "code/Code_Main.h"
 #include "code/Code_Operators.h"
 #include "code/Code_Tree.h"
+#include "code/Script_Class.h"
 #include "code/Variable_BuiltIn.h"
 #include "code/Variable_Main.h"
 #include "functions/Function_Main.h"
@@ -56,6 +57,7 @@ class Machine {
         : rt_(rt), ss_(rt.script), code_(code), c_(c), tokens_(code.tokens()->items), self_(self),
           other_(other) {
         regs_ = ss_.registers.push(c.registers);
+        constants_ = c.constants.data();
         if (c.with_depth > 0) withs_ = std::make_unique<WithState[]>(size_t(c.with_depth));
     }
     Machine(const Machine&) = delete;
@@ -82,6 +84,7 @@ class Machine {
     CInstance* self_;
     CInstance* other_;
     RValue* regs_ = nullptr;
+    const RValue* constants_ = nullptr;
     std::unique_ptr<WithState[]> withs_;
     // The user variables of self, looked up once per change of self.
     CInstance* locals_of_ = nullptr;
@@ -95,13 +98,13 @@ class Machine {
     }
 
     const RValue& k(int32_t operand) const {
-        return operand >= 0 ? regs_[operand] : c_.constants[size_t(-1 - operand)];
+        return operand >= 0 ? regs_[operand] : constants_[-1 - operand];
     }
 
     // ---- variables ----
 
     CVariableList* self_locals() {
-        if (self_ != locals_of_ || !looked_up_) {
+        if (self_ != locals_of_ || !looked_up_) [[unlikely]] {
             looked_up_ = true;
             locals_of_ = self_;
             locals_ = self_ && ss_.instances ? &ss_.instances->locals(*self_) : nullptr;
@@ -185,6 +188,13 @@ class Machine {
         if (error) raise(i.token, error);
     }
 
+    // A comparison of other than two reals, as a condition.
+    [[gnu::noinline]] bool compare_slow(const Ins& i) {
+        RValue l = k(i.b);
+        if (const char* error = apply_operator(i.extra, l, k(i.c))) raise(i.token, error);
+        return l.real >= 0.5;
+    }
+
     [[gnu::noinline]] void prefix(const Ins& i, int32_t op) {
         RValue v = k(i.b);
         if (const char* error = apply_prefix(op, v)) raise(i.token, error);
@@ -207,6 +217,22 @@ class Machine {
             if (want != n) raise(i.token, "Function needs " + std::to_string(want) + " arguments");
             // A built-in function gets ten slots; those beyond its arguments are real 0.
             for (int32_t j = n; j < max_call_arguments; ++j) args[j] = RValue();
+        }
+        if (i.b >= script_call_base) {
+            // A script: the argument slots it changes are kept and put back when it
+            // returns; its arguments are moved into them.
+            CScript* s = rt_.game.scripts.get(i.b - script_call_base);
+            if (!s) raise(i.token, "Error executing function.");
+            // A script added after the game was prepared is compiled when first called.
+            if (!s->compiled) s->compiled = std::make_shared<CCode>(s->code, rt_);
+            ArgumentFrame frame(ss_);
+            for (int32_t j = 0; j < n; ++j) {
+                ss_.argument_frame->save(j, ss_.arguments[size_t(j)]);
+                ss_.arguments[size_t(j)] = std::move(args[j]);
+            }
+            // Scripts do not change while the game runs, so the code outlives the call.
+            regs_[i.a] = run_program(rt_, self_, other_, *s->compiled);
+            return;
         }
         RValue r;
         if (!invoke_function(rt_, i.b, self_, other_, r, args, n))
@@ -281,16 +307,20 @@ void Machine::run() {
     const Ins* const code = c_.code.data();
     const Ins* ip = code;
     RValue* const r = regs_;
+    const RValue* const kc = constants_;
+    // An operand: a register, or a constant.
+#define K(operand) ((operand) >= 0 ? r[operand] : kc[-1 - (operand)])
     try {
         static void* const labels[] = {
-            &&get_self,     &&get_global,  &&get_arg,    &&get,       &&get_dyn,       &&set_self,
-            &&set_global,   &&set,         &&set_dyn,    &&update,    &&update_dyn,    &&move,
-            &&add,          &&sub,         &&mul,        &&divide,    &&div,           &&mod,
-            &&less,         &&less_equal,  &&equal,      &&not_equal, &&greater_equal, &&greater,
-            &&logical_and,  &&logical_or,  &&negate,     &&plus,      &&logical_not,   &&index1,
-            &&index2,       &&dot_scope,   &&call,       &&jump,      &&jump_false,    &&jump_true,
-            &&repeat_start, &&repeat_next, &&with_start, &&with_next, &&ret,           &&stop,
-            &&raise,
+            &&get_self,   &&get_global,   &&get_arg,       &&get,         &&get_dyn,
+            &&set_self,   &&set_global,   &&set,           &&set_dyn,     &&update,
+            &&update_dyn, &&move,         &&add,           &&sub,         &&mul,
+            &&divide,     &&div,          &&mod,           &&less,        &&less_equal,
+            &&equal,      &&not_equal,    &&greater_equal, &&greater,     &&logical_and,
+            &&logical_or, &&negate,       &&plus,          &&logical_not, &&index1,
+            &&index2,     &&dot_scope,    &&call,          &&jump,        &&jump_false,
+            &&jump_true,  &&compare_jump, &&repeat_start,  &&repeat_next, &&with_start,
+            &&with_next,  &&ret,          &&stop,          &&raise,
         };
         static_assert(sizeof(labels) / sizeof(labels[0]) == size_t(Op::raise) + 1);
 #define DISPATCH() goto* labels[size_t(ip->op)]
@@ -302,8 +332,8 @@ void Machine::run() {
 // An operator on two reals inline; anything else out of line.
 #define ARITH(LABEL, TOKEN, GUARD, EXPR)                                                           \
     LABEL : {                                                                                      \
-        const RValue& l = k(ip->b);                                                                \
-        const RValue& rr = k(ip->c);                                                               \
+        const RValue& l = K(ip->b);                                                                \
+        const RValue& rr = K(ip->c);                                                               \
         if (l.kind == kind_real && rr.kind == kind_real && (GUARD)) {                              \
             double a = l.real, b = rr.real;                                                        \
             RValue& d = r[ip->a];                                                                  \
@@ -366,7 +396,7 @@ void Machine::run() {
         NEXT();
     update : {
         // The common case, a real added to a real of self, in place.
-        const RValue& v = k(ip->a);
+        const RValue& v = K(ip->a);
         if (ip->extra == tk_add_assign && v.kind == kind_real && ip->c < 0 && plain_scope(ip->x)) {
             if (CVariableList* list = self_locals()) {
                 if (CVariable* var = list->find(ip->b)) {
@@ -384,7 +414,7 @@ void Machine::run() {
         this->update(*ip, r[ip->x].index);
         NEXT();
     move:
-        r[ip->a] = k(ip->b);
+        r[ip->a] = K(ip->b);
         NEXT();
         ARITH(add, tk_plus, true, a + b)
         ARITH(sub, tk_minus, true, a - b)
@@ -416,7 +446,7 @@ void Machine::run() {
         index(*ip, true);
         NEXT();
     dot_scope : {
-        const RValue& l = k(ip->b);
+        const RValue& l = K(ip->b);
         if (l.kind != kind_real) raise(ip->token, "Wrong type of arguments.");
         r[ip->a].index = to_int32(l.real);
         NEXT();
@@ -428,19 +458,54 @@ void Machine::run() {
         ip = code + ip->a;
         DISPATCH();
     jump_false:
-        if (!(k(ip->b).real >= 0.5)) {
+        if (!(K(ip->b).real >= 0.5)) {
             ip = code + ip->a;
             DISPATCH();
         }
         NEXT();
     jump_true:
-        if (k(ip->b).real >= 0.5) {
+        if (K(ip->b).real >= 0.5) {
             ip = code + ip->a;
             DISPATCH();
         }
         NEXT();
+    compare_jump : {
+        const RValue& l = K(ip->b);
+        const RValue& rr = K(ip->c);
+        bool truth;
+        if (l.kind == kind_real && rr.kind == kind_real) {
+            double d = l.real - rr.real;
+            switch (ip->extra) {
+            case tk_less:
+                truth = d < 0;
+                break;
+            case tk_less_equal:
+                truth = d <= 0;
+                break;
+            case tk_equal:
+                truth = d == 0;
+                break;
+            case tk_not_equal:
+                truth = d != 0;
+                break;
+            case tk_greater_equal:
+                truth = d >= 0;
+                break;
+            default:
+                truth = d > 0;
+                break;
+            }
+        } else {
+            truth = compare_slow(*ip);
+        }
+        if (truth == (ip->x != 0)) {
+            ip = code + ip->a;
+            DISPATCH();
+        }
+        NEXT();
+    }
     repeat_start : {
-        double n = double(to_int64(k(ip->c).real));
+        double n = double(to_int64(K(ip->c).real));
         RValue& counter = r[ip->b];
         counter.kind = kind_real;
         counter.real = n;
@@ -476,6 +541,7 @@ void Machine::run() {
     raise:
         raise(ip->token, c_.messages[size_t(ip->b)]);
 #undef ARITH
+#undef K
 #undef NEXT
 #undef DISPATCH
     } catch (const std::bad_alloc&) {

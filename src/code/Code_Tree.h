@@ -94,5 +94,9 @@ Expr* tree_expression(CodeCache& c);
 // True when a run should stop with "Stack overflow." here: the thread's stack is nearly
 // used up by nested runs.
 bool run_stack_exhausted();
+// True when building or compiling more nested code here would leave too little stack: the
+// code is then refused with too_deep_message.
+bool parse_stack_exhausted();
+inline constexpr const char* too_deep_message = "Code nested too deeply.";
 
 } // namespace kelvane

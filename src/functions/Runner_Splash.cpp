@@ -59,12 +59,25 @@ constexpr int64_t last_picture_ms = 100;
 // At most this many pictures are decoded for one frame of the window: a slow machine
 // skips pictures rather than stalling.
 constexpr int32_t max_pictures_per_frame = 30;
+// The sound of a video plays for at most this long (ten minutes: 106 MB of samples).
+constexpr int64_t max_video_sound_ms = 10 * 60 * 1000;
 } // namespace
 
 TVideoForm::TVideoForm(std::unique_ptr<VideoDecoder> video, bool full, bool loop, int32_t w,
-                       int32_t h)
+                       int32_t h, AudioMixer* mixer, WavePtr sound)
     : video_(std::move(video)), full_(full), loop_(loop), w_(full ? w : video_->width()),
-      h_(full ? h : video_->height()) {}
+      h_(full ? h : video_->height()), mixer_(sound ? mixer : nullptr) {
+    if (mixer_) voice_ = mixer_->add_voice(std::move(sound));
+}
+
+TVideoForm::~TVideoForm() {
+    stop_sound();
+}
+
+void TVideoForm::stop_sound() {
+    if (mixer_ && voice_ >= 0) mixer_->remove_voice(voice_);
+    voice_ = -1;
+}
 
 // Shows every picture whose time has come; false when the video has ended for good.
 bool TVideoForm::advance(int64_t elapsed) {
@@ -75,6 +88,7 @@ bool TVideoForm::advance(int64_t elapsed) {
             if (!loop_ || !video_->rewind() || !video_->next(next_, next_ms_)) return false;
             // Again from the start: its clock starts now.
             ++loops;
+            if (mixer_ && voice_ >= 0) mixer_->play(voice_, false);
             start_ms_ += elapsed;
             elapsed = 0, end_ms_ = -1;
             has_next_ = true;
@@ -94,9 +108,11 @@ void TVideoForm::frame(CUi& ui) {
     if (start_ms_ < 0) {
         start_ms_ = ui.in.now_ms;
         has_next_ = video_->next(next_, next_ms_);
+        if (mixer_ && voice_ >= 0) mixer_->play(voice_, false);
     }
     if (!ui.in.keys.empty() || ui.in.mouse_pressed) closed = true;
     if (!closed && !advance(ui.in.now_ms - start_ms_)) closed = true;
+    if (closed) stop_sound();
     ui.fill({0, 0, w_, h_}, 0);
     if (!has_shown_) return;
     DDSurface p;
@@ -171,7 +187,10 @@ void show_video(Runtime& rt, const std::string& file, bool full, bool loop) {
     if (!video) return;
     int32_t w = 0, h = 0;
     picture_size(rt, w, h);
-    TVideoForm form(std::move(video), full, loop, w, h);
+    // The sound, decoded whole before the pictures start, through our mixer.
+    AudioMixer* mixer = rt.platform && rt.platform->audio ? &rt.platform->audio->mixer() : nullptr;
+    WavePtr sound = mixer ? decode_video_sound(*host, max_video_sound_ms) : nullptr;
+    TVideoForm form(std::move(video), full, loop, w, h, mixer, std::move(sound));
     RFormPlace place;
     if (full) place.kind = RFormPlace::cover;
     show_form(rt, form, place);

@@ -45,7 +45,11 @@ class TSplashForm : public TForm {
 // at its end it starts again when it loops, else the window closes.
 class TVideoForm : public TForm {
   public:
-    TVideoForm(std::unique_ptr<VideoDecoder> video, bool full, bool loop, int32_t w, int32_t h);
+    // With `mixer` and `sound`, the sound plays with the pictures, from the start again at
+    // each loop; it stops when the window closes.
+    TVideoForm(std::unique_ptr<VideoDecoder> video, bool full, bool loop, int32_t w, int32_t h,
+               AudioMixer* mixer = nullptr, WavePtr sound = nullptr);
+    ~TVideoForm() override;
     int32_t client_width() const override { return w_; }
     int32_t client_height() const override { return h_; }
     void frame(CUi& ui) override;
@@ -64,7 +68,10 @@ class TVideoForm : public TForm {
     int64_t next_ms_ = 0;
     bool has_next_ = false, has_shown_ = false;
     int64_t end_ms_ = -1; // when the last picture has had its time
+    AudioMixer* mixer_;
+    int32_t voice_ = -1;
     bool advance(int64_t elapsed);
+    void stop_sound();
 };
 
 void show_image(Runtime& rt, const std::string& file, bool full, int64_t delay_ms);

@@ -119,6 +119,7 @@ struct RPlacement {
 struct RJoystickState {
     uint32_t x = 32767, y = 32767, z = 32767;
     uint32_t buttons = 0;
+    bool operator==(const RJoystickState&) const = default;
 };
 
 // A window of our own beside the game window (the debug window): it shows the pictures it
@@ -217,6 +218,7 @@ struct RScriptedEvent {
     // `answer`: the player's answer to one of our boxes (the text), taken in order as the
     // lines of an answers file are; it reaches no input handler.
     // debug_click: a click at (a, b) in the debug window's client pixels.
+    // `joystick`: joystick `a` (1 or 2) is in state `joy` from now on, or unplugged.
     enum Kind {
         key_down,
         key_up,
@@ -226,12 +228,14 @@ struct RScriptedEvent {
         mouse_up,
         close,
         answer,
-        debug_click
+        debug_click,
+        joystick
     };
     int64_t step = 1;
     Kind kind = key_down;
-    int32_t a = 0, b = 0; // key code, button, or the mouse position
-    std::string text;     // Windows-1252 characters of a `char` or `answer` line
+    int32_t a = 0, b = 0;              // key code, button, or the mouse position
+    std::string text;                  // Windows-1252 characters of a `char` or `answer` line
+    std::optional<RJoystickState> joy; // a `joystick` line's state; nullopt: unplugged
 };
 
 struct HeadlessOptions {

@@ -256,6 +256,24 @@ void RecordingDisplay::pump(InputSink& sink, bool in_step) {
         mouse_x_ = x;
         mouse_y_ = y;
     }
+    for (int32_t id = 1; id <= 2; ++id) {
+        std::optional<RJoystickState> now = inner_->joystick(id);
+        if (now) {
+            // Within what an input file may hold.
+            now->x = std::min<uint32_t>(now->x, 65535);
+            now->y = std::min<uint32_t>(now->y, 65535);
+            now->z = std::min<uint32_t>(now->z, 65535);
+        }
+        std::optional<RJoystickState>& was = joysticks_[size_t(id - 1)];
+        if (now == was) continue;
+        RScriptedEvent ev;
+        ev.step = step_ + 1;
+        ev.kind = RScriptedEvent::joystick;
+        ev.a = id;
+        ev.joy = now;
+        record(ev);
+        was = now;
+    }
 }
 
 bool RecordingDisplay::key_held(int32_t vk) {

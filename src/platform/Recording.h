@@ -4,6 +4,7 @@
 // plays the session again exactly.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -82,8 +83,10 @@ class RecordingDisplay : public Display {
     void form_closed(const std::optional<std::string>& answer);
     void mouse_position(int32_t& x, int32_t& y) override { x = mouse_x_, y = mouse_y_; }
     bool key_held(int32_t vk) override;
-    // Joysticks are not recorded, so while recording the game sees none.
-    std::optional<RJoystickState> joystick(int32_t) override { return std::nullopt; }
+    // The game sees the joysticks as recorded: their state when events were last read.
+    std::optional<RJoystickState> joystick(int32_t id) override {
+        return id == 1 || id == 2 ? joysticks_[size_t(id - 1)] : std::nullopt;
+    }
     // Nor is the focus: a recorded game counts its window as active, as a replay does.
     bool has_focus() override { return true; }
     void set_zoom(int32_t zoom) override { inner_->set_zoom(zoom); }
@@ -102,6 +105,7 @@ class RecordingDisplay : public Display {
     int32_t mouse_x_ = 0, mouse_y_ = 0;
     std::set<int32_t> held_;
     bool in_form_ = false;
+    std::array<std::optional<RJoystickState>, 2> joysticks_;
 };
 
 } // namespace kelvane

@@ -158,6 +158,22 @@ std::optional<std::vector<RScriptedEvent>> parse_scripted_input(const std::strin
             ev.kind = RScriptedEvent::debug_click;
             ev.a = int32_t(n);
             ev.b = int32_t(y);
+        } else if (kind == "joystick") {
+            // joystick ID X Y Z BUTTONS, or joystick ID none
+            int64_t v[4] = {};
+            bool unplugged = args.size() == 2 && args[1] == "none";
+            if (args.empty() || !parse_number(args[0], 1, 2, n) ||
+                (!unplugged && (args.size() != 5 || !parse_number(args[1], 0, 65535, v[0]) ||
+                                !parse_number(args[2], 0, 65535, v[1]) ||
+                                !parse_number(args[3], 0, 65535, v[2]) ||
+                                !parse_number(args[4], 0, UINT32_MAX, v[3]))))
+                return fail("joystick needs an id (1 or 2) and X Y Z (0 ... 65535) and the "
+                            "buttons held (a bit each), or the id and none");
+            ev.kind = RScriptedEvent::joystick;
+            ev.a = int32_t(n);
+            if (!unplugged)
+                ev.joy =
+                    RJoystickState{uint32_t(v[0]), uint32_t(v[1]), uint32_t(v[2]), uint32_t(v[3])};
         } else if (kind == "close") {
             if (!want(0)) return fail("close takes nothing after it");
             ev.kind = RScriptedEvent::close;
@@ -167,7 +183,7 @@ std::optional<std::vector<RScriptedEvent>> parse_scripted_input(const std::strin
             return fail(
                 "unknown event \"" + kind +
                 "\" (key-down, key-up, char, mouse-move, mouse-down, mouse-up, close, answer, "
-                "debug-click)");
+                "joystick, debug-click)");
         }
         events.push_back(ev);
     }
@@ -197,7 +213,8 @@ std::optional<std::vector<RScriptedEvent>> read_scripted_input_file(const std::s
 }
 
 void deliver_scripted_input(const std::vector<RScriptedEvent>& events, size_t& next, int64_t step,
-                            InputSink& sink, int32_t& mouse_x, int32_t& mouse_y) {
+                            InputSink& sink, int32_t& mouse_x, int32_t& mouse_y,
+                            std::array<std::optional<RJoystickState>, 2>* joysticks) {
     for (; next < events.size() && events[next].step <= step; ++next) {
         const RScriptedEvent& ev = events[next];
         switch (ev.kind) {
@@ -225,6 +242,9 @@ void deliver_scripted_input(const std::vector<RScriptedEvent>& events, size_t& n
             break;
         case RScriptedEvent::answer:
         case RScriptedEvent::debug_click:
+            break;
+        case RScriptedEvent::joystick:
+            if (joysticks && (ev.a == 1 || ev.a == 2)) (*joysticks)[size_t(ev.a - 1)] = ev.joy;
             break;
         }
     }
@@ -270,6 +290,11 @@ std::string format_scripted_event(const RScriptedEvent& ev) {
         return line + "close";
     case RScriptedEvent::debug_click:
         return line + "debug-click " + std::to_string(ev.a) + " " + std::to_string(ev.b);
+    case RScriptedEvent::joystick:
+        line += "joystick " + std::to_string(ev.a);
+        if (!ev.joy) return line + " none";
+        return line + " " + std::to_string(ev.joy->x) + " " + std::to_string(ev.joy->y) + " " +
+               std::to_string(ev.joy->z) + " " + std::to_string(ev.joy->buttons);
     }
     return line;
 }

@@ -2,6 +2,7 @@
 // "STEP EVENT ARGS") read into events, and their delivery to the window's input handlers.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <set>
 #include <string>
@@ -32,8 +33,10 @@ std::string format_scripted_event(const RScriptedEvent& event);
 // Delivers the events of one step, in order, to the sink; a mouse move changes the
 // cursor position instead. `next` is the index of the first event not yet delivered and
 // moves past the delivered ones (events of earlier steps are delivered too).
+// A joystick line changes `joysticks` (ids 1 and 2 at 0 and 1) when given.
 void deliver_scripted_input(const std::vector<RScriptedEvent>& events, size_t& next, int64_t step,
-                            InputSink& sink, int32_t& mouse_x, int32_t& mouse_y);
+                            InputSink& sink, int32_t& mouse_x, int32_t& mouse_y,
+                            std::array<std::optional<RJoystickState>, 2>* joysticks = nullptr);
 
 // Takes the `answer` lines out of the events: their texts, in order.
 std::vector<std::string> take_answers(std::vector<RScriptedEvent>& events);

@@ -1,10 +1,13 @@
 // Decoding videos with FFmpeg.
 #include "platform/Video_Decoder.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
@@ -67,8 +70,16 @@ std::unique_ptr<VideoDecoder> VideoDecoder::open(const std::string& host_path, s
     impl->frame = av_frame_alloc();
     impl->packet = av_packet_alloc();
     if (!impl->frame || !impl->packet) return fail("out of memory");
+    // The picture as it is meant to be seen: pixels that are not square widen or narrow it.
+    int64_t shown_width = par->width;
+    const AVRational aspect =
+        av_guess_sample_aspect_ratio(impl->format, impl->format->streams[impl->stream], nullptr);
+    if (aspect.num > 0 && aspect.den > 0 && aspect.num != aspect.den)
+        shown_width =
+            std::clamp<int64_t>(av_rescale(par->width, aspect.num, aspect.den), 1,
+                                std::min<int64_t>(max_video_side, max_video_pixels / par->height));
     std::unique_ptr<VideoDecoder> d(new VideoDecoder(std::move(impl)));
-    d->width_ = par->width, d->height_ = par->height;
+    d->width_ = int32_t(shown_width), d->height_ = par->height;
     return d;
 }
 
@@ -133,6 +144,88 @@ bool VideoDecoder::rewind() {
     v.flushing = false;
     v.first_pts = AV_NOPTS_VALUE;
     return true;
+}
+
+WavePtr decode_video_sound(const std::string& host_path, int64_t max_ms) {
+    av_log_set_level(AV_LOG_QUIET);
+    AVFormatContext* format = nullptr;
+    AVCodecContext* codec = nullptr;
+    SwrContext* resample = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
+    struct Release {
+        AVFormatContext*& f;
+        AVCodecContext*& c;
+        SwrContext*& s;
+        AVFrame*& fr;
+        AVPacket*& p;
+        ~Release() {
+            swr_free(&s);
+            av_frame_free(&fr);
+            av_packet_free(&p);
+            avcodec_free_context(&c);
+            avformat_close_input(&f);
+        }
+    } release{format, codec, resample, frame, packet};
+
+    if (avformat_open_input(&format, host_path.c_str(), nullptr, nullptr) < 0) return nullptr;
+    if (avformat_find_stream_info(format, nullptr) < 0) return nullptr;
+    const AVCodec* decoder = nullptr;
+    const int stream = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    if (stream < 0 || !decoder) return nullptr;
+    codec = avcodec_alloc_context3(decoder);
+    if (!codec || avcodec_parameters_to_context(codec, format->streams[stream]->codecpar) < 0)
+        return nullptr;
+    codec->thread_count = 1;
+    if (avcodec_open2(codec, decoder, nullptr) < 0) return nullptr;
+    if (codec->sample_rate <= 0 || codec->sample_rate > 384000 ||
+        codec->ch_layout.nb_channels <= 0 || codec->ch_layout.nb_channels > 64)
+        return nullptr;
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    if (swr_alloc_set_opts2(&resample, &stereo, AV_SAMPLE_FMT_S16, audio_rate, &codec->ch_layout,
+                            codec->sample_fmt, codec->sample_rate, 0, nullptr) < 0 ||
+        swr_init(resample) < 0)
+        return nullptr;
+    frame = av_frame_alloc();
+    packet = av_packet_alloc();
+    if (!frame || !packet) return nullptr;
+
+    auto wave = std::make_shared<RWave>();
+    wave->rate = audio_rate, wave->channels = 2;
+    const size_t max_samples = size_t(std::max<int64_t>(0, max_ms)) * audio_rate / 1000 * 2;
+    auto take = [&](const AVFrame* f) {
+        // What the resampler gives for this frame (and what it still holds, at the end).
+        const int in = f ? f->nb_samples : 0;
+        const int room = swr_get_out_samples(resample, in);
+        if (room <= 0 || room > (1 << 22)) return;
+        const size_t at = wave->samples.size();
+        wave->samples.resize(at + size_t(room) * 2);
+        uint8_t* out[1] = {reinterpret_cast<uint8_t*>(wave->samples.data() + at)};
+        const int got = swr_convert(
+            resample, out, room, f ? const_cast<const uint8_t**>(f->extended_data) : nullptr, in);
+        wave->samples.resize(at + size_t(std::max(0, got)) * 2);
+    };
+    bool flushing = false;
+    while (wave->samples.size() < max_samples) {
+        int r = avcodec_receive_frame(codec, frame);
+        if (r == 0) {
+            take(frame);
+            av_frame_unref(frame);
+            continue;
+        }
+        if (r != AVERROR(EAGAIN) || flushing) break;
+        if (av_read_frame(format, packet) < 0) {
+            flushing = true;
+            avcodec_send_packet(codec, nullptr);
+            continue;
+        }
+        if (packet->stream_index == stream) avcodec_send_packet(codec, packet);
+        av_packet_unref(packet);
+    }
+    take(nullptr);
+    if (wave->samples.size() > max_samples) wave->samples.resize(max_samples);
+    if (wave->samples.empty()) return nullptr;
+    return wave;
 }
 
 } // namespace kelvane

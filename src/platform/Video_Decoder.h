@@ -1,13 +1,14 @@
 // Videos for splash screens, read and decoded with FFmpeg's libavformat and libavcodec:
 // every container and codec the installed FFmpeg knows (AVI, MPEG, WMV, MP4, ...). The
-// pictures come out one by one as 32-bit images with their times; nothing more of FFmpeg
-// shows outside this unit.
+// pictures come out one by one as 32-bit images with their times, the sound as one wave
+// for our mixer; nothing more of FFmpeg shows outside this unit.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "platform/Audio.h"
 #include "platform/Platform.h"
 
 namespace kelvane {
@@ -25,6 +26,8 @@ class VideoDecoder {
     VideoDecoder(const VideoDecoder&) = delete;
     VideoDecoder& operator=(const VideoDecoder&) = delete;
 
+    // The size the pictures are shown at: the picture's, widened or narrowed for pixels
+    // that are not square.
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
 
@@ -40,5 +43,9 @@ class VideoDecoder {
     std::unique_ptr<Impl> impl_;
     int32_t width_ = 0, height_ = 0;
 };
+
+// The sound of a video (or of any file FFmpeg reads) as one wave of 44100 Hz 16-bit
+// stereo, at most `max_ms` long; null when it has no sound that can be decoded.
+WavePtr decode_video_sound(const std::string& host_path, int64_t max_ms);
 
 } // namespace kelvane

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/Whole_File.h"
+#include "project/Project_Check.h"
 #include "project/Project_Main.h"
 #include "runner/Commands.h"
 #include "runner/Runner_Load.h"
@@ -15,15 +16,20 @@ namespace kelvane {
 namespace {
 
 const char* const pack_help =
-    "usage: kelvane pack PROJECT -o FILE [--seed N]\n"
+    "usage: kelvane pack PROJECT -o FILE [--seed N] [--force]\n"
     "\n"
     "Packs the game project in the folder PROJECT into the game file FILE (a .kgame).\n"
+    "First it checks the project: references to sprites, backgrounds and objects that do\n"
+    "not exist, sprite frames of another size than their sprite, and syntax errors in\n"
+    "any code, reached or not. Each problem is listed as FILE:LINE:COLUMN: message (or\n"
+    "the manifest's field), and a project with problems is not packed.\n"
     "\n"
     "options:\n"
     "  -o FILE     the game file to write\n"
     "  --seed N    scramble the game with seed N (1 ... 214748; 0 or less: unscrambled);\n"
     "              without it the seed is derived from the game's content, so packing\n"
-    "              the same project twice gives the same file\n";
+    "              the same project twice gives the same file\n"
+    "  --force     pack a project with problems all the same\n";
 
 const char* const unpack_help =
     "usage: kelvane unpack FILE -o PROJECT [--force]\n"
@@ -56,7 +62,7 @@ bool parse(const char* command, const char* help, const Args& args, bool seed_al
             std::fputs(help, stdout);
             return false;
         } else if (cl.option("-o", a.output)) {
-        } else if (!seed_allowed && cl.flag("--force")) {
+        } else if (cl.flag("--force")) {
             a.force = true;
         } else if (seed_allowed && cl.number("--seed", n, INT32_MIN, INT32_MAX)) {
             if (n > SubstitutionTable::max_safe_seed)
@@ -90,11 +96,26 @@ int command_pack(const Args& args) {
     Arguments a;
     if (!parse("pack", pack_help, args, true, a)) return 0;
     Game game;
+    std::vector<RCodePiece> pieces;
     try {
-        game = read_project(a.input);
+        game = read_project(a.input, &pieces);
     } catch (const ProjectError& e) {
         return fail("pack", e.what());
     }
+    const auto problems = check_project(game, pieces);
+    const fs::path manifest = fs::path(a.input) / project_manifest_name;
+    for (const RProjectProblem& p : problems) {
+        // Code files by their path, so that editors can jump to the line; fields of the
+        // manifest after its name.
+        std::fprintf(stderr, "%s: %s\n",
+                     p.in_code_file ? (fs::path(a.input) / p.where).string().c_str()
+                                    : (manifest.string() + ": " + p.where).c_str(),
+                     p.message.c_str());
+    }
+    if (!problems.empty() && !a.force)
+        return fail("pack", a.input + ": " + std::to_string(problems.size()) +
+                                (problems.size() == 1 ? " problem" : " problems") +
+                                ", so the game is not written (--force writes it all the same)");
     const int32_t seed = a.seed ? int32_t(*a.seed) : content_seed(write_game_bytes(game, 0));
     auto bytes = write_game_bytes(game, seed);
     // The packed game must load (a project can hold more than the loader accepts, such as

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <map>
 #include <set>
+#include <span>
 
+#include "code/Code_Constant.h"
 #include "platform/Text_Encoding.h"
 #include "project/Project_Image.h"
 #include "project/Project_Main.h"
@@ -28,6 +30,82 @@ constexpr int32_t code_action_function = 34;
 
 const char* event_type_name(int32_t type) {
     return type >= 0 && type < event_type_count ? type_names[type] : "unknown";
+}
+
+namespace {
+
+struct RNumberWord {
+    const char* word;
+    int32_t number;
+};
+
+// Words of step, mouse and other events, in their numbers' order.
+constexpr RNumberWord step_words[] = {{"normal", 0}, {"begin", 1}, {"end", 2}};
+constexpr RNumberWord mouse_words[] = {
+    {"left_button", 0},   {"right_button", 1},  {"middle_button", 2}, {"no_button", 3},
+    {"left_press", 4},    {"right_press", 5},   {"middle_press", 6},  {"left_release", 7},
+    {"right_release", 8}, {"middle_release", 9}};
+constexpr RNumberWord other_words[] = {
+    {"outside", 0},    {"boundary", 1}, {"game_start", 2},    {"game_end", 3},
+    {"room_start", 4}, {"room_end", 5}, {"no_more_lives", 6}, {"animation_end", 7},
+    {"user0", 10},     {"user1", 11},   {"user2", 12},        {"user3", 13},
+    {"user4", 14},     {"user5", 15},   {"user6", 16},        {"user7", 17}};
+
+bool is_key_event(int32_t type) {
+    return type == ev_keyboard || type == ev_keypress || type == ev_keyrelease;
+}
+
+std::span<const RNumberWord> number_words(int32_t type) {
+    if (type == ev_step) return step_words;
+    if (type == ev_mouse) return mouse_words;
+    if (type == ev_other) return other_words;
+    return {};
+}
+
+// A key code's word: letters and digits by themselves, the rest by their key constant's
+// name without "vk_" (the first of two names for one code).
+std::string key_word(int32_t code) {
+    if (code == 0) return "nokey";
+    if (code == 1) return "anykey";
+    if (code >= 'A' && code <= 'Z') return std::string(1, char(code - 'A' + 'a'));
+    if (code >= '0' && code <= '9') return "digit" + std::string(1, char(code));
+    for (const RConstant& c : constant_table())
+        if (c.name.starts_with("vk_") && c.value == code && c.name != "vk_nokey")
+            return std::string(c.name.substr(3));
+    return "";
+}
+
+} // namespace
+
+std::string event_number_word(int32_t type, int32_t number) {
+    if (is_key_event(type)) return key_word(number);
+    for (const RNumberWord& w : number_words(type))
+        if (w.number == number) return w.word;
+    return "";
+}
+
+int32_t event_number_from_word(int32_t type, const std::string& word) {
+    if (is_key_event(type)) {
+        if (word == "nokey") return 0;
+        if (word == "anykey") return 1;
+        if (word.size() == 1 && word[0] >= 'a' && word[0] <= 'z') return word[0] - 'a' + 'A';
+        if (word.size() == 6 && word.starts_with("digit") && word[5] >= '0' && word[5] <= '9')
+            return word[5];
+        if (auto v = find_constant("vk_" + word); v && *v > 1) return int32_t(*v);
+        return -1;
+    }
+    for (const RNumberWord& w : number_words(type))
+        if (word == w.word) return w.number;
+    return -1;
+}
+
+std::string event_number_words(int32_t type) {
+    if (is_key_event(type))
+        return "a key: a ... z, digit0 ... digit9, left, enter, f1, nokey, anykey ...";
+    std::string out;
+    for (const RNumberWord& w : number_words(type))
+        out += (out.empty() ? "" : ", ") + std::string(w.word);
+    return out;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -175,9 +253,11 @@ template <typename T> Json named(const ResourceList<T>& list, int32_t id, bool b
 }
 
 // The part of a code file's name that says which event it belongs to: the other object
-// of a collision by its name, any other event by its number.
+// of a collision by its name, a key or the kind of a step, mouse or other event by its
+// word, any other event by its number.
 std::string event_stem(const Game& g, int32_t type, int32_t number) {
     std::string stem = std::string(type_names[type]) + "-";
+    if (std::string word = event_number_word(type, number); !word.empty()) return stem + word;
     Json with = type == ev_collision ? named(g.objects, number) : Json(number);
     if (!with.is_string()) return stem + std::to_string(number);
     // Names become file names: only letters, digits, '_' and '-' stay as they are.
@@ -225,6 +305,8 @@ void object_json(const Game& g, const CObject& o, Json& j, const std::string& st
                 event = Json{{"type", t}, {"number", number}};
             else if (t == ev_collision)
                 event = Json{{"event", type_names[t]}, {"with", named(g.objects, number)}};
+            else if (std::string word = event_number_word(t, number); !word.empty())
+                event = Json{{"event", type_names[t]}, {"number", word}};
             else
                 event = Json{{"event", type_names[t]}, {"number", number}};
             event["actions"] = std::move(actions);
@@ -458,6 +540,15 @@ class Fields {
 struct Reader {
     GameJsonSource& source;
     Game& game;
+    std::vector<RCodePiece>* pieces = nullptr;
+    std::string last_code_file; // the file the latest code() read, empty when inline
+
+    // Code that runs (a code action's, a script's, a room's creation code): read and listed.
+    std::string program(const Json& v, const std::string& where) {
+        std::string text = code(v, where);
+        if (pieces) pieces->push_back(RCodePiece{last_code_file, where, text});
+        return text;
+    }
 
     // A file reference {"file": NAME}: the file's bytes, and its name for messages.
     std::vector<uint8_t> file(const Json& v, const std::string& where, std::string* name_out) {
@@ -500,6 +591,7 @@ struct Reader {
 
     // Code or other text that is given inline or as a UTF-8 text file.
     std::string code(const Json& v, const std::string& where) {
+        last_code_file.clear();
         if (v.is_string()) return as_text(v, where);
         if (!v.is_object()) fail(where, "must be a text or {\"file\": NAME}");
         std::string name, error;
@@ -508,6 +600,7 @@ struct Reader {
         if (utf8.substr(0, 3) == "\xEF\xBB\xBF") utf8.remove_prefix(3); // a byte-order mark
         auto out = utf8_to_cp1252(utf8, &error);
         if (!out) fail(where, "file '" + name + "': " + error);
+        last_code_file = name;
         // Code files may be written on Linux; the language counts lines by CR.
         return crlf_line_ends(*out);
     }
@@ -780,7 +873,12 @@ void Reader::object(Fields& f, CObject& o) {
             ref(e, "with", number, game.objects, "object");
         else if (type == ev_collision)
             ref(e, "number", number, game.objects, "object");
-        else
+        else if (const Json* n = e.get("number"); n && n->is_string()) {
+            number = event_number_from_word(type, n->get<std::string>());
+            if (number < 0)
+                fail(e.at("number"), "'" + n->get<std::string>() + "' is no " + type_names[type] +
+                                         " event (" + event_number_words(type) + ")");
+        } else
             e.read("number", number);
         if (number < 0) fail(e.at("number"), "must not be negative");
         if (o.events[size_t(type)].count(number))
@@ -809,7 +907,9 @@ void Reader::object(Fields& f, CObject& o) {
                     as_array(*args, a.at("arguments"));
                     if (args->size() > 8) fail(a.at("arguments"), "holds at most 8 texts");
                     for (size_t n = 0; n < args->size(); ++n)
-                        action.arguments[n] = code((*args)[n], item(a.at("arguments"), n));
+                        action.arguments[n] = action.function == code_action_function && n == 0
+                                                  ? program((*args)[n], item(a.at("arguments"), n))
+                                                  : code((*args)[n], item(a.at("arguments"), n));
                     action.stored_arguments = int32_t(args->size());
                 }
                 a.finish();
@@ -834,7 +934,8 @@ void Reader::room(Fields& f, CRoom& r) {
     f.read("persistent", r.persistent);
     f.read("background_color", r.background_color);
     f.read("background_showcolor", r.background_showcolor);
-    if (const Json* v = f.get("creation_code")) r.creation_code = code(*v, f.at("creation_code"));
+    if (const Json* v = f.get("creation_code"))
+        r.creation_code = program(*v, f.at("creation_code"));
     if (const Json* arr = f.get("backgrounds")) {
         as_array(*arr, f.at("backgrounds"));
         if (arr->size() > 8) fail(f.at("backgrounds"), "holds at most 8 layers");
@@ -975,9 +1076,9 @@ void Reader::ids_and_order(Fields& f) {
 
 } // namespace
 
-Game game_from_json(const Json& json, GameJsonSource& source) {
+Game game_from_json(const Json& json, GameJsonSource& source, std::vector<RCodePiece>* pieces) {
     Game game;
-    Reader reader{source, game};
+    Reader reader{source, game, pieces, {}};
     Fields f(json, "");
     if (const Json* format = f.get("format"); format && *format != 1)
         fail("format", "this program reads project format 1");
@@ -1008,7 +1109,7 @@ Game game_from_json(const Json& json, GameJsonSource& source) {
                    [&](Fields& r, CBackground& b) { reader.background(r, b); });
     reader.records(paths, "paths", game.paths, [&](Fields& r, CPath& p) { reader.path(r, p); });
     reader.records(scripts, "scripts", game.scripts, [&](Fields& r, CScript& s) {
-        if (const Json* v = r.get("code")) s.code = reader.code(*v, r.at("code"));
+        if (const Json* v = r.get("code")) s.code = reader.program(*v, r.at("code"));
     });
     reader.records(objects, "objects", game.objects,
                    [&](Fields& r, CObject& o) { reader.object(r, o); });

@@ -45,11 +45,32 @@ class GameJsonSource {
     virtual std::vector<uint8_t> file(const std::string& name, const std::string& where) = 0;
 };
 
+// A piece of code read from a manifest (the code actions, scripts and room creation
+// code), with where it came from: the file it was read from, or the manifest's field.
+struct RCodePiece {
+    std::string file;  // the code file's name, as the manifest gives it; empty: inline
+    std::string field; // the manifest's field, such as "scripts[0] (scr_move).code"
+    std::string text;  // as the game stores it (Windows-1252, CR LF line ends)
+};
+
 // Builds a game from its JSON form. Throws ProjectError naming the field (and the file,
-// for a file's problem).
-Game game_from_json(const Json& json, GameJsonSource& source);
+// for a file's problem). With `pieces`, every piece of code read is listed there too.
+Game game_from_json(const Json& json, GameJsonSource& source,
+                    std::vector<RCodePiece>* pieces = nullptr);
 
 // Names of the event types in manifests, by type number.
 const char* event_type_name(int32_t type);
+
+// The word a manifest and a code file's name use for an event's number: the key of a
+// keyboard, key press or key release event ("left", "a", "digit1", "f12", "nokey",
+// "anykey"), the kind of a step ("begin"), mouse ("left_press") or other event
+// ("room_start", "user3"); empty when the number has none (alarms, collisions, numbers
+// without a name).
+std::string event_number_word(int32_t type, int32_t number);
+// The number a word stands for in events of the type (`vk_` names of keys are taken
+// too, such as "return"); -1 when it stands for none.
+int32_t event_number_from_word(int32_t type, const std::string& word);
+// The words an event type knows, for messages ("begin, normal, end").
+std::string event_number_words(int32_t type);
 
 } // namespace kelvane

@@ -163,7 +163,7 @@ bool is_project_folder(const fs::path& dir) {
     return fs::is_regular_file(dir / project_manifest_name, ec);
 }
 
-Game read_project(const fs::path& dir) {
+Game read_project(const fs::path& dir, std::vector<RCodePiece>* pieces) {
     std::error_code ec;
     auto status = fs::status(dir, ec);
     if (ec) throw ProjectError(dir.string() + ": " + ec.message());
@@ -182,7 +182,7 @@ Game read_project(const fs::path& dir) {
     }
     FolderSource source(dir);
     try {
-        return game_from_json(json, source);
+        return game_from_json(json, source, pieces);
     } catch (const ProjectError& e) {
         throw ProjectError(manifest.string() + ": " + e.what());
     } catch (const Json::exception& e) {

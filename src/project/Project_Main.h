@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "project/Project_Json.h"
 #include "runner/Game.h"
 
 namespace kelvane {
@@ -22,8 +23,8 @@ class ProjectError : public std::runtime_error {
 // True when `dir` is a folder holding a manifest.
 bool is_project_folder(const std::filesystem::path& dir);
 
-// Reads the project in `dir`. Throws ProjectError.
-Game read_project(const std::filesystem::path& dir);
+// Reads the project in `dir`; with `pieces`, lists its code there. Throws ProjectError.
+Game read_project(const std::filesystem::path& dir, std::vector<RCodePiece>* pieces = nullptr);
 
 // Writes the game as a project into `dir`, which is made when missing. An empty folder is
 // written into; so is a project folder, after the files its old manifest named are

@@ -52,6 +52,8 @@ const char* const run_help =
     "  --audio-out FILE  write everything the game plays to FILE as a 44 100 Hz\n"
     "                 16-bit stereo wave file, mixed in step time (no sound device)\n"
     "  --mute         open no sound device; the game plays silently\n"
+    "  --tree         run game code with the tree-walking interpreter instead of the\n"
+    "                 compiled one (slower; for checking the compiler)\n"
     "  --cd DIR       a folder of track files (track01.ogg, 02.mp3, ...) is the CD in\n"
     "                 the drive; without it the drive has no disc\n"
     "  --watch EXPR   after every step write a line with the step number and the value\n"
@@ -137,6 +139,8 @@ int command_run(const Args& args, const WindowedPlatformFactory& make_windowed,
         } else if (cl.option("--audio-out", o.audio_out)) {
         } else if (cl.flag("--mute")) {
             o.mute = true;
+        } else if (cl.flag("--tree")) {
+            o.tree = true;
         } else if (cl.option("--cd", o.cd_dir)) {
         } else if (cl.option("--watch", v)) {
             if (v.empty()) cl.fail("--watch needs an expression");

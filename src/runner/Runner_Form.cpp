@@ -347,6 +347,7 @@ int play_game(Runtime& rt, Platform& platform, const RunOptions& options,
 int run_game(const RunOptions& options, Platform& platform) {
     // Module start-up work.
     Runtime rt;
+    rt.script.compiled = !options.tree;
     if (!rt.temp.create()) show(platform, TempDirectory::failure_message);
 
     std::error_code ec;

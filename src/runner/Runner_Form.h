@@ -34,6 +34,7 @@ struct RunOptions {
     std::vector<std::pair<char, std::string>> drives;
     std::string audio_out; // write what is heard to this wave file, in step time
     bool mute = false;     // open no sound device
+    bool tree = false;     // run game code with the tree-walking interpreter
     std::string cd_dir;    // the folder of track files that is the CD in the drive
     // The player's window choice (--fullscreen, --scale); unset: as remembered.
     RWindowChoice window;

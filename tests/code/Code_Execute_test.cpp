@@ -63,6 +63,44 @@ TEST(Messages, ProgramErrorNamesLineColumnAndLineText) {
     EXPECT_FALSE(s.rt.script.globals.get(s.rt.script.names.intern("c"), 0, out));
 }
 
+TEST(SyntaxCheck, FindsTheErrorsARunMeetsAndThoseInCodeNeverReached) {
+    ScriptRuntime s;
+    // Each program, and a program whose run meets the same error at once (empty: the
+    // program has none).
+    struct Case {
+        const char* program;
+        const char* reached;
+    } cases[] = {
+        {"x = 1; y = 'a' + 2;", ""}, // a type error is no syntax error
+        {"", ""},
+        {"if (0) { x = 1 + ; }", "x = 1 + ;"},
+        {"while (0) { y = 2; z = ) }", "z = )"},
+        {"for (i = 0; i < 0; i += 1) { if (a) b = 1 else { c = (2 } }", "c = (2 }"},
+        {"repeat 0 { } w = ;", "w = ;"},
+        {"with (noone) { exit; q = 1 +* 2 }", "q = 1 +* 2"},
+        {"if (0) x = 1 else global.w = 2 z = ", "global.w = 2 z = "},
+        {"x = 1; {", "{"},
+        {"{ x = 1; } y = ;", ""}, // a program that starts with a block is that block
+        {"if 0 { { { { } } } } else { while (1) { exit } }", ""},
+    };
+    for (const auto& c : cases) {
+        auto found = first_syntax_error(CCode(c.program, s.rt));
+        if (!*c.reached) {
+            EXPECT_FALSE(found) << c.program << ": " << found->message;
+            continue;
+        }
+        ASSERT_TRUE(found) << c.program;
+        s.reports.clear();
+        s.run(c.reached);
+        ASSERT_EQ(s.reports.size(), 1u) << c.reached;
+        EXPECT_EQ(found->message, s.rt.script.error.message) << c.program;
+    }
+    // The position of the error's token, in characters from 1.
+    auto found = first_syntax_error(CCode("x = 1;\r\nif (0) {\r\n  y = ;\r\n}", s.rt));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->position, 25);
+}
+
 TEST(Messages, LineFeedsAloneDoNotStartLines) {
     ScriptRuntime s;
     s.run("global.a = 1\nglobal.b = )");

@@ -117,6 +117,27 @@ TEST_F(RecordReplay, TheAnswersToTheGamesBoxesAreRecordedAndReplayed) {
     EXPECT_EQ(read("out.txt").rfind("65 65 Zoe;", 0), 0u) << read("out.txt");
 }
 
+TEST_F(RecordReplay, JoysticksAreScriptedRecordedAndReplayed) {
+    const std::string game = R"({"objects": [{"name": "o", "events": [)" +
+                             event("create", 0, {code("global.s = \"\";")}) + ", " +
+                             event("step", 0, {code(R"(
+            global.s += string(joystick_exists(1)) + " " + string(joystick_xpos(1)) + " " +
+                        string(joystick_check_button(1, 1)) + " " + string(joystick_exists(2)) + ";";)")}) +
+                             ", " + event("other", 3, {code(write_s)}) +
+                             R"(]}], "rooms": [{"name": "r", "instances": [{"object": "o"}]}]})";
+    write("kelvane-project.json", game);
+    write("in.txt", "2 joystick 1 65535 32767 32767 1\n4 joystick 1 none\n");
+    ASSERT_EQ(kelvane("--headless --steps 4 --input in.txt --record rec.txt"), 0) << err;
+    const std::string played = read("out.txt");
+    EXPECT_EQ(played, "0 0 0 0;1 1.00 1 0;1 1.00 1 0;0 0 0 0;");
+    std::string recording = read("rec.txt");
+    EXPECT_NE(recording.find("\n2 joystick 1 65535 32767 32767 1\n4 joystick 1 none\n"),
+              std::string::npos)
+        << recording;
+    ASSERT_EQ(kelvane("--headless --replay rec.txt"), 0) << err;
+    EXPECT_EQ(read("out.txt"), played);
+}
+
 TEST_F(RecordReplay, AStoppedRunLeavesItsRecording) {
     write("kelvane-project.json", reader_game);
     write("in.txt", "1 key-down 65\n2 key-up 65\n3 char q\n");

@@ -29,8 +29,8 @@ struct Player {
     RUiState state;
     DDSurface surface;
     TVideoForm form;
-    Player(const std::string& path, bool loop)
-        : form(VideoDecoder::open(path, nullptr), false, loop, 640, 480) {
+    Player(const std::string& path, bool loop, AudioMixer* mixer = nullptr, WavePtr sound = {})
+        : form(VideoDecoder::open(path, nullptr), false, loop, 640, 480, mixer, sound) {
         surface.create(form.client_width(), form.client_height(), false, 0, false);
     }
     void at(int64_t ms, bool key = false) {
@@ -74,5 +74,37 @@ TEST(VideoSplash, PicturesFollowTheClockAndTheEndClosesOrLoops) {
         looping.at(720, true);
         EXPECT_TRUE(looping.form.closed);
     }
+    fs::remove(path);
+}
+
+// The sound plays from the first picture, starts again with each loop and stops when the
+// window closes.
+TEST(VideoSplash, TheSoundPlaysWithThePicturesAndStopsWithTheWindow) {
+    const std::string path = clip_file();
+    auto sound = std::make_shared<RWave>();
+    sound->channels = 2;
+    sound->samples.assign(2 * 44100, 1000);
+    AudioMixer mixer;
+    {
+        Player looping(path, true, &mixer, sound);
+        EXPECT_EQ(mixer.voice_count(), 1);
+        looping.at(0);
+        ASSERT_EQ(mixer.voice_count(), 1);
+        std::vector<float> out(2 * 4410);
+        mixer.mix(out.data(), 4410);
+        EXPECT_GT(out[0], 0.0f);
+        EXPECT_EQ(mixer.position(0), 4410);
+        looping.at(300); // the video starts again, and so does its sound
+        EXPECT_EQ(looping.form.loops, 1);
+        EXPECT_EQ(mixer.position(0), 0);
+        EXPECT_TRUE(mixer.playing(0));
+        looping.at(320, true);
+        EXPECT_TRUE(looping.form.closed);
+        EXPECT_EQ(mixer.voice_count(), 0);
+    }
+    {
+        Player dropped(path, false, &mixer, sound); // closed before it played
+    }
+    EXPECT_EQ(mixer.voice_count(), 0);
     fs::remove(path);
 }

@@ -71,7 +71,10 @@ TEST(Recording, EventLinesReadBackAsTheSameEvents) {
         event(9, K::answer, 0, 0, ""),
         event(9, K::answer, 0, 0, " Ada  Lovelace "),
         event(10, K::answer, 0, 0, "a\\b\xe9\n"),
+        event(11, K::joystick, 2),
     };
+    events.back().joy = RJoystickState{0, 65535, 32767, 0x80000001u};
+    events.push_back(event(12, K::joystick, 1)); // unplugged
     std::string text;
     for (const auto& e : events) text += format_scripted_event(e) + "\n";
     std::string error;
@@ -86,6 +89,12 @@ TEST(Recording, EventLinesReadBackAsTheSameEvents) {
         EXPECT_EQ(got.a, want.a) << i;
         EXPECT_EQ(got.b, want.b) << i;
         EXPECT_EQ(got.text, want.text) << i;
+        EXPECT_EQ(got.joy, want.joy) << i;
+    }
+    for (const char* bad : {"1 joystick 3 0 0 0 0", "1 joystick 1 0 0 0",
+                            "1 joystick 1 70000 0 0 0", "1 joystick 1 gone"}) {
+        EXPECT_FALSE(parse_scripted_input(bad, &error)) << bad;
+        EXPECT_NE(error.find("joystick needs an id (1 or 2)"), std::string::npos) << error;
     }
     EXPECT_FALSE(parse_scripted_input("3 close now\n", &error));
     EXPECT_EQ(error, "line 1: close takes nothing after it");
@@ -94,7 +103,7 @@ TEST(Recording, EventLinesReadBackAsTheSameEvents) {
     auto answers = take_answers(*back);
     EXPECT_EQ(answers, (std::vector<std::string>{"", " Ada  Lovelace ", "a\\b\xe9\n"}));
     EXPECT_EQ(back->size(), events.size() - 3);
-    EXPECT_EQ(back->back().kind, K::close);
+    EXPECT_EQ(back->back().kind, K::joystick);
 }
 
 TEST(Recording, InputTakenByABoxIsNotWrittenButTheBoxsAnswerIs) {

@@ -17,10 +17,12 @@ struct Yuv {
     uint8_t y, u, v;
 };
 
-// A YUV4MPEG2 video of w x h at 10 pictures a second, one flat colour a picture.
-std::string y4m(int32_t w, int32_t h, const std::vector<Yuv>& pictures) {
-    std::string out =
-        "YUV4MPEG2 W" + std::to_string(w) + " H" + std::to_string(h) + " F10:1 Ip A1:1 C444\n";
+// A YUV4MPEG2 video of w x h at 10 pictures a second, one flat colour a picture, its
+// pixels of the given aspect.
+std::string y4m(int32_t w, int32_t h, const std::vector<Yuv>& pictures,
+                const std::string& aspect = "1:1") {
+    std::string out = "YUV4MPEG2 W" + std::to_string(w) + " H" + std::to_string(h) + " F10:1 Ip A" +
+                      aspect + " C444\n";
     for (const Yuv& p : pictures) {
         out += "FRAME\n";
         out += std::string(size_t(w * h), char(p.y));
@@ -104,4 +106,51 @@ TEST_F(VideoFiles, FilesThatCannotBePlayedAreRefused) {
         while (n < 10 && video->next(picture, ms)) ++n;
         EXPECT_LE(n, 2);
     }
+}
+
+// A wave of 8000 Hz mono, 16-bit, `ms` long: a square wave of +-8000.
+std::string wave_file(int32_t ms) {
+    const int32_t frames = 8 * ms;
+    auto u32 = [](uint32_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
+    auto u16 = [](uint32_t v) { return std::string{char(v), char(v >> 8)}; };
+    std::string data;
+    for (int32_t i = 0; i < frames; ++i) data += u16(uint16_t((i / 10) % 2 ? 8000 : -8000));
+    return "RIFF" + u32(36 + uint32_t(data.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(1) +
+           u32(8000) + u32(16000) + u16(2) + u16(16) + "data" + u32(uint32_t(data.size())) + data;
+}
+
+TEST_F(VideoFiles, TheSoundBecomesOneWaveForTheMixerWithinItsLimit) {
+    auto path = write("sound.wav", wave_file(1000));
+    WavePtr wave = decode_video_sound(path, 60000);
+    ASSERT_TRUE(wave);
+    EXPECT_EQ(wave->rate, audio_rate);
+    EXPECT_EQ(wave->channels, 2);
+    EXPECT_NEAR(double(wave->frames()), 44100.0, 200.0);
+    int16_t loudest = 0;
+    for (int16_t s : wave->samples) loudest = std::max<int16_t>(loudest, int16_t(std::abs(s)));
+    EXPECT_GT(loudest, 6000);
+    // Cut at the limit.
+    WavePtr cut = decode_video_sound(path, 250);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->frames(), 44100 / 4);
+    // A video without sound, and a file that is not one, give none.
+    EXPECT_FALSE(decode_video_sound(write("clip.y4m", y4m(4, 4, {{16, 128, 128}})), 1000));
+    EXPECT_FALSE(decode_video_sound(write("junk.avi", "junk"), 1000));
+}
+
+// Pixels twice as wide as high make the picture twice as wide on the screen.
+TEST_F(VideoFiles, PixelsThatAreNotSquareChangeTheShownWidth) {
+    auto path = write("wide.y4m", y4m(8, 6, {{235, 128, 128}}, "2:1"));
+    auto video = VideoDecoder::open(path, nullptr);
+    ASSERT_TRUE(video);
+    EXPECT_EQ(video->width(), 16);
+    EXPECT_EQ(video->height(), 6);
+    Image32 picture;
+    int64_t ms = 0;
+    ASSERT_TRUE(video->next(picture, ms));
+    EXPECT_EQ(picture.width, 16);
+    EXPECT_EQ(picture.pixels.size(), 96u);
+    expect_near(picture.pixels[95], 0xFFFFFF);
 }

@@ -3,6 +3,7 @@
 
 #include "Program_Run.h"
 #include "Project_Test_Util.h"
+#include "project/Project_Image.h"
 #include "project/Project_Json.h"
 
 using namespace kelvane;
@@ -160,4 +161,56 @@ TEST(Commands, FailuresSayWhyOnOneLineAndExitOne) {
         EXPECT_EQ(r.status, 0);
         EXPECT_NE(r.out.find(std::string("usage: kelvane ") + command), std::string::npos);
     }
+}
+
+TEST(Commands, PackListsTheProjectsProblemsAndWritesOnlyWithForce) {
+    TempFolder tmp;
+    // A sprite whose second frame has another size, references to a missing sprite, object
+    // and background, a parent chain that comes back, and syntax errors in code that runs
+    // at once, in code never reached, in a code file, a script and a room's creation code.
+    write_text(tmp / "p/objects/o/step-0.kvs", "x = 1;\nif (0) {\n  y = (2;\n}\n");
+    for (auto [name, width] : {std::pair{"a.png", 4}, std::pair{"b.png", 2}}) {
+        auto png = encode_png(Bitmap24(width, 4));
+        write_text(tmp / "p" / name, std::string(png.begin(), png.end()));
+    }
+    write_text(tmp / "p/kelvane-project.json", R"J({
+        "sprites": [{"name": "s", "frames": [{"file": "a.png"}, {"file": "b.png"}]}],
+        "scripts": [{"name": "scr", "code": "return 1 +"}],
+        "objects": [
+          {"name": "o", "sprite": 7, "parent": "q", "events": [
+            {"event": "create", "actions": [{"function": 34, "arguments": ["a = 1; b = )"]}]},
+            {"event": "step", "actions": [{"function": 34, "arguments": [{"file": "objects/o/step-0.kvs"}]}]},
+            {"event": "collision", "number": 9},
+            {"event": "draw", "actions": [{"function": 34, "applies_to": 5, "arguments": ["scr()"]}]}]},
+          {"name": "q", "parent": "o"}],
+        "rooms": [{"name": "r", "creation_code": "if (", "instances": [{"object": 3}],
+                   "backgrounds": [{"visible": true, "index": 2}]}]})J");
+    std::string out = (tmp / "out.kgame").string();
+    Result r = run_kelvane(tmp, {"pack", (tmp / "p").string(), "-o", out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(fs::exists(out));
+    const std::string manifest = (tmp / "p" / "kelvane-project.json").string() + ": ";
+    for (const std::string& want : {
+             manifest + "sprites[0] (s).frames[1]: is 2x4 pixels, but the sprite is 4x4",
+             manifest + "objects[0] (o).sprite: there is no sprite 7",
+             manifest + "objects[0] (o).parent: the parents come back to o",
+             manifest + "objects[1] (q).parent: the parents come back to q",
+             manifest + "objects[0] (o).events (collision 9): there is no object 9",
+             manifest + "objects[0] (o).events (draw 0).actions[0].applies_to: there is no "
+                        "object 5",
+             manifest + "rooms[0] (r).backgrounds[0].index: there is no background 2",
+             manifest + "rooms[0] (r).instances[0].object: there is no object 3",
+             manifest + "scripts[0] (scr).code:1:11: Unexpected symbol",
+             manifest + "objects[0] (o).events[0].actions[0].arguments[0]:1:12: Unexpected symbol",
+             (tmp / "p" / "objects/o/step-0.kvs").string() + ":3:9: ) expected.",
+             manifest + "rooms[0] (r).creation_code:1:5: Unexpected symbol",
+             std::string(
+                 "12 problems, so the game is not written (--force writes it all the same)"),
+         })
+        EXPECT_NE(r.err.find(want + "\n"), std::string::npos) << want << "\n" << r.err;
+
+    r = run_kelvane(tmp, {"pack", (tmp / "p").string(), "-o", out, "--force"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(out));
+    EXPECT_NE(r.err.find(") expected."), std::string::npos) << "still listed: " << r.err;
 }

@@ -265,6 +265,10 @@ TEST(Project, BadManifestsGiveClearErrors) {
         {R"({"rooms": [{"name": "r"}], "objects": [{"name": "o", "events": [{"type": "stpe"}]}]})",
          "objects[0] (o).events[0].type: unknown event type 'stpe'"},
         {R"({"rooms": [{"name": "r"}], "objects": [{"name": "o", "events": [
+            {"event": "other", "number": "room_begin"}]}]})",
+         "objects[0] (o).events[0].number: 'room_begin' is no other event (outside, boundary, "
+         "game_start, game_end, room_start"},
+        {R"({"rooms": [{"name": "r"}], "objects": [{"name": "o", "events": [
             {"type": 3}, {"type": "step", "number": 0}]}]})",
          "event step 0 is listed twice"},
         {R"({"rooms": [{"name": "r"}], "objects": [{"name": "o", "events": [{"type": 3,
@@ -416,6 +420,22 @@ TEST(ProjectSummary, JsonHoldsFieldsAndNullsForEmptySlots) {
     EXPECT_EQ(j["room_order"], (Json{1, 0, 1}));
 }
 
+TEST(Project, EventWordsReadBackToTheirNumbers) {
+    for (int32_t type : {ev_step, ev_mouse, ev_other, ev_keyboard, ev_keypress, ev_keyrelease}) {
+        for (int32_t n = 0; n < 256; ++n) {
+            if (std::string w = event_number_word(type, n); !w.empty()) {
+                EXPECT_EQ(event_number_from_word(type, w), n) << type << " " << w;
+            }
+        }
+    }
+    EXPECT_EQ(event_number_from_word(ev_keyboard, "return"), 13) << "a key's second name";
+    EXPECT_EQ(event_number_from_word(ev_keyboard, "room_start"), -1);
+    EXPECT_EQ(event_number_from_word(ev_other, "left"), -1);
+    EXPECT_EQ(event_number_from_word(ev_alarm, "0"), -1);
+    EXPECT_EQ(event_number_word(ev_other, 8), "");
+    EXPECT_EQ(event_number_word(ev_draw, 0), "");
+}
+
 TEST(Project, ReferencesAreWrittenByNameWhereTheNameReadsBack) {
     Game g = sample_game();
     // A second sprite with the first one's name: a reference to it must stay a number.
@@ -430,6 +450,30 @@ TEST(Project, ReferencesAreWrittenByNameWhereTheNameReadsBack) {
     o->sprite = 0;
     o->mask = 1;
     o->events[ev_collision][0].actions.clear(); // a collision with itself, by name
+    // Keys and the kinds of step, mouse and other events go by their words; numbers
+    // without one stay numbers. Their code files are named after them.
+    CAction code_action;
+    code_action.function = 34;
+    code_action.stored_arguments = 1;
+    code_action.arguments[0] = "x = 1;";
+    const struct {
+        int32_t type, number;
+        Json written;
+        const char* file; // of the event's first code action
+    } events[] = {
+        {ev_other, 4, "room_start", "other-room_start-0.kvs"},
+        {ev_other, 13, "user3", "other-user3-0.kvs"},
+        {ev_keyboard, 37, "left", "keyboard-left-0.kvs"},
+        {ev_keypress, 'A', "a", "keypress-a-0.kvs"},
+        {ev_keyrelease, '7', "digit7", "keyrelease-digit7-0.kvs"},
+        {ev_keyboard, 13, "enter", "keyboard-enter-0.kvs"},
+        {ev_keyboard, 1, "anykey", "keyboard-anykey-0.kvs"},
+        {ev_step, 1, "begin", "step-begin-0.kvs"},
+        {ev_mouse, 4, "left_press", "mouse-left_press-0.kvs"},
+        {ev_keyboard, 200, 200, "keyboard-200-0.kvs"},
+        {ev_alarm, 3, 3, "alarm-3-0.kvs"},
+    };
+    for (const auto& e : events) o->event_slot(e.type, e.number)->actions = {code_action};
     TempFolder dir;
     write_project(g, dir.path);
     Json j = Json::parse(read_text(dir / "kelvane-project.json"));
@@ -442,6 +486,18 @@ TEST(Project, ReferencesAreWrittenByNameWhereTheNameReadsBack) {
         if (e["event"] == "collision") collision = e["with"] == obj["name"];
     }
     EXPECT_TRUE(collision);
+    for (const auto& want : events) {
+        bool found = false;
+        for (const auto& e : obj["events"])
+            if (e["event"] == event_type_name(want.type) && e.contains("number") &&
+                e["number"] == want.written) {
+                found = true;
+                EXPECT_EQ(e["actions"][0]["arguments"][0]["file"],
+                          "objects/" + obj["name"].get<std::string>() + "/" + want.file)
+                    << e.dump();
+            }
+        EXPECT_TRUE(found) << want.written.dump();
+    }
     // Names and numbers read back to the same game, byte for byte.
     Game back = read_project(dir.path);
     EXPECT_EQ(write_game_bytes(back, 3), write_game_bytes(g, 3));

@@ -140,7 +140,8 @@ void HeadlessDisplay::process_events(InputSink& sink) {
     for (; side_click_due(); ++side_next_) side_clicks.push_back(side_script_[side_next_]);
     HeldKeys held(sink, held_);
     // Events are processed between steps: what arrives now is read by the next step.
-    deliver_scripted_input(options_.input, next_event_, step_ + 1, held, mouse_x_, mouse_y_);
+    deliver_scripted_input(options_.input, next_event_, step_ + 1, held, mouse_x_, mouse_y_,
+                           &joysticks_);
 }
 
 bool HeadlessDisplay::key_held(int32_t vk) {

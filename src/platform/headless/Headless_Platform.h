@@ -3,6 +3,7 @@
 // run would make.
 #pragma once
 
+#include <array>
 #include <set>
 
 #include "platform/Frame_Files.h"
@@ -32,10 +33,13 @@ class HeadlessDisplay : public Display {
     void process_events_in_step(InputSink&) override {}
     void mouse_position(int32_t& x, int32_t& y) override { x = mouse_x_, y = mouse_y_; }
     bool key_held(int32_t vk) override;
-    std::optional<RJoystickState> joystick(int32_t) override { return std::nullopt; }
     // The debug window takes the script's debug-click lines, one click a frame.
     std::unique_ptr<SideWindow> open_side_window(const std::string& caption, int32_t width,
                                                  int32_t height) override;
+    // Joysticks as the scripted input last set them (none unless it did).
+    std::optional<RJoystickState> joystick(int32_t id) override {
+        return id == 1 || id == 2 ? joysticks_[size_t(id - 1)] : std::nullopt;
+    }
 
     // For tests and tools.
     bool is_open() const { return open_; }
@@ -62,6 +66,7 @@ class HeadlessDisplay : public Display {
     HeadlessOptions options_;
     std::vector<RScriptedEvent> side_script_; // the debug-click lines, in order
     size_t side_next_ = 0;
+    std::array<std::optional<RJoystickState>, 2> joysticks_;
     RWindowSetup setup_;
     bool open_ = false;
     bool cursor_visible_ = true;

@@ -1,0 +1,54 @@
+// The compiled form as kelvane exec --disassemble lists it: syntax errors kept as
+// instructions at the place where parsing stops, comparisons fused with their jumps, and
+// the listing naming the line and column of each statement.
+#include <gtest/gtest.h>
+
+#include "Fake_Room.h"
+#include "code/Code_Machine.h"
+
+namespace kelvane {
+namespace {
+
+TEST(Listing, SyntaxErrorsBecomeInstructionsThatRaiseWhenReached) {
+    testing::ScriptRuntime s;
+    const char* text = "global.a = 1\r\n"
+                       "while (global.a < 3) global.a += 1\r\n"
+                       "if global.a > 5 { b = ) }\r\n"
+                       "global.c = (2";
+    CCode code(text, s.rt);
+    std::string listing = machine_listing(code);
+    // The loop's test is one instruction that jumps back to the body.
+    EXPECT_NE(listing.find("compare_jump     r0 < 3 is true -> 2  @2:21"), std::string::npos)
+        << listing;
+    // The error in the untaken block is compiled but never reached; the one of the last
+    // line is raised at its position.
+    EXPECT_NE(listing.find("raise            \"Unexpected symbol\"  @3:24"), std::string::npos)
+        << listing;
+    EXPECT_NE(listing.find("4:2 raise            \") expected.\"  @4:14"), std::string::npos)
+        << listing;
+
+    s.run(text);
+    ASSERT_EQ(s.reports.size(), 1u);
+    EXPECT_EQ(s.last_error(), "at position 14: ) expected.");
+    EXPECT_EQ(s.rt.script.error.line, 4);
+    RValue a;
+    ASSERT_TRUE(s.rt.script.globals.get(s.rt.script.names.intern("a"), 0, a));
+    EXPECT_EQ(a.real, 3); // the statements before the error ran
+}
+
+TEST(Listing, ConstantCodeAndScriptCallsAreListed) {
+    testing::ScriptRuntime s;
+    EXPECT_EQ(machine_listing(CCode("", s.rt)), "constant\n");
+    std::string listing = machine_listing(CCode("return f(1, 2)", s.rt));
+    // An unknown name is a variable: reading it is an instruction that can fail.
+    EXPECT_NE(listing.find("get_self"), std::string::npos) << listing;
+    s.add_script("twice", "return argument0 * 2");
+    compile_all_scripts(s.rt);
+    listing = machine_listing(CCode("return twice(4)", s.rt));
+    EXPECT_NE(listing.find("call             r0 := script 0 (r0, 1 arguments)"), std::string::npos)
+        << listing;
+    EXPECT_EQ(s.run("return twice(4)").real, 8);
+}
+
+} // namespace
+} // namespace kelvane
