@@ -136,9 +136,7 @@ class RecordingDisplay::Sink : public InputSink {
     void key_down(int32_t vk) override { emit(RScriptedEvent::key_down, vk), held_.key_down(vk); }
     void key_up(int32_t vk) override { emit(RScriptedEvent::key_up, vk), held_.key_up(vk); }
     void key_press(uint8_t ch) override {
-        RScriptedEvent ev;
-        ev.step = d_.step_ + 1;
-        ev.kind = RScriptedEvent::character;
+        RScriptedEvent ev = d_.next(RScriptedEvent::character);
         ev.text = std::string(1, char(ch));
         d_.record(ev);
         held_.key_press(ch);
@@ -152,13 +150,7 @@ class RecordingDisplay::Sink : public InputSink {
     void mouse_wheel(int32_t notches) override { held_.mouse_wheel(notches); }
 
   private:
-    void emit(RScriptedEvent::Kind kind, int32_t a) {
-        RScriptedEvent ev;
-        ev.step = d_.step_ + 1; // input between steps is read by the next one
-        ev.kind = kind;
-        ev.a = a;
-        d_.record(ev);
-    }
+    void emit(RScriptedEvent::Kind kind, int32_t a) { d_.record(d_.next(kind, a)); }
     RecordingDisplay& d_;
     HeldKeys held_;
 };
@@ -247,12 +239,7 @@ void RecordingDisplay::pump(InputSink& sink, bool in_step) {
     x = std::clamp(x, -100000, 100000);
     y = std::clamp(y, -100000, 100000);
     if (x != mouse_x_ || y != mouse_y_) {
-        RScriptedEvent ev;
-        ev.step = step_ + 1;
-        ev.kind = RScriptedEvent::mouse_move;
-        ev.a = x;
-        ev.b = y;
-        record(ev);
+        record(next(RScriptedEvent::mouse_move, x, y));
         mouse_x_ = x;
         mouse_y_ = y;
     }
@@ -266,10 +253,7 @@ void RecordingDisplay::pump(InputSink& sink, bool in_step) {
         }
         std::optional<RJoystickState>& was = joysticks_[size_t(id - 1)];
         if (now == was) continue;
-        RScriptedEvent ev;
-        ev.step = step_ + 1;
-        ev.kind = RScriptedEvent::joystick;
-        ev.a = id;
+        RScriptedEvent ev = next(RScriptedEvent::joystick, id);
         ev.joy = now;
         record(ev);
         was = now;

@@ -98,6 +98,15 @@ class RecordingDisplay : public Display {
     class Sink;
     explicit RecordingDisplay(std::unique_ptr<Display> inner) : inner_(std::move(inner)) {}
     void record(const RScriptedEvent& event);
+    // An event of input arriving now: input between steps is read by the next step.
+    RScriptedEvent next(RScriptedEvent::Kind kind, int32_t a = 0, int32_t b = 0) const {
+        RScriptedEvent ev;
+        ev.step = step_ + 1;
+        ev.kind = kind;
+        ev.a = a;
+        ev.b = b;
+        return ev;
+    }
     void pump(InputSink& sink, bool in_step);
 
     std::unique_ptr<Display> inner_;

@@ -288,32 +288,32 @@ int32_t cd_track(CCDDrive& cd) {
     return int32_t(digits_at(cd.send("status cdaudio position"), 1));
 }
 
-int64_t cd_length(CCDDrive& cd) {
-    cd.send("open cdaudio");
-    cd.send("set cdaudio time format ms wait");
+namespace {
+// A time query of the drive: the time format set to `format` ("ms" or "milliseconds", as
+// each query has always sent it), the status asked, and the format set back to tmsf.
+int64_t time_status(CCDDrive& cd, const char* format, const std::string& status) {
+    cd.send(std::string("set cdaudio time format ") + format + " wait");
     int64_t n = 0;
-    if (present(cd)) n = number_in(cd.send("status cdaudio length wait"));
+    if (present(cd)) n = number_in(cd.send(status));
     cd.send("set cdaudio time format tmsf wait");
     return n;
+}
+} // namespace
+
+int64_t cd_length(CCDDrive& cd) {
+    cd.send("open cdaudio");
+    return time_status(cd, "ms", "status cdaudio length wait");
 }
 
 int64_t cd_track_length(CCDDrive& cd, int32_t track) {
     cd.send("open cdaudio");
     if (track <= 0 || track > cd_number(cd)) return 0;
-    cd.send("set cdaudio time format milliseconds wait");
-    int64_t n = 0;
-    if (present(cd)) n = number_in(cd.send("status cdaudio length track " + std::to_string(track)));
-    cd.send("set cdaudio time format tmsf wait");
-    return n;
+    return time_status(cd, "milliseconds", "status cdaudio length track " + std::to_string(track));
 }
 
 int64_t cd_position(CCDDrive& cd) {
     cd.send("open cdaudio");
-    cd.send("set cdaudio time format milliseconds wait");
-    int64_t n = 0;
-    if (present(cd)) n = number_in(cd.send("status cdaudio position"));
-    cd.send("set cdaudio time format tmsf wait");
-    return n;
+    return time_status(cd, "milliseconds", "status cdaudio position");
 }
 
 int64_t cd_track_position(CCDDrive& cd) {
