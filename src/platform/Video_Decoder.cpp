@@ -19,6 +19,18 @@ namespace {
 // a file of other streams only, or of packets that never make a picture, ends there.
 constexpr int32_t max_packets_per_picture = 10000;
 
+// Opens a file of the local file system, and nothing else: the name is never taken as a
+// URL, and a file that names others (a playlist, a reference movie) may reach local files
+// only, never the network.
+bool open_local_file(AVFormatContext** format, const std::string& host_path) {
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const std::string url = "file:" + host_path;
+    const int result = avformat_open_input(format, url.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    return result >= 0;
+}
+
 } // namespace
 
 struct VideoDecoder::Impl {
@@ -30,6 +42,7 @@ struct VideoDecoder::Impl {
     int32_t stream = -1;
     bool flushing = false;
     int64_t first_pts = AV_NOPTS_VALUE;
+    int64_t last_pts = AV_NOPTS_VALUE;
 
     ~Impl() {
         sws_freeContext(scale);
@@ -50,8 +63,7 @@ std::unique_ptr<VideoDecoder> VideoDecoder::open(const std::string& host_path, s
     };
     av_log_set_level(AV_LOG_QUIET);
     auto impl = std::make_unique<Impl>();
-    if (avformat_open_input(&impl->format, host_path.c_str(), nullptr, nullptr) < 0)
-        return fail("not a video file FFmpeg can read");
+    if (!open_local_file(&impl->format, host_path)) return fail("not a video file FFmpeg can read");
     if (avformat_find_stream_info(impl->format, nullptr) < 0)
         return fail("its streams cannot be read");
     const AVCodec* codec = nullptr;
@@ -109,10 +121,21 @@ bool VideoDecoder::next(Image32& picture, int64_t& time_ms) {
             int strides[4] = {width_ * 4, 0, 0, 0};
             sws_scale(v.scale, f.data, f.linesize, 0, f.height, planes, strides);
             for (uint32_t& p : picture.pixels) p &= 0xFFFFFF;
-            int64_t pts = f.best_effort_timestamp;
-            if (pts == AV_NOPTS_VALUE) pts = v.first_pts == AV_NOPTS_VALUE ? 0 : v.first_pts;
-            if (v.first_pts == AV_NOPTS_VALUE) v.first_pts = pts;
+            // A picture without a time (the last ones a decoder gives up, in some files)
+            // comes one picture after the one before; times never go back.
             const AVRational tb = v.format->streams[v.stream]->time_base;
+            int64_t pts = f.best_effort_timestamp;
+            if (pts == AV_NOPTS_VALUE && v.last_pts != AV_NOPTS_VALUE) {
+                const AVRational rate =
+                    av_guess_frame_rate(v.format, v.format->streams[v.stream], nullptr);
+                const int64_t step =
+                    rate.num > 0 && rate.den > 0 ? av_rescale_q(1, av_inv_q(rate), tb) : 0;
+                pts = v.last_pts + std::max<int64_t>(step, 0);
+            }
+            if (pts == AV_NOPTS_VALUE) pts = v.first_pts == AV_NOPTS_VALUE ? 0 : v.first_pts;
+            if (v.last_pts != AV_NOPTS_VALUE) pts = std::max(pts, v.last_pts);
+            if (v.first_pts == AV_NOPTS_VALUE) v.first_pts = pts;
+            v.last_pts = pts;
             time_ms = av_rescale_q(pts - v.first_pts, tb, AVRational{1, 1000});
             av_frame_unref(v.frame);
             return true;
@@ -143,6 +166,7 @@ bool VideoDecoder::rewind() {
     avcodec_flush_buffers(v.codec);
     v.flushing = false;
     v.first_pts = AV_NOPTS_VALUE;
+    v.last_pts = AV_NOPTS_VALUE;
     return true;
 }
 
@@ -168,7 +192,7 @@ WavePtr decode_video_sound(const std::string& host_path, int64_t max_ms) {
         }
     } release{format, codec, resample, frame, packet};
 
-    if (avformat_open_input(&format, host_path.c_str(), nullptr, nullptr) < 0) return nullptr;
+    if (!open_local_file(&format, host_path)) return nullptr;
     if (avformat_find_stream_info(format, nullptr) < 0) return nullptr;
     const AVCodec* decoder = nullptr;
     const int stream = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
@@ -178,14 +202,37 @@ WavePtr decode_video_sound(const std::string& host_path, int64_t max_ms) {
         return nullptr;
     codec->thread_count = 1;
     if (avcodec_open2(codec, decoder, nullptr) < 0) return nullptr;
-    if (codec->sample_rate <= 0 || codec->sample_rate > 384000 ||
-        codec->ch_layout.nb_channels <= 0 || codec->ch_layout.nb_channels > 64)
-        return nullptr;
-    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    if (swr_alloc_set_opts2(&resample, &stereo, AV_SAMPLE_FMT_S16, audio_rate, &codec->ch_layout,
-                            codec->sample_fmt, codec->sample_rate, 0, nullptr) < 0 ||
-        swr_init(resample) < 0)
-        return nullptr;
+    // The resampler is set up for the samples as they come: a frame whose format, rate or
+    // channels differ from the one before gets a resampler of its own kind (what was held
+    // back by the old one is lost, a few samples at most).
+    AVChannelLayout in_layout{};
+    AVSampleFormat in_format = AV_SAMPLE_FMT_NONE;
+    int in_rate = 0;
+    auto set_up = [&](const AVChannelLayout& layout, int format, int rate) {
+        if (rate <= 0 || rate > 384000 || layout.nb_channels <= 0 || layout.nb_channels > 64 ||
+            format < 0 || format >= AV_SAMPLE_FMT_NB)
+            return false;
+        if (resample && in_rate == rate && in_format == format &&
+            av_channel_layout_compare(&in_layout, &layout) == 0)
+            return true;
+        swr_free(&resample);
+        av_channel_layout_uninit(&in_layout);
+        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        if (av_channel_layout_copy(&in_layout, &layout) < 0 ||
+            swr_alloc_set_opts2(&resample, &stereo, AV_SAMPLE_FMT_S16, audio_rate, &in_layout,
+                                AVSampleFormat(format), rate, 0, nullptr) < 0 ||
+            swr_init(resample) < 0) {
+            swr_free(&resample);
+            return false;
+        }
+        in_format = AVSampleFormat(format), in_rate = rate;
+        return true;
+    };
+    struct Layout {
+        AVChannelLayout& l;
+        ~Layout() { av_channel_layout_uninit(&l); }
+    } release_layout{in_layout};
+    if (!set_up(codec->ch_layout, codec->sample_fmt, codec->sample_rate)) return nullptr;
     frame = av_frame_alloc();
     packet = av_packet_alloc();
     if (!frame || !packet) return nullptr;
@@ -195,6 +242,8 @@ WavePtr decode_video_sound(const std::string& host_path, int64_t max_ms) {
     const size_t max_samples = size_t(std::max<int64_t>(0, max_ms)) * audio_rate / 1000 * 2;
     auto take = [&](const AVFrame* f) {
         // What the resampler gives for this frame (and what it still holds, at the end).
+        if (f && !set_up(f->ch_layout, f->format, f->sample_rate)) return;
+        if (!resample) return;
         const int in = f ? f->nb_samples : 0;
         const int room = swr_get_out_samples(resample, in);
         if (room <= 0 || room > (1 << 22)) return;

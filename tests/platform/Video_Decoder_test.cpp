@@ -1,9 +1,18 @@
 // Videos decoded through FFmpeg: small YUV4MPEG files written here (a text header, then
-// each picture's planes as they are), and files that cannot be played.
+// each picture's planes as they are), files that cannot be played, and short clips in the
+// containers and codecs games ship (tests/platform/videos/: 0.4 s of red, then 0.4 s of
+// blue, 32 x 24 at 25 pictures a second, with 0.8 s of a 440 Hz tone).
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <array>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/Video_Decoder.h"
@@ -153,4 +162,97 @@ TEST_F(VideoFiles, PixelsThatAreNotSquareChangeTheShownWidth) {
     EXPECT_EQ(picture.width, 16);
     EXPECT_EQ(picture.pixels.size(), 96u);
     expect_near(picture.pixels[95], 0xFFFFFF);
+}
+
+// Each clip: every picture at 32 x 24, red first and blue last, times that never go back,
+// and about 0.8 s of a loud tone.
+TEST(VideoContainers, ClipsInTheUsualContainersPlayWithTheirSound) {
+    const fs::path videos = fs::path(KELVANE_SOURCE_DIR) / "tests/platform/videos";
+    for (const char* name : {"clip.mpg", "clip.mp4", "clip.wmv", "clip.avi"}) {
+        SCOPED_TRACE(name);
+        const std::string path = (videos / name).string();
+        std::string error;
+        auto video = VideoDecoder::open(path, &error);
+        ASSERT_TRUE(video) << error;
+        EXPECT_EQ(video->width(), 32);
+        EXPECT_EQ(video->height(), 24);
+        Image32 picture, first;
+        int64_t ms = 0, last_ms = -1;
+        int pictures = 0;
+        while (pictures < 100 && video->next(picture, ms)) {
+            ASSERT_EQ(picture.width, 32);
+            ASSERT_EQ(picture.pixels.size(), size_t(32 * 24));
+            EXPECT_GE(ms, last_ms);
+            last_ms = ms;
+            if (pictures++ == 0) first = picture;
+        }
+        EXPECT_GE(pictures, 18);
+        EXPECT_LE(pictures, 22);
+        EXPECT_GE(last_ms, 600);
+        EXPECT_LE(last_ms, 900);
+        // Lossy codecs at a low rate: the colour is clear, its exact value is not.
+        auto channels = [](uint32_t pixel) {
+            return std::array<int, 3>{int(pixel >> 16 & 0xFF), int(pixel >> 8 & 0xFF),
+                                      int(pixel & 0xFF)};
+        };
+        auto [r0, g0, b0] = channels(first.pixels[12 * 32 + 16]);
+        EXPECT_GT(r0, 180);
+        EXPECT_LT(g0, 70);
+        EXPECT_LT(b0, 70);
+        auto [r1, g1, b1] = channels(picture.pixels[12 * 32 + 16]);
+        EXPECT_LT(r1, 70);
+        EXPECT_LT(g1, 70);
+        EXPECT_GT(b1, 180);
+
+        WavePtr wave = decode_video_sound(path, 60000);
+        ASSERT_TRUE(wave);
+        EXPECT_EQ(wave->rate, audio_rate);
+        EXPECT_NEAR(double(wave->frames()) / audio_rate, 0.8, 0.1);
+        int16_t loudest = 0;
+        for (int16_t s : wave->samples) loudest = std::max<int16_t>(loudest, int16_t(std::abs(s)));
+        EXPECT_GT(loudest, 2000); // the tone peaks at an eighth of full scale
+    }
+}
+
+// A playlist among a game's files names a stream on the network: nothing is fetched (a
+// listening socket on this machine stands for the server and sees no connection).
+TEST_F(VideoFiles, AVideoNeverReachesTheNetwork) {
+    const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(server, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(server, 4), 0);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::getsockname(server, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string port = std::to_string(ntohs(address.sin_port));
+    // Whoever connects is counted and sent away at once, so a fetch fails rather than waits.
+    std::atomic<int> connections{0};
+    std::atomic<bool> done{false};
+    std::thread serve([&] {
+        while (!done) {
+            pollfd p{server, POLLIN, 0};
+            if (::poll(&p, 1, 50) > 0) {
+                const int client = ::accept(server, nullptr, nullptr);
+                if (client >= 0) {
+                    ++connections;
+                    ::close(client);
+                }
+            }
+        }
+    });
+    const std::string playlist =
+        "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\nhttp://127.0.0.1:" + port +
+        "/a.ts\n#EXT-X-ENDLIST\n";
+    const std::string path = write("intro.m3u8", playlist);
+    std::string error;
+    EXPECT_FALSE(VideoDecoder::open(path, &error));
+    EXPECT_FALSE(decode_video_sound(path, 1000));
+    // A name that reads as a web address is a file name like any other.
+    EXPECT_FALSE(VideoDecoder::open("http://127.0.0.1:" + port + "/a.avi", &error));
+    done = true;
+    serve.join();
+    ::close(server);
+    EXPECT_EQ(connections.load(), 0);
 }
