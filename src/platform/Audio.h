@@ -95,6 +95,10 @@ class Audio {
     // Called after every step with the room speed: without a device the mix advances
     // rate / speed frames (fractions carried to the next step); with one it runs by itself.
     virtual void step(int32_t room_speed) = 0;
+    // Called while no steps run but time passes (a window such as a video or a message box
+    // is open): without a device the mix advances this many milliseconds, so that what it
+    // writes is what a player hears; with one it runs by itself.
+    virtual void elapse(int64_t ms) { (void)ms; }
     // Frames mixed in step time so far (0 with a device).
     virtual int64_t frames_mixed() const { return 0; }
 

@@ -189,6 +189,7 @@ FormOutcome show_form(Runtime& rt, TForm& form, RFormPlace place) {
     bool held = false, shift = false, ctrl = false;
     const GameOptions& options = rt.game.options;
     if (rt.recording) rt.recording->form_opened();
+    int64_t last_ms = rt.platform->clock->ticks_ms();
     while (!form.closed) {
         RUiInput in;
         FormInput sink(in, held, shift, ctrl);
@@ -205,6 +206,9 @@ FormOutcome show_form(Runtime& rt, TForm& form, RFormPlace place) {
         if (std::find(in.ctrl_keys.begin(), in.ctrl_keys.end(), 'V') != in.ctrl_keys.end())
             in.clipboard = window.clipboard_text();
         in.now_ms = rt.platform->clock->ticks_ms();
+        // The game does not step, but its sounds (and a video's) play on.
+        if (rt.platform->audio) rt.platform->audio->elapse(in.now_ms - last_ms);
+        last_ms = in.now_ms;
         const RFormFrame f = frame();
         int32_t cx = 0, cy = 0;
         window.mouse_position(cx, cy);

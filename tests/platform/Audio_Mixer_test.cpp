@@ -112,6 +112,30 @@ TEST(StepAudio, EachStepAddsRateOverRoomSpeedFrames) {
     }
 }
 
+// While a window holds the game, time passes in milliseconds: the mix keeps up exactly
+// (fractions of a frame carried), never goes back, and catches up at most a second a call.
+TEST(StepAudio, TimeWithoutStepsAdvancesTheMixByTheMillisecond) {
+    struct Case {
+        std::vector<int64_t> calls;
+        int64_t frames;
+    } cases[] = {{{1000}, 44100},
+                 {{15, 15, 15, 15}, 2646},
+                 {{1, 1, 1}, 132},
+                 {{7, -20, 0}, 308},
+                 {{3600000}, 44100}};
+    for (const Case& c : cases) {
+        auto audio = make_step_audio("", {});
+        for (int64_t ms : c.calls) audio->elapse(ms);
+        EXPECT_EQ(audio->frames_mixed(), c.frames) << c.calls.size();
+    }
+    // Steps and elapsed time add up.
+    auto audio = make_step_audio("", {});
+    audio->step(30);
+    audio->elapse(500);
+    audio->step(30);
+    EXPECT_EQ(audio->frames_mixed(), 1470 + 22050 + 1470);
+}
+
 TEST(StepAudio, TheFileHoldsWhatWasMixed) {
     namespace fs = std::filesystem;
     const fs::path file =

@@ -1,6 +1,7 @@
 // The output without a sound device: the mix advances in step time, exactly rate / room
 // speed frames a step, and is written to a wave file when one is asked for. The file's
 // sizes are filled in when the output closes.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -83,6 +84,28 @@ class StepAudio : public Audio {
         carry_ += audio_rate;
         const size_t frames = size_t(carry_ / room_speed);
         carry_ %= room_speed;
+        mix(frames);
+    }
+
+    void elapse(int64_t ms) override {
+        // At most a second at a time: a machine that was suspended does not owe hours.
+        if (ms <= 0) return;
+        elapse_carry_ += std::min<int64_t>(ms, 1000) * audio_rate;
+        const size_t frames = size_t(elapse_carry_ / 1000);
+        elapse_carry_ %= 1000;
+        mix(frames);
+    }
+
+    int64_t frames_mixed() const override { return mixed_; }
+
+  private:
+    AudioDecoder decode_;
+    std::unique_ptr<WaveFileOut> file_;
+    int64_t carry_ = 0, elapse_carry_ = 0, mixed_ = 0;
+    std::vector<float> floats_;
+    std::vector<int16_t> samples_;
+
+    void mix(size_t frames) {
         mixed_ += int64_t(frames);
         floats_.resize(frames * 2);
         mixer_.mix(floats_.data(), frames);
@@ -91,15 +114,6 @@ class StepAudio : public Audio {
         clip_to_s16(floats_.data(), samples_.data(), samples_.size());
         file_->write(samples_.data(), samples_.size());
     }
-
-    int64_t frames_mixed() const override { return mixed_; }
-
-  private:
-    AudioDecoder decode_;
-    std::unique_ptr<WaveFileOut> file_;
-    int64_t carry_ = 0, mixed_ = 0;
-    std::vector<float> floats_;
-    std::vector<int16_t> samples_;
 };
 
 } // namespace
