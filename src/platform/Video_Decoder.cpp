@@ -37,6 +37,10 @@ struct VideoDecoder::Impl {
     AVFormatContext* format = nullptr;
     AVCodecContext* codec = nullptr;
     SwsContext* scale = nullptr;
+    // The scaler's output: rows aligned and padded, since its fast paths write whole blocks
+    // of pixels and may pass the end of a row that is not a multiple of them.
+    uint8_t* scaled[4] = {};
+    int scaled_stride[4] = {};
     AVFrame* frame = nullptr;
     AVPacket* packet = nullptr;
     int32_t stream = -1;
@@ -46,6 +50,7 @@ struct VideoDecoder::Impl {
 
     ~Impl() {
         sws_freeContext(scale);
+        av_freep(&scaled[0]);
         av_frame_free(&frame);
         av_packet_free(&packet);
         avcodec_free_context(&codec);
@@ -114,13 +119,22 @@ bool VideoDecoder::next(Image32& picture, int64_t& time_ms) {
                 av_frame_unref(v.frame);
                 return false;
             }
+            // Two rows more than the picture, each 64-byte aligned: room for what the
+            // scaler writes past the last pixel.
+            if (!v.scaled[0] && av_image_alloc(v.scaled, v.scaled_stride, width_, height_ + 2,
+                                               AV_PIX_FMT_BGR0, 64) < 0) {
+                av_frame_unref(v.frame);
+                return false;
+            }
+            sws_scale(v.scale, f.data, f.linesize, 0, f.height, v.scaled, v.scaled_stride);
             picture.width = width_, picture.height = height_;
-            picture.pixels.assign(size_t(width_) * size_t(height_), 0);
-            uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(picture.pixels.data()), nullptr,
-                                  nullptr, nullptr};
-            int strides[4] = {width_ * 4, 0, 0, 0};
-            sws_scale(v.scale, f.data, f.linesize, 0, f.height, planes, strides);
-            for (uint32_t& p : picture.pixels) p &= 0xFFFFFF;
+            picture.pixels.resize(size_t(width_) * size_t(height_));
+            for (int32_t y = 0; y < height_; ++y) {
+                const auto* row =
+                    reinterpret_cast<const uint32_t*>(v.scaled[0] + size_t(y) * v.scaled_stride[0]);
+                uint32_t* out = picture.pixels.data() + size_t(y) * size_t(width_);
+                for (int32_t x = 0; x < width_; ++x) out[x] = row[x] & 0xFFFFFF;
+            }
             // A picture without a time (the last ones a decoder gives up, in some files)
             // comes one picture after the one before; times never go back.
             const AVRational tb = v.format->streams[v.stream]->time_base;
