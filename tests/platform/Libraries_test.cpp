@@ -1,8 +1,10 @@
 // Finding a library the game names the Windows way, and calling its functions.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include "platform/Files.h"
@@ -68,6 +70,56 @@ TEST_F(LibraryFolder, FoundBesideTheGameWithoutRegardToCase) {
     }
 }
 
+// Names that lead out of the game's folder, by "..", by an absolute folder or by a symbolic
+// link, find nothing there; names that lead back inside do.
+TEST_F(LibraryFolder, NamesCannotLeadOutOfTheGamesFolder) {
+    fs::path outside = game.parent_path() / (game.filename().string() + "-outside");
+    fs::remove_all(outside);
+    fs::create_directories(outside);
+    fs::copy_file(KELVANE_TEST_LIBRARY, outside / "stray.so");
+    fs::copy_file(KELVANE_TEST_LIBRARY, game.parent_path() / (game.filename().string() + ".so"));
+    fs::create_symlink(outside / "stray.so", game / "linked.so");
+    fs::create_directory_symlink(outside, game / "Up");
+    place("helper.so");
+    fs::create_symlink("helper.so", game / "alias.so");
+    std::string parent = game.parent_path().string();
+    std::string sibling = game.filename().string() + ".dll";
+    struct Case {
+        std::string name;
+        fs::path expected; // empty: nothing loads
+    } cases[] = {
+        {"..\\" + sibling, ""},
+        {"Libs\\..\\..\\" + sibling, ""},
+        {"../" + sibling, ""},
+        {"C:" + parent + "/" + sibling, ""},
+        {"C:" + outside.string() + "\\stray.dll", ""},
+        {"linked.dll", ""},
+        {"up\\stray.dll", ""},
+        // Inside after all: a link to a file beside the game, an absolute name of the
+        // game's own folder, a ".." that stays inside.
+        {"alias.dll", game / "helper.so"},
+        {"C:" + game.string() + "\\HELPER.dll", game / "helper.so"},
+        {"Libs\\..\\helper.dll", game / "helper.so"},
+        // A folder outside: the last part is looked for beside the game.
+        {"C:" + outside.string() + "\\helper.dll", game / "helper.so"},
+    };
+    for (const Case& c : cases) {
+        RLibraryLookup found = open(c.name);
+        if (c.expected.empty()) {
+            EXPECT_FALSE(found.library) << c.name << " loaded " << found.library->host_name();
+            EXPECT_EQ(found.found_file, "") << c.name;
+        } else {
+            ASSERT_TRUE(found.library) << c.name << ": " << found.error;
+            EXPECT_EQ(found.library->host_name(), c.expected.string()) << c.name;
+        }
+    }
+    // Without a game folder only the system library path is searched.
+    EXPECT_FALSE(open_game_library(names, "", (game / "helper.dll").string()).library);
+    EXPECT_TRUE(open_game_library(names, "", "libm.so.6").library);
+    fs::remove_all(outside);
+    fs::remove(game.parent_path() / (game.filename().string() + ".so"));
+}
+
 TEST_F(LibraryFolder, WindowsLibrariesAndBrokenFilesAreToldApart) {
     write("winonly.dll", std::string("MZ\x90\0\3\0\0\0", 8));
     write("broken.dll", "not a library");
@@ -80,6 +132,13 @@ TEST_F(LibraryFolder, WindowsLibrariesAndBrokenFilesAreToldApart) {
     EXPECT_FALSE(broken.windows_file);
     EXPECT_EQ(broken.found_file, (game / "broken.dll").string());
     EXPECT_FALSE(broken.error.empty());
+    // A Linux build that does not load is named before the Windows file beside it.
+    write("both.so", "not a library either");
+    write("both.dll", std::string("MZ\x90\0", 4));
+    RLibraryLookup both = open("Both.dll");
+    EXPECT_FALSE(both.library);
+    EXPECT_FALSE(both.windows_file);
+    EXPECT_EQ(both.found_file, (game / "both.so").string());
     RLibraryLookup missing = open("nosuch.dll");
     EXPECT_FALSE(missing.library);
     EXPECT_TRUE(missing.found_file.empty());
@@ -115,4 +174,31 @@ TEST_F(LibraryFolder, CallsPassRealsAndTextsInOrder) {
     ASSERT_TRUE(call_foreign(found.library->find("nothing"), {}, true, r));
     EXPECT_EQ(r.text, nullptr);
     EXPECT_FALSE(call_foreign(nullptr, {}, false, r));
+}
+
+// A text result is copied up to its zero, at most as far as asked, and never past readable
+// memory: a function that returns a number or a stray address instead of text cannot crash
+// the runner.
+TEST(Libraries, TextResultsAreCopiedOnlyFromReadableMemory) {
+    EXPECT_EQ(copy_foreign_text(nullptr, 100), "");
+    EXPECT_EQ(copy_foreign_text("hello", 100), "hello");
+    EXPECT_EQ(copy_foreign_text("hello", 3), "hel");
+    std::string long_text(10000, 'x');
+    long_text[9000] = 'y';
+    EXPECT_EQ(copy_foreign_text(long_text.c_str(), 1 << 20), long_text);
+    EXPECT_EQ(copy_foreign_text(reinterpret_cast<const char*>(24), 100), "");
+    EXPECT_EQ(copy_foreign_text(reinterpret_cast<const char*>(-4096L), 100), "");
+
+    // Text without a zero that runs into an unmapped page ends there.
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    void* map =
+        ::mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    char* bytes = static_cast<char*>(map);
+    std::memset(bytes, 'a', page);
+    ASSERT_EQ(::munmap(bytes + page, page), 0);
+    EXPECT_EQ(copy_foreign_text(bytes + page - 3, 100), "aaa");
+    EXPECT_EQ(copy_foreign_text(bytes, 1 << 20), std::string(page, 'a'));
+    EXPECT_EQ(copy_foreign_text(bytes + page, 100), "");
+    ::munmap(bytes, page);
 }
