@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <ffi.h>
+#include <link.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,7 +43,18 @@ std::shared_ptr<ForeignLibrary> ForeignLibrary::open(const std::string& host_nam
 
 void* ForeignLibrary::find(const std::string& name) const {
     if (name.empty() || name.find('\0') != std::string::npos) return nullptr;
-    return dlsym(handle_, name.c_str());
+    void* address = dlsym(handle_, name.c_str());
+    if (!address) return nullptr;
+    // The loader also searches the libraries this one needs (the C library among them);
+    // only the library's own functions count, as on Windows.
+    link_map* own = nullptr;
+    link_map* holder = nullptr;
+    Dl_info info;
+    if (dlinfo(handle_, RTLD_DI_LINKMAP, &own) != 0 ||
+        dladdr1(address, &info, reinterpret_cast<void**>(&holder), RTLD_DL_LINKMAP) == 0 ||
+        holder != own)
+        return nullptr;
+    return address;
 }
 
 std::vector<std::string> library_file_names(const std::string& base) {

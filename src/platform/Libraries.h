@@ -22,7 +22,8 @@ class ForeignLibrary {
     // Loads the library at a host path, or, for a name without a slash, from the system
     // library path. Null with the loader's reason in `error` when it cannot be loaded.
     static std::shared_ptr<ForeignLibrary> open(const std::string& host_name, std::string& error);
-    // The address of the function with exactly this name, or null.
+    // The address of the function with exactly this name in this library itself (not in
+    // a library it needs), or null.
     void* find(const std::string& name) const;
     // Where the library was found (as given to open).
     const std::string& host_name() const { return host_name_; }

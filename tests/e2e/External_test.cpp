@@ -108,9 +108,10 @@ TEST_F(GameTest, SecureModeRefusesExternalLibraries) {
     EXPECT_EQ(count_of(read("game_errors.log"), "In secure mode you cannot use DLLs"), 2u);
 }
 
-// Definitions with types out of range, empty names and a broken library, calls with ids that
-// round or lie far outside the table, and a function defined with a string result that
-// returns a number: each gives its default or its rounded meaning, and the game goes on.
+// Definitions with types out of range, empty names, a broken library and a function of
+// another library that this one needs, calls with ids that round or lie far outside the
+// table, and a function defined with a string result that returns a number: each gives its
+// default or its rounded meaning, and the game goes on.
 TEST_F(GameTest, WrongDefinitionsAndCallsNeverCrashTheRunner) {
     fs::copy_file(KELVANE_TEST_LIBRARY, dir / "extlib.so");
     write("broken.so", "not a library");
@@ -124,18 +125,19 @@ TEST_F(GameTest, WrongDefinitionsAndCallsNeverCrashTheRunner) {
         f = external_define0("", "digits0", 0);
         g = external_define0("broken.dll", "digits0", 0);
         h = external_define0("BROKEN.dll", "digits1", 0);
+        i = external_define1(lib, "strlen", 1, 0); // in the C library, not in this one
         up = external_define1(lib, "upper", 1, 1);
         s = "[" + external_call0(a) + "]," + string(external_call1(b, "abcd")) + ",";
         s += string(external_call1(c, 7)) + "," + string(external_call1(d, 8)) + ",";
-        s += string(e) + string(f) + string(g) + string(h) + "," + string(up) + ",";
+        s += string(e) + string(f) + string(g) + string(h) + string(i) + "," + string(up) + ",";
         // Each text result is copied before the next call reuses the library's buffer.
         s += external_call1(up, "ab") + external_call1(up, "cd") + ",";
         s += string(external_call1(1.5, 9)) + string(external_call1(2.5, 9)) + ",";
         s += string(external_call1(10000000000, 1)) + string(external_call1(-0.4, 5));
     )" + write_local_s));
     ASSERT_EQ(run(1), 0) << err;
-    EXPECT_EQ(read("out.txt"), "[],4,7,8,-1-1-1-1,4,ABCD,99,0");
-    EXPECT_EQ(count_of(read("game_errors.log"), "Error defining an external function."), 4u);
+    EXPECT_EQ(read("out.txt"), "[],4,7,8,-1-1-1-1-1,4,ABCD,99,0");
+    EXPECT_EQ(count_of(read("game_errors.log"), "Error defining an external function."), 5u);
     // The library that does not load is named once, with the loader's reason.
     EXPECT_EQ(count_of(err, "cannot be loaded"), 1u) << err;
     EXPECT_NE(err.find("broken.dll"), std::string::npos) << err;
