@@ -127,16 +127,19 @@ TEST_F(GameTest, WrongDefinitionsAndCallsNeverCrashTheRunner) {
         h = external_define0("BROKEN.dll", "digits1", 0);
         i = external_define1(lib, "strlen", 1, 0); // in the C library, not in this one
         up = external_define1(lib, "upper", 1, 1);
+        five = external_define5(lib, "digits5", 0);
         s = "[" + external_call0(a) + "]," + string(external_call1(b, "abcd")) + ",";
         s += string(external_call1(c, 7)) + "," + string(external_call1(d, 8)) + ",";
         s += string(e) + string(f) + string(g) + string(h) + string(i) + "," + string(up) + ",";
         // Each text result is copied before the next call reuses the library's buffer.
         s += external_call1(up, "ab") + external_call1(up, "cd") + ",";
         s += string(external_call1(1.5, 9)) + string(external_call1(2.5, 9)) + ",";
-        s += string(external_call1(10000000000, 1)) + string(external_call1(-0.4, 5));
+        s += string(external_call1(10000000000, 1)) + string(external_call1(-0.4, 5)) + ",";
+        // Five reals: a string given for one of them counts as 0.
+        s += string(external_call5(five, "9", 1, 2, 3, 4));
     )" + write_local_s));
     ASSERT_EQ(run(1), 0) << err;
-    EXPECT_EQ(read("out.txt"), "[],4,7,8,-1-1-1-1-1,4,ABCD,99,0");
+    EXPECT_EQ(read("out.txt"), "[],4,7,8,-1-1-1-1-1,4,ABCD,99,0,1234");
     EXPECT_EQ(count_of(read("game_errors.log"), "Error defining an external function."), 5u);
     // The library that does not load is named once, with the loader's reason.
     EXPECT_EQ(count_of(err, "cannot be loaded"), 1u) << err;

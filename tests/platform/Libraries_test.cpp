@@ -70,6 +70,32 @@ TEST_F(LibraryFolder, FoundBesideTheGameWithoutRegardToCase) {
     }
 }
 
+// The names of one place in their order (foo.so, libfoo.so, the name as given), the folder
+// the game names before the game's folder, and the game's folder before the system path.
+TEST_F(LibraryFolder, NamesAndPlacesAreTriedInOrder) {
+    place("order.so");
+    place("liborder.so");
+    write("order.dll", std::string("MZ\x90\0", 4));
+    place("libsecond.so");
+    write("second.dll", std::string("MZ\x90\0", 4));
+    place("Libs/tool.so");
+    place("tool.so");
+    place("libm.so.6");
+    struct Case {
+        std::string name;
+        fs::path expected;
+    } cases[] = {
+        {"order.dll", game / "order.so"},          {"second.dll", game / "libsecond.so"},
+        {"libs\\tool.dll", game / "Libs/tool.so"}, {"tool.dll", game / "tool.so"},
+        {"libm.so.6", game / "libm.so.6"},
+    };
+    for (const Case& c : cases) {
+        RLibraryLookup found = open(c.name);
+        ASSERT_TRUE(found.library) << c.name << ": " << found.error;
+        EXPECT_EQ(found.library->host_name(), c.expected.string()) << c.name;
+    }
+}
+
 // Names that lead out of the game's folder, by "..", by an absolute folder or by a symbolic
 // link, find nothing there; names that lead back inside do.
 TEST_F(LibraryFolder, NamesCannotLeadOutOfTheGamesFolder) {
