@@ -48,26 +48,36 @@ class LibraryFolder : public ::testing::Test {
     RLibraryLookup open(const std::string& name) {
         return open_game_library(names, game.string(), name);
     }
+    // A game's library name and the file it must load; an empty file: nothing may load, and
+    // nothing is reported as found.
+    struct Case {
+        std::string name;
+        fs::path expected;
+    };
+    void expect_loaded(const std::vector<Case>& cases) {
+        for (const Case& c : cases) {
+            RLibraryLookup found = open(c.name);
+            if (c.expected.empty()) {
+                EXPECT_FALSE(found.library) << c.name << " loaded " << found.library->host_name();
+                EXPECT_EQ(found.found_file, "") << c.name;
+                continue;
+            }
+            ASSERT_TRUE(found.library) << c.name << ": " << found.error;
+            EXPECT_EQ(found.library->host_name(), c.expected.string()) << c.name;
+        }
+    }
 };
 
 TEST_F(LibraryFolder, FoundBesideTheGameWithoutRegardToCase) {
     place("helper.so");
     place("Libs/libTools.so");
-    struct Case {
-        std::string name;
-        fs::path expected;
-    } cases[] = {
+    expect_loaded({
         {"HELPER.DLL", game / "helper.so"},
         {"helper", game / "helper.so"},
         {"libs\\tools.dll", game / "Libs/libTools.so"},
         // A folder that does not exist here: the library beside the game stands in.
         {"C:\\Program Files\\Maker\\Helper.dll", game / "helper.so"},
-    };
-    for (const Case& c : cases) {
-        RLibraryLookup found = open(c.name);
-        ASSERT_TRUE(found.library) << c.name << ": " << found.error;
-        EXPECT_EQ(found.library->host_name(), c.expected.string()) << c.name;
-    }
+    });
 }
 
 // The names of one place in their order (foo.so, libfoo.so, the name as given), the folder
@@ -81,19 +91,13 @@ TEST_F(LibraryFolder, NamesAndPlacesAreTriedInOrder) {
     place("Libs/tool.so");
     place("tool.so");
     place("libm.so.6");
-    struct Case {
-        std::string name;
-        fs::path expected;
-    } cases[] = {
-        {"order.dll", game / "order.so"},          {"second.dll", game / "libsecond.so"},
-        {"libs\\tool.dll", game / "Libs/tool.so"}, {"tool.dll", game / "tool.so"},
+    expect_loaded({
+        {"order.dll", game / "order.so"},
+        {"second.dll", game / "libsecond.so"},
+        {"libs\\tool.dll", game / "Libs/tool.so"},
+        {"tool.dll", game / "tool.so"},
         {"libm.so.6", game / "libm.so.6"},
-    };
-    for (const Case& c : cases) {
-        RLibraryLookup found = open(c.name);
-        ASSERT_TRUE(found.library) << c.name << ": " << found.error;
-        EXPECT_EQ(found.library->host_name(), c.expected.string()) << c.name;
-    }
+    });
 }
 
 // Names that lead out of the game's folder, by "..", by an absolute folder or by a symbolic
@@ -110,10 +114,7 @@ TEST_F(LibraryFolder, NamesCannotLeadOutOfTheGamesFolder) {
     fs::create_symlink("helper.so", game / "alias.so");
     std::string parent = game.parent_path().string();
     std::string sibling = game.filename().string() + ".dll";
-    struct Case {
-        std::string name;
-        fs::path expected; // empty: nothing loads
-    } cases[] = {
+    expect_loaded({
         {"..\\" + sibling, ""},
         {"Libs\\..\\..\\" + sibling, ""},
         {"../" + sibling, ""},
@@ -128,17 +129,7 @@ TEST_F(LibraryFolder, NamesCannotLeadOutOfTheGamesFolder) {
         {"Libs\\..\\helper.dll", game / "helper.so"},
         // A folder outside: the last part is looked for beside the game.
         {"C:" + outside.string() + "\\helper.dll", game / "helper.so"},
-    };
-    for (const Case& c : cases) {
-        RLibraryLookup found = open(c.name);
-        if (c.expected.empty()) {
-            EXPECT_FALSE(found.library) << c.name << " loaded " << found.library->host_name();
-            EXPECT_EQ(found.found_file, "") << c.name;
-        } else {
-            ASSERT_TRUE(found.library) << c.name << ": " << found.error;
-            EXPECT_EQ(found.library->host_name(), c.expected.string()) << c.name;
-        }
-    }
+    });
     // Without a game folder only the system library path is searched.
     EXPECT_FALSE(open_game_library(names, "", (game / "helper.dll").string()).library);
     EXPECT_TRUE(open_game_library(names, "", "libm.so.6").library);
