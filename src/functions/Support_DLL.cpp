@@ -13,6 +13,14 @@
 
 namespace kelvane {
 
+namespace {
+// A name from game code as it can stand in a message: a long name is cut.
+std::string shown(const std::string& name) {
+    constexpr size_t longest = 200;
+    return cp1252_to_utf8(name.substr(0, longest)) + (name.size() > longest ? "..." : "");
+}
+} // namespace
+
 int32_t ExternalFunctions::define(const FileNames& names, const std::string& library,
                                   const std::string& name, std::vector<bool> string_arguments,
                                   bool string_result) {
@@ -25,14 +33,17 @@ int32_t ExternalFunctions::define(const FileNames& names, const std::string& lib
             // A library that exists only for Windows, or a Linux build that does not load,
             // is a failure a player can mend, so it is named once.
             if (!found.found_file.empty() && warned_.insert(folded).second) {
-                std::string what =
-                    found.windows_file
-                        ? "is a Windows library; the function " + cp1252_to_utf8(name) +
-                              " needs a Linux build of it (a .so file) beside the game"
-                        : "(" + found.found_file + ") cannot be loaded: " + found.error +
-                              "; the function " + cp1252_to_utf8(name) + " is not defined";
-                std::fprintf(stderr, "kelvane: the game's library %s %s\n",
-                             cp1252_to_utf8(library).c_str(), what.c_str());
+                std::string line =
+                    "kelvane: the game's library " + shown(library) +
+                    (found.windows_file
+                         ? " is a Windows library; the function " + shown(name) +
+                               " needs a Linux build of it (a .so file) beside the game"
+                         : " (" + found.found_file + ") cannot be loaded: " + found.error +
+                               "; the function " + shown(name) + " is not defined");
+                // One line, whatever the names hold.
+                for (char& c : line)
+                    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+                std::fprintf(stderr, "%s\n", line.c_str());
             }
             return -1;
         }
