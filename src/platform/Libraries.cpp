@@ -175,34 +175,29 @@ bool call_foreign(void* address, std::span<const RForeignArgument> arguments, bo
 std::string copy_foreign_text(const char* text, size_t max_length) {
     std::string out;
     if (!text) return out;
-    // Copying into a pipe lets the kernel check the memory: where nothing is mapped the
-    // write answers EFAULT instead of faulting as a plain read would.
+    // Writing a byte into a pipe lets the kernel check that it can be read: where nothing is
+    // mapped the write answers EFAULT instead of faulting as a plain read would.
     int pipe_ends[2];
     if (::pipe2(pipe_ends, O_CLOEXEC) != 0) return out;
-    // Pieces end at 4 KiB boundaries: every page size is a multiple of that, so each piece
-    // lies within one page and is readable whole or not at all.
+    // Memory is readable page by page, and every page size is a multiple of 4 KiB: once
+    // the first byte of a 4 KiB piece reads, the whole piece does.
     constexpr uintptr_t piece = 4096;
-    char buffer[piece];
     uintptr_t at = reinterpret_cast<uintptr_t>(text);
     while (out.size() < max_length) {
-        size_t want = size_t(piece - at % piece);
-        ssize_t wrote;
-        do wrote = ::write(pipe_ends[1], reinterpret_cast<const void*>(at), want);
-        while (wrote < 0 && errno == EINTR);
-        if (wrote <= 0) break;
-        ssize_t got = 0;
-        while (got < wrote) {
-            ssize_t r = ::read(pipe_ends[0], buffer + got, size_t(wrote - got));
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) break;
-            got += r;
-        }
-        if (got <= 0) break;
-        const void* zero = std::memchr(buffer, 0, size_t(got));
-        size_t take = zero ? size_t(static_cast<const char*>(zero) - buffer) : size_t(got);
-        out.append(buffer, std::min(take, max_length - out.size()));
-        if (zero || got < wrote) break;
-        at += uintptr_t(got);
+        ssize_t moved;
+        do moved = ::write(pipe_ends[1], reinterpret_cast<const void*>(at), 1);
+        while (moved < 0 && errno == EINTR);
+        if (moved != 1) break;
+        char probe;
+        do moved = ::read(pipe_ends[0], &probe, 1);
+        while (moved < 0 && errno == EINTR);
+        if (moved != 1) break;
+        const char* from = reinterpret_cast<const char*>(at);
+        size_t room = std::min(size_t(piece - at % piece), max_length - out.size());
+        size_t length = ::strnlen(from, room);
+        out.append(from, length);
+        if (length < room) break; // the zero
+        at += room;
     }
     ::close(pipe_ends[0]);
     ::close(pipe_ends[1]);
