@@ -300,3 +300,49 @@ TEST_F(LoopbackSession, APlayerThatVanishesIsNoticedWithinSeconds) {
     EXPECT_EQ(guest.player_named("Raw"), std::nullopt);
     EXPECT_EQ(guest.session_status(), session_joined);
 }
+
+// Answers to a search come from anyone: a flood of made-up sessions fills the list only up
+// to its bound, and answers for another game are not listed at all.
+TEST(SessionFinder, AFloodOfMadeUpSessionsIsBounded) {
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    socklen_t len = sizeof at;
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &len), 0);
+    timeval wait{20, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+
+    GameGuid game{4, 2};
+    CSessionFinder finder(game,
+                          *tcpip_connection("127.0.0.1:" + std::to_string(ntohs(at.sin_port))));
+    finder.query();
+    uint8_t query[64];
+    sockaddr_in asker{};
+    len = sizeof asker;
+    ASSERT_GT(::recvfrom(fd, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&asker), &len), 0);
+    ASSERT_EQ(decode_query(std::span<const uint8_t>(query, 21)), game);
+
+    auto answer = [&](const GameGuid& g, uint64_t key) {
+        Bytes a = encode_answer({g, key, 2300, 1, 0, "made up " + std::to_string(key)});
+        ::sendto(fd, a.data(), a.size(), 0, reinterpret_cast<sockaddr*>(&asker), sizeof asker);
+    };
+    GameGuid other{4, 3};
+    answer(other, 5000);
+    for (uint64_t key = 1; key <= 1000; ++key) {
+        answer(game, key);
+        if (key % 50 == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            finder.poll();
+        }
+    }
+    for (int i = 0; i < 20; ++i)
+        finder.poll(), std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    auto found = finder.sessions();
+    EXPECT_EQ(found.size(), 256u);
+    EXPECT_EQ(found.front().name, "made up 1");
+    for (const RFoundSession& s : found) EXPECT_NE(s.key, 5000u);
+    ::close(fd);
+}
