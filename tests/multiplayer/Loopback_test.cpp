@@ -346,3 +346,21 @@ TEST(SessionFinder, AFloodOfMadeUpSessionsIsBounded) {
     for (const RFoundSession& s : found) EXPECT_NE(s.key, 5000u);
     ::close(fd);
 }
+
+TEST_F(LoopbackSession, ASessionTakesNoMorePlayersThanItsLimit) {
+    host.session_end();
+    ASSERT_TRUE(host.session_create("pair", 2, "Ann"));
+    ASSERT_TRUE(join(guest, "Bob"));
+    CMultiplayer third;
+    third.game = game;
+    ASSERT_TRUE(third.connect(where()));
+    EXPECT_FALSE(join(third, "Cyd"));
+    EXPECT_EQ(third.session_status(), session_none);
+    EXPECT_EQ(host.player_find(), 2);
+    // Once a place is free, it can be taken.
+    guest.session_end();
+    ASSERT_TRUE(until({&host}, [&] { return host.player_find() == 1; }));
+    EXPECT_TRUE(join(third, "Cyd"));
+    EXPECT_EQ(third.player_find(), 2);
+    EXPECT_EQ(third.player_name(1), "Ann");
+}
