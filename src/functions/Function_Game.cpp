@@ -12,7 +12,7 @@
 #include "run/Run_Draw.h"
 #include "run/Run_Main.h"
 #include "run/Run_Motion.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

@@ -10,7 +10,7 @@
 #include "platform/Files.h"
 #include "platform/Libraries.h"
 #include "platform/Text_Encoding.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

@@ -5,7 +5,7 @@
 #include "graphics/Room_Draw.h"
 #include "platform/Platform.h"
 #include "run/Event_Main.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

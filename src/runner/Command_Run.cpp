@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "graphics/Form_Host.h"
 #include "platform/Recording.h"
 #include "platform/Scripted_Input.h"
 #include "runner/Command_Line.h"
 #include "runner/Commands.h"
-#include "runner/Form_Host.h"
 #include "runner/Runner_Form.h"
 
 namespace kelvane {

@@ -1,12 +1,12 @@
 // Showing our own windows over the game, and the player's answers file.
-#include "runner/Form_Host.h"
+#include "graphics/Form_Host.h"
 
 #include <algorithm>
 #include <cmath>
 #include <fstream>
 
 #include "run/Run_Draw.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

@@ -16,8 +16,8 @@
 #include "functions/Function_Math.h"
 #include "platform/Text_Encoding.h"
 #include "platform/Whole_File.h"
+#include "run/Runtime.h"
 #include "runner/Commands.h"
-#include "runner/Runtime.h"
 
 namespace kelvane {
 
