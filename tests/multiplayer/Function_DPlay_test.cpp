@@ -7,7 +7,7 @@
 #include <regex>
 
 #include "functions/Function_Main.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 using namespace kelvane;
 
