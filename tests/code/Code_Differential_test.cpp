@@ -235,9 +235,19 @@ class Generator {
             static const char* const targets[] = {"other", "all", "self", "0"};
             std::string v = counters[pick(0, 5)];
             std::string guard = "g" + std::to_string(loop_depth_++);
-            std::string body = pick(0, 2) == 0 ? "with (" + std::string(targets[pick(0, 3)]) +
-                                                     ") " + v + " += " + steps[pick(0, 5)]
-                                               : statement(depth + 1);
+            std::string body;
+            switch (pick(0, 2)) {
+            case 0:
+                body = "with (" + std::string(targets[pick(0, 3)]) + ") " + v + " += " +
+                       steps[pick(0, 5)];
+                break;
+            case 1:
+                body = v + " = " + literal();
+                break;
+            default:
+                body = statement(depth + 1);
+                break;
+            }
             std::string s = guard + " = 0 for (" + v + " = " + starts[pick(0, 4)] + "; " + v + " " +
                             tests[pick(0, 3)] + " " + limits[pick(0, 3)] + "; " + v + " += " +
                             steps[pick(0, 5)] + ") { " + body + " " + guard + " += 1 if " + guard +
