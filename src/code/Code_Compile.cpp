@@ -287,6 +287,8 @@ class Compiler {
         for (size_t i = 0; i < e->args.size(); ++i) {
             int32_t m = top_;
             if (i < size_t(max_call_arguments)) {
+                // Computed in its own slot: the slots after it are not filled yet.
+                top_ = base + int32_t(i);
                 int32_t v = value(e->args[i], e->arg_ends[i]);
                 if (v != base + int32_t(i)) emit(Op::move, base + int32_t(i), v, 0, 0, 0);
             } else {
