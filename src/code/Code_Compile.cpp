@@ -498,14 +498,14 @@ class Compiler {
 
 const char* op_name(Op op) {
     static const char* const names[] = {
-        "get_self",     "get_global",   "get_arg",     "get",        "get_dyn",       "set_self",
-        "set_global",   "set",          "set_dyn",     "update",     "update_dyn",    "move",
-        "add",          "sub",          "mul",         "divide",     "div",           "mod",
-        "less",         "less_equal",   "equal",       "not_equal",  "greater_equal", "greater",
-        "and",          "or",           "negate",      "plus",       "not",           "index1",
-        "index2",       "dot_scope",    "call",        "jump",       "jump_false",    "jump_true",
-        "compare_jump", "step_test",    "repeat_start", "repeat_next", "with_start", "with_next",     "return",
-        "stop",         "raise",
+        "get_self",     "get_global", "get_arg",      "get",         "get_dyn",       "set_self",
+        "set_global",   "set",        "set_dyn",      "update",      "update_dyn",    "move",
+        "add",          "sub",        "mul",          "divide",      "div",           "mod",
+        "less",         "less_equal", "equal",        "not_equal",   "greater_equal", "greater",
+        "and",          "or",         "negate",       "plus",        "not",           "index1",
+        "index2",       "dot_scope",  "call",         "jump",        "jump_false",    "jump_true",
+        "compare_jump", "step_test",  "repeat_start", "repeat_next", "with_start",    "with_next",
+        "return",       "stop",       "raise",
     };
     static_assert(sizeof(names) / sizeof(names[0]) == size_t(Op::raise) + 1);
     return names[size_t(op)];
@@ -587,10 +587,11 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::update_dyn:
         case Op::step_test: {
             bool update = i.op == Op::update || i.op == Op::step_test;
-            line += i.op == Op::set_dyn || i.op == Op::update_dyn ? "(r" + std::to_string(i.x) + ")."
-                    : i.op == Op::set_global                      ? std::string("global.")
-                    : i.op == Op::set || update                   ? "(" + std::to_string(i.x) + ")."
-                                                                  : std::string();
+            line += i.op == Op::set_dyn || i.op == Op::update_dyn
+                        ? "(r" + std::to_string(i.x) + ")."
+                    : i.op == Op::set_global    ? std::string("global.")
+                    : i.op == Op::set || update ? "(" + std::to_string(i.x) + ")."
+                                                : std::string();
             line += "#" + std::to_string(i.b) + index(i.c);
             line += update || i.op == Op::update_dyn ? " op= " : " := ";
             line += operand(i.a);

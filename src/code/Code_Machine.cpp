@@ -6,8 +6,9 @@
 // `with` level. Arithmetic and comparison on two reals are done inline; every other case
 // (strings, type errors, division by 0) goes to the shared operator code of
 // Code_Operators. Variables are reached through RunVariables (Code_Variables), which says
-// how the slots of self's variables are kept and why nothing needs invalidating. Errors are recorded in the error globals and end the run at once, as in the
-// tree walker; `exit` and `return` end it too.
+// how the slots of self's variables are kept and why nothing needs invalidating. Errors
+// are recorded in the error globals and end the run at once, as in the tree walker;
+// `exit` and `return` end it too.
 #include "code/Code_Machine.h"
 
 #include <memory>
@@ -289,15 +290,15 @@ void Machine::run() {
 #define K(operand) ((operand) >= 0 ? r[operand] : kc[-1 - (operand)])
     try {
         static void* const labels[] = {
-            &&get_self,   &&get_global,   &&get_arg,       &&get,         &&get_dyn,
-            &&set_self,   &&set_global,   &&set,           &&set_dyn,     &&update,
-            &&update_dyn, &&move,         &&add,           &&sub,         &&mul,
-            &&divide,     &&div,          &&mod,           &&less,        &&less_equal,
-            &&equal,      &&not_equal,    &&greater_equal, &&greater,     &&logical_and,
-            &&logical_or, &&negate,       &&plus,          &&logical_not, &&index1,
-            &&index2,     &&dot_scope,    &&call,          &&jump,        &&jump_false,
-            &&jump_true,  &&compare_jump, &&step_test, &&repeat_start,  &&repeat_next, &&with_start,
-            &&with_next,  &&ret,          &&stop,          &&raise,
+            &&get_self,   &&get_global,   &&get_arg,       &&get,          &&get_dyn,
+            &&set_self,   &&set_global,   &&set,           &&set_dyn,      &&update,
+            &&update_dyn, &&move,         &&add,           &&sub,          &&mul,
+            &&divide,     &&div,          &&mod,           &&less,         &&less_equal,
+            &&equal,      &&not_equal,    &&greater_equal, &&greater,      &&logical_and,
+            &&logical_or, &&negate,       &&plus,          &&logical_not,  &&index1,
+            &&index2,     &&dot_scope,    &&call,          &&jump,         &&jump_false,
+            &&jump_true,  &&compare_jump, &&step_test,     &&repeat_start, &&repeat_next,
+            &&with_start, &&with_next,    &&ret,           &&stop,         &&raise,
         };
         static_assert(sizeof(labels) / sizeof(labels[0]) == size_t(Op::raise) + 1);
 #define DISPATCH() goto* labels[size_t(ip->op)]
@@ -374,7 +375,8 @@ void Machine::run() {
     update : {
         // The common case, a real added to a real of self, in place.
         const RValue& v = K(ip->a);
-        if (ip->extra == tk_add_assign && v.kind == kind_real && ip->c < 0 && RunVariables::plain_scope(ip->x)) {
+        if (ip->extra == tk_add_assign && v.kind == kind_real && ip->c < 0 &&
+            RunVariables::plain_scope(ip->x)) {
             if (CVariableList* list = v_.self_locals()) {
                 if (CVariable* var = list->find(ip->b)) {
                     if (var->value.kind == kind_real) {

@@ -238,8 +238,8 @@ class Generator {
             std::string body;
             switch (pick(0, 2)) {
             case 0:
-                body = "with (" + std::string(targets[pick(0, 3)]) + ") " + v + " += " +
-                       steps[pick(0, 5)];
+                body = "with (" + std::string(targets[pick(0, 3)]) + ") " + v +
+                       " += " + steps[pick(0, 5)];
                 break;
             case 1:
                 body = v + " = " + literal();
@@ -249,9 +249,9 @@ class Generator {
                 break;
             }
             std::string s = guard + " = 0 for (" + v + " = " + starts[pick(0, 4)] + "; " + v + " " +
-                            tests[pick(0, 3)] + " " + limits[pick(0, 3)] + "; " + v + " += " +
-                            steps[pick(0, 5)] + ") { " + body + " " + guard + " += 1 if " + guard +
-                            " > 4 exit }";
+                            tests[pick(0, 3)] + " " + limits[pick(0, 3)] + "; " + v +
+                            " += " + steps[pick(0, 5)] + ") { " + body + " " + guard + " += 1 if " +
+                            guard + " > 4 exit }";
             --loop_depth_;
             return s;
         }
