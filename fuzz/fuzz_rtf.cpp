@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "runner/Help_Form.h"
-#include "runner/Help_Rtf.h"
+#include "graphics/Help_Form.h"
+#include "graphics/Help_Rtf.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kelvane;

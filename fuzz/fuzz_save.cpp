@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "run/Run_Command.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "platform/sdl/Sdl_Platform.h"
 #include "runner/Commands.h"
 #include "runner/Runner_Fuse.h"
+#include "runner/Runner_LoadForm.h"
 
 namespace {
 
@@ -36,6 +37,9 @@ int run_command(const kelvane::Args& args) {
                                 [](const std::string& frames_dir, std::string* error) {
                                     kelvane::SdlOptions options;
                                     options.frames_dir = frames_dir;
+                                    options.loading_picture = [] {
+                                        return std::make_unique<kelvane::TLoadForm>();
+                                    };
                                     return kelvane::make_sdl_platform(options, error);
                                 },
                                 {[](std::string* error) { return kelvane::open_sdl_audio(error); },

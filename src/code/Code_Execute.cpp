@@ -47,7 +47,7 @@
 #include "code/Variable_BuiltIn.h"
 #include "code/Variable_Main.h"
 #include "functions/Function_Main.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

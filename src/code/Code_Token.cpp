@@ -4,7 +4,7 @@
 #include "code/Code_Constant.h"
 #include "code/Variable_BuiltIn.h"
 #include "functions/Function_Main.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

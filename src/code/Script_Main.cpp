@@ -5,7 +5,7 @@
 
 #include "code/Code_Class.h"
 #include "code/Script_Class.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

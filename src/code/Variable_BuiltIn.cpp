@@ -9,7 +9,7 @@
 
 #include "platform/Platform.h"
 #include "run/Run_Variables.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

@@ -6,7 +6,7 @@
 
 #include "functions/Chooser_Parts.h"
 #include "functions/Support_Message.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

@@ -7,7 +7,7 @@
 #include "functions/Chooser_Parts.h"
 #include "platform/Files.h"
 #include "platform/Text_Encoding.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace fs = std::filesystem;
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/Form_Host.h"
+#include "graphics/Form_Host.h"
 
 namespace kelvane {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "runner/Form_Widgets.h"
+#include "graphics/Form_Widgets.h"
 
 namespace kelvane {
 

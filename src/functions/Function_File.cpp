@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "platform/Process.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace fs = std::filesystem;
 

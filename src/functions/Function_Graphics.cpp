@@ -9,7 +9,7 @@
 #include "functions/Function_Math.h"
 #include "graphics/Graphics_GDI.h"
 #include "run/Run_Draw.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

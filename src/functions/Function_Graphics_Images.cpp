@@ -11,7 +11,7 @@
 #include "graphics/Background_Main.h"
 #include "graphics/Sprite_Main.h"
 #include "run/Instance_Class.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

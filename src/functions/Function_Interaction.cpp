@@ -10,9 +10,9 @@
 #include "functions/Runner_Splash.h"
 #include "functions/Support_Menu.h"
 #include "functions/Support_Message.h"
+#include "graphics/Help_Form.h"
 #include "run/Run_Draw.h"
-#include "runner/Help_Form.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

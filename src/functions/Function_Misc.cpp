@@ -8,7 +8,7 @@
 
 #include "code/Code_Class.h"
 #include "code/Code_Main.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

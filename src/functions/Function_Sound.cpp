@@ -4,7 +4,7 @@
 #include "functions/Function_Sound.h"
 
 #include "code/Code_Main.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 #include "sound/Sound_Main.h"
 
 namespace kelvane {

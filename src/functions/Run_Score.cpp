@@ -1,8 +1,8 @@
 // The high-score table and its window.
 #include "functions/Run_Score.h"
 
-#include "runner/Option_Main.h"
-#include "runner/Runtime.h"
+#include "model/Option_Main.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "runner/Form_Host.h"
+#include "graphics/Form_Host.h"
 
 namespace kelvane {
 

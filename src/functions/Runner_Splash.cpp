@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "graphics/Support_Picture.h"
-#include "runner/Help_Form.h"
-#include "runner/Runtime.h"
+#include "base/Support_Picture.h"
+#include "graphics/Help_Form.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 
-#include "graphics/Support_Bitmap24.h"
+#include "base/Support_Bitmap24.h"
+#include "graphics/Form_Host.h"
+#include "graphics/Help_Rtf.h"
 #include "platform/Video_Decoder.h"
-#include "runner/Form_Host.h"
-#include "runner/Help_Rtf.h"
 
 namespace kelvane {
 

@@ -4,48 +4,55 @@
 #include "functions/Support_DLL.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "code/Code_Main.h"
 #include "platform/Files.h"
 #include "platform/Libraries.h"
 #include "platform/Text_Encoding.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
+
+namespace {
+// A name from game code as it can stand in a message: a long name is cut.
+std::string shown(const std::string& name) {
+    constexpr size_t longest = 200;
+    return cp1252_to_utf8(name.substr(0, longest)) + (name.size() > longest ? "..." : "");
+}
+} // namespace
 
 int32_t ExternalFunctions::define(const FileNames& names, const std::string& library,
                                   const std::string& name, std::vector<bool> string_arguments,
                                   bool string_result) {
     std::string folded = fold_case_cp1252(library);
-    std::shared_ptr<ForeignLibrary> lib;
-    for (const RExternalFunction& f : table_)
-        if (fold_case_cp1252(f.library_name) == folded) {
-            lib = f.library;
-            break;
-        }
+    std::shared_ptr<ForeignLibrary>& lib = libraries_[folded];
     if (!lib) {
         RLibraryLookup found = open_game_library(names, game_folder, library);
         if (!found.library) {
-            // A library that exists only for Windows is the one failure a player can mend
-            // (by placing a Linux build beside the game), so it is named once.
+            libraries_.erase(folded);
+            // A library that exists only for Windows, or a Linux build that does not load,
+            // is a failure a player can mend, so it is named once.
             if (!found.found_file.empty() && warned_.insert(folded).second) {
-                std::string what = found.windows_file ? "is a Windows library"
-                                                      : "cannot be loaded (" + found.error + ")";
-                std::fprintf(stderr,
-                             "kelvane: the game's library %s %s; the function %s needs a Linux "
-                             "build of it (a .so file) beside the game\n",
-                             cp1252_to_utf8(library).c_str(), what.c_str(),
-                             cp1252_to_utf8(name).c_str());
+                std::string line =
+                    "kelvane: the game's library " + shown(library) +
+                    (found.windows_file
+                         ? " is a Windows library; the function " + shown(name) +
+                               " needs a Linux build of it (a .so file) beside the game"
+                         : " (" + found.found_file + ") cannot be loaded: " + found.error +
+                               "; the function " + shown(name) + " is not defined");
+                // One line, whatever the names hold.
+                for (char& c : line)
+                    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+                std::fprintf(stderr, "%s\n", line.c_str());
             }
             return -1;
         }
         lib = found.library;
     }
+    // Once loaded, a library stays loaded, also when the function is not in it.
     void* address = lib->find(name);
     if (!address) return -1;
-    table_.push_back(
-        {library, std::move(lib), name, address, std::move(string_arguments), string_result});
+    table_.push_back({library, lib, name, address, std::move(string_arguments), string_result});
     return count() - 1;
 }
 
@@ -68,9 +75,7 @@ bool ExternalFunctions::call(int32_t id, std::span<const RValue> arguments, RVal
     RForeignResult r;
     if (!call_foreign(f.address, args, f.string_result, r)) return false;
     if (f.string_result)
-        result = RValue(
-            r.text ? RString(std::string_view(r.text, ::strnlen(r.text, RString::max_length)))
-                   : RString());
+        result = RValue(RString(copy_foreign_text(r.text, RString::max_length)));
     else
         result = RValue(r.real);
     return true;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <set>
 #include <span>
@@ -35,8 +36,8 @@ class ExternalFunctions {
     std::string game_folder;
 
     // Defines a function; its index in the table, or -1 when the library or the function
-    // cannot be found. A library whose name (letter case aside) is already in the table is
-    // not looked for again.
+    // cannot be found. A library whose name (letter case aside) was loaded before is not
+    // looked for again.
     int32_t define(const FileNames& names, const std::string& library, const std::string& name,
                    std::vector<bool> string_arguments, bool string_result);
     // Calls function `id` with the given values; false (and the result left alone) for an id
@@ -49,6 +50,7 @@ class ExternalFunctions {
 
   private:
     std::vector<RExternalFunction> table_;
+    std::map<std::string, std::shared_ptr<ForeignLibrary>> libraries_; // by case-folded name
     std::set<std::string> warned_; // libraries (case folded) already named on stderr
 };
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "functions/Support_Message.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "platform/Text_Encoding.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "graphics/Form_Host.h"
 #include "graphics/Graphics_GDI.h"
-#include "runner/Form_Host.h"
 
 namespace kelvane {
 

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "graphics/Support_Picture.h"
+#include "base/Support_Picture.h"
 
 namespace kelvane {
 

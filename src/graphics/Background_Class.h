@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/Support_Bitmap24.h"
+#include "base/Support_Bitmap24.h"
 
 namespace kelvane {
 

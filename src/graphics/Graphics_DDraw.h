@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "graphics/Support_Bitmap24.h"
+#include "base/Support_Bitmap24.h"
 #include "platform/Platform.h"
 
 namespace kelvane {

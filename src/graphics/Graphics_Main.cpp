@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "graphics/Graphics_Transition.h"
-#include "runner/Option_Main.h"
-#include "runner/Runtime.h"
+#include "model/Option_Main.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

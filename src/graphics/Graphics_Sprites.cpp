@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "runner/Game.h"
+#include "run/Game.h"
 
 namespace kelvane {
 

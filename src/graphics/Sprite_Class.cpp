@@ -5,7 +5,7 @@
 #include <climits>
 #include <filesystem>
 
-#include "graphics/Support_Picture.h"
+#include "base/Support_Picture.h"
 
 namespace kelvane {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "graphics/Graphics_Sprites.h"
-#include "runner/Game.h"
+#include "run/Game.h"
 
 namespace kelvane {
 

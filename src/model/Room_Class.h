@@ -81,6 +81,7 @@ class CRoom {
 
     // Live state, for a room the game plays in: its instances in creation order, and per
     // object id the instances of exactly that object and of that object or a descendant.
+    // What works on the live instances is defined beside the run engine (run/Room_Live.cpp).
     std::vector<std::unique_ptr<CInstance>> instances;
     std::vector<std::vector<CInstance*>> object_lists;
     std::vector<std::vector<CInstance*>> ancestor_lists;

@@ -4,13 +4,20 @@
 #include "platform/Libraries.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <ffi.h>
+#include <link.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
 
 #include "platform/Files.h"
+#include "platform/Text_Encoding.h"
 
 namespace fs = std::filesystem;
 
@@ -36,7 +43,18 @@ std::shared_ptr<ForeignLibrary> ForeignLibrary::open(const std::string& host_nam
 
 void* ForeignLibrary::find(const std::string& name) const {
     if (name.empty() || name.find('\0') != std::string::npos) return nullptr;
-    return dlsym(handle_, name.c_str());
+    void* address = dlsym(handle_, name.c_str());
+    if (!address) return nullptr;
+    // The loader also searches the libraries this one needs (the C library among them);
+    // only the library's own functions count, as on Windows.
+    link_map* own = nullptr;
+    link_map* holder = nullptr;
+    Dl_info info;
+    if (dlinfo(handle_, RTLD_DI_LINKMAP, &own) != 0 ||
+        dladdr1(address, &info, reinterpret_cast<void**>(&holder), RTLD_DL_LINKMAP) == 0 ||
+        holder != own)
+        return nullptr;
+    return address;
 }
 
 std::vector<std::string> library_file_names(const std::string& base) {
@@ -60,13 +78,6 @@ bool starts_with_mz(const std::string& host_path) {
     return in.read(magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
 }
 
-// A folder looked in: a Windows-1252 folder name ("" for the current folder) and the file
-// names that map it to the host.
-struct Place {
-    const FileNames* names;
-    std::string folder; // ends with "/" or is empty
-};
-
 bool is_absolute_windows_name(const std::string& n) {
     return (!n.empty() && n[0] == '/') ||
            (n.size() >= 2 && n[1] == ':' && std::isalpha(static_cast<unsigned char>(n[0])));
@@ -77,6 +88,7 @@ bool is_absolute_windows_name(const std::string& n) {
 RLibraryLookup open_game_library(const FileNames& names, const std::string& game_folder,
                                  const std::string& name) {
     RLibraryLookup out;
+    if (name.find('\0') != std::string::npos) return out;
     std::string n = name;
     for (char& c : n)
         if (c == '\\') c = '/';
@@ -85,43 +97,46 @@ RLibraryLookup open_game_library(const FileNames& names, const std::string& game
     std::string base = slash == std::string::npos ? n : n.substr(slash + 1);
     std::vector<std::string> files = library_file_names(base);
 
-    // The game's folder as a drive of its own, so its names match without regard to case
-    // as every other game file name does.
-    FileNames beside;
-    if (!game_folder.empty()) beside.map_drive('G', game_folder);
-    std::vector<Place> places;
-    if (!folder.empty()) {
-        if (is_absolute_windows_name(folder))
-            places.push_back({&names, folder});
-        else if (!game_folder.empty())
-            places.push_back({&beside, "G:/" + folder});
-    }
-    if (!game_folder.empty()) places.push_back({&beside, "G:/"});
-    places.push_back({&names, ""});
-
-    std::set<std::string> tried;
-    for (const Place& place : places) {
-        for (const std::string& file : files) {
-            std::optional<std::string> host = place.names->to_host(place.folder + file);
-            if (!host) continue;
-            std::error_code ec;
-            fs::path path = fs::absolute(*host, ec);
-            if (ec || !fs::is_regular_file(path, ec)) continue;
-            if (!tried.insert(path.string()).second) continue;
-            std::string error;
-            if ((out.library = ForeignLibrary::open(path.string(), error))) return out;
-            out.error = error;
-            if (file == base) {
-                out.found_file = path.string();
-                out.windows_file = starts_with_mz(out.found_file);
+    // Beside the game: the folder the name gives when it lies inside the game's folder, then
+    // the game's folder itself. Whether a file lies inside is decided on where it really
+    // leads, after "..", letter case and symbolic links, so that a name cannot reach a
+    // library elsewhere on the machine.
+    std::optional<std::string> home =
+        game_folder.empty() ? std::nullopt : resolve_host_path(game_folder);
+    if (home) {
+        // The game's folder as a drive of its own, so its names match without regard to
+        // case as every other game file name does.
+        FileNames beside;
+        beside.map_drive('G', *home);
+        std::vector<std::pair<const FileNames*, std::string>> places;
+        if (!folder.empty())
+            places.emplace_back(is_absolute_windows_name(folder) ? &names : &beside,
+                                is_absolute_windows_name(folder) ? folder : "G:/" + folder);
+        places.emplace_back(&beside, "G:/");
+        std::set<std::string> tried;
+        for (const auto& [place_names, place] : places) {
+            for (const std::string& file : files) {
+                std::optional<std::string> host = place_names->to_host(place + file);
+                if (!host) continue;
+                std::optional<std::string> real = resolve_host_path(*host);
+                std::error_code ec;
+                if (!real || !path_within(*real, *home) || !fs::is_regular_file(*real, ec))
+                    continue;
+                if (!tried.insert(*real).second) continue;
+                std::string error;
+                if ((out.library = ForeignLibrary::open(*real, error))) return out;
+                if (out.found_file.empty()) {
+                    out.found_file = *real;
+                    out.windows_file = starts_with_mz(*real);
+                    out.error = error;
+                }
             }
         }
     }
-    // The system library path: names without a folder go to the loader as they are.
+    // The system library path: the loader searches it for a name without a slash.
     for (const std::string& file : files) {
-        if (file.find('/') != std::string::npos) continue;
         std::string error;
-        if ((out.library = ForeignLibrary::open(file, error))) return out;
+        if ((out.library = ForeignLibrary::open(cp1252_to_utf8(file), error))) return out;
     }
     return out;
 }
@@ -155,6 +170,38 @@ bool call_foreign(void* address, std::span<const RForeignArgument> arguments, bo
     else
         result.real = rv.real;
     return true;
+}
+
+std::string copy_foreign_text(const char* text, size_t max_length) {
+    std::string out;
+    if (!text) return out;
+    // Writing a byte into a pipe lets the kernel check that it can be read: where nothing is
+    // mapped the write answers EFAULT instead of faulting as a plain read would.
+    int pipe_ends[2];
+    if (::pipe2(pipe_ends, O_CLOEXEC) != 0) return out;
+    // Memory is readable page by page, and every page size is a multiple of 4 KiB: once
+    // the first byte of a 4 KiB piece reads, the whole piece does.
+    constexpr uintptr_t piece = 4096;
+    uintptr_t at = reinterpret_cast<uintptr_t>(text);
+    while (out.size() < max_length) {
+        ssize_t moved;
+        do moved = ::write(pipe_ends[1], reinterpret_cast<const void*>(at), 1);
+        while (moved < 0 && errno == EINTR);
+        if (moved != 1) break;
+        char probe;
+        do moved = ::read(pipe_ends[0], &probe, 1);
+        while (moved < 0 && errno == EINTR);
+        if (moved != 1) break;
+        const char* from = reinterpret_cast<const char*>(at);
+        size_t room = std::min(size_t(piece - at % piece), max_length - out.size());
+        size_t length = ::strnlen(from, room);
+        out.append(from, length);
+        if (length < room) break; // the zero
+        at += room;
+    }
+    ::close(pipe_ends[0]);
+    ::close(pipe_ends[1]);
+    return out;
 }
 
 } // namespace kelvane

@@ -22,7 +22,8 @@ class ForeignLibrary {
     // Loads the library at a host path, or, for a name without a slash, from the system
     // library path. Null with the loader's reason in `error` when it cannot be loaded.
     static std::shared_ptr<ForeignLibrary> open(const std::string& host_name, std::string& error);
-    // The address of the function with exactly this name, or null.
+    // The address of the function with exactly this name in this library itself (not in
+    // a library it needs), or null.
     void* find(const std::string& name) const;
     // Where the library was found (as given to open).
     const std::string& host_name() const { return host_name_; }
@@ -42,17 +43,19 @@ std::vector<std::string> library_file_names(const std::string& base);
 // What looking for a game's library found.
 struct RLibraryLookup {
     std::shared_ptr<ForeignLibrary> library; // null when none could be loaded
-    // When no library loaded but a file by the name as given exists: its host path, and
-    // whether it is a Windows library (which can never load here).
+    // When no library loaded but a file beside the game failed to: the first such file,
+    // whether it is a Windows library (which can never load here), and the loader's reason.
     std::string found_file;
     bool windows_file = false;
-    std::string error; // the loader's reason for the last file that failed to load
+    std::string error;
 };
 
 // Finds and loads the library a game names (Windows-1252, with or without a folder): each
-// name of library_file_names is looked for in the named folder (a relative one under the
-// game's folder), beside the game, in the current folder, and then on the system library
-// path. File names match without regard to letter case.
+// name of library_file_names is looked for beside the game (in the named folder when that
+// lies inside the game's folder, then in the game's folder itself), and then on the system
+// library path. File names match without regard to letter case; a file counts as beside
+// the game only when the path it really leads to (after "..", letter case and symbolic
+// links) lies inside the game's folder. An empty `game_folder` leaves only the system path.
 RLibraryLookup open_game_library(const FileNames& names, const std::string& game_folder,
                                  const std::string& name);
 
@@ -75,5 +78,10 @@ struct RForeignResult {
 // be prepared (the function is then not called).
 bool call_foreign(void* address, std::span<const RForeignArgument> arguments, bool text_result,
                   RForeignResult& result);
+
+// The zero-terminated text at an address a foreign function returned, copied: at most
+// `max_length` bytes, and no further than readable memory goes, so that a function whose
+// result is no text (a wrong result type) cannot crash the caller. Null gives "".
+std::string copy_foreign_text(const char* text, size_t max_length);
 
 } // namespace kelvane

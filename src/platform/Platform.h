@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/Support_Bitmap24.h"
+#include "base/Support_Bitmap24.h"
 #include "platform/Audio.h"
 
 namespace kelvane {
@@ -30,11 +30,38 @@ class Dialogs {
     virtual bool shown_on_stderr() const { return false; }
 };
 
+// A picture of 32-bit pixels 0x00RRGGBB, rows from the top, no padding: the drawing
+// buffer and every display surface are kept in this form, and the display presents it.
+struct Image32 {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint32_t> pixels;
+};
+
 // The pictures of the loading window that a game may bring, from its options.
 struct RLoadingPictures {
     int32_t load_bar = 1;          // 0 no bar, 1 the default bar, 2 the game's own bar images
     std::optional<Bitmap24> image; // replaces the default loading picture
     std::optional<Bitmap24> bar_back, bar_front;
+};
+
+// The picture of the loading window: its layout and progress rules, drawn above the
+// platform (the runner's loading form); a back end with a window only shows it.
+class LoadingPicture {
+  public:
+    virtual ~LoadingPicture() = default;
+    virtual void set_pictures(const RLoadingPictures& pictures) = 0;
+    // Lays the window out and centres it on a screen of the given size.
+    virtual void show(bool debug, int32_t screen_width, int32_t screen_height) = 0;
+    virtual void progress(int percent, const std::string& caption) = 0;
+    virtual void hide() = 0;
+    virtual bool visible() const = 0;
+    // Window position on the screen and client size.
+    virtual int32_t left() const = 0;
+    virtual int32_t top() const = 0;
+    virtual int32_t client_width() const = 0;
+    virtual int32_t client_height() const = 0;
+    virtual Image32 render() const = 0;
 };
 
 // The window that shows loading progress.
@@ -71,14 +98,6 @@ class Clock {
     virtual Clock& pacing() { return *this; }
     // True when time comes from the game's steps instead of the wall clock.
     virtual bool is_virtual() const { return false; }
-};
-
-// A picture of 32-bit pixels 0x00RRGGBB, rows from the top, no padding: the drawing
-// buffer and every display surface are kept in this form, and the display presents it.
-struct Image32 {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint32_t> pixels;
 };
 
 // Receives the input of the game window, already in the game's terms: Windows virtual-key

@@ -7,7 +7,7 @@
 #include "code/Code_Execute.h"
 #include "code/Code_Main.h"
 #include "platform/Text_Encoding.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "project/Project_Json.h"
-#include "runner/Game.h"
+#include "run/Game.h"
 
 namespace kelvane {
 

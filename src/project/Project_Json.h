@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "runner/Game.h"
+#include "run/Game.h"
 
 namespace kelvane {
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "project/Project_Json.h"
-#include "runner/Game.h"
+#include "run/Game.h"
 
 namespace kelvane {
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "run/Game.h"
 #include "run/Instance_Class.h"
-#include "runner/Game.h"
 
 namespace kelvane {
 

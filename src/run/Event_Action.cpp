@@ -9,6 +9,7 @@
 #include "functions/Function_Math.h"
 #include "functions/Run_Score.h"
 #include "functions/Support_Message.h"
+#include "graphics/Help_Form.h"
 #include "model/Action_Class.h"
 #include "platform/Platform.h"
 #include "run/Event_Main.h"
@@ -17,8 +18,7 @@
 #include "run/Run_Draw.h"
 #include "run/Run_Main.h"
 #include "run/Run_Motion.h"
-#include "runner/Help_Form.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 #include "sound/Sound_Main.h"
 
 namespace kelvane {
@@ -434,7 +434,7 @@ ACTION(sleep_action) {
         draw_room(rt);
         rt.display.refresh(0, 0, 0);
     }
-    if (rt.platform && rt.platform->clock) rt.platform->clock->sleep_ms(ms);
+    sleep_keeping_connections(rt, ms);
     return true;
 }
 ACTION(inherited) {

@@ -6,7 +6,7 @@
 #include "model/Object_Class.h"
 #include "run/Event_Action.h"
 #include "run/Run_Main.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "runner/Game.h"
+#include "run/Game.h"
 
 namespace kelvane {
 

@@ -10,7 +10,7 @@
 #include "run/Collision_Main.h"
 #include "run/Instance_Class.h"
 #include "run/Run_Main.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

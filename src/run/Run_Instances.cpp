@@ -3,7 +3,7 @@
 
 #include "code/Variable_BuiltIn.h"
 #include "run/Instance_Class.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

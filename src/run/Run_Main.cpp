@@ -8,12 +8,12 @@
 
 #include "code/Code_Class.h"
 #include "code/Code_Main.h"
+#include "graphics/Help_Form.h"
 #include "platform/Platform.h"
 #include "run/Event_Main.h"
 #include "run/Run_Command.h"
 #include "run/Run_Draw.h"
-#include "runner/Help_Form.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 #include "sound/Sound_Main.h"
 
 namespace kelvane {

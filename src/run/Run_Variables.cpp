@@ -5,7 +5,7 @@
 #include "platform/Platform.h"
 #include "run/Run_Draw.h"
 #include "run/Run_Main.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

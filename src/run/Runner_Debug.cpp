@@ -7,7 +7,7 @@
 #include "code/Code_Class.h"
 #include "code/Code_Main.h"
 #include "platform/Platform.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

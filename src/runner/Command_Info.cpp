@@ -2,11 +2,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "graphics/Help_Rtf.h"
 #include "platform/Files.h"
 #include "platform/Text_Encoding.h"
 #include "project/Project_Summary.h"
 #include "runner/Commands.h"
-#include "runner/Help_Rtf.h"
 #include "runner/Runner_Load.h"
 
 namespace fs = std::filesystem;

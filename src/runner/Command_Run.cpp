@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "graphics/Form_Host.h"
 #include "platform/Recording.h"
 #include "platform/Scripted_Input.h"
 #include "runner/Command_Line.h"
 #include "runner/Commands.h"
-#include "runner/Form_Host.h"
 #include "runner/Runner_Form.h"
 
 namespace kelvane {
@@ -62,6 +62,13 @@ const char* const run_help =
     "  --watch-out FILE  write the watch lines to FILE instead of stderr\n"
     "\n"
     "Options take their value as --name VALUE or --name=VALUE.\n"
+    "\n"
+    "environment:\n"
+    "  KELVANE_MPLAY_PORT  the UDP port of multiplayer sessions for games that name none\n"
+    "                 (default 25490; docs/multiplayer.md: ports and port forwarding)\n"
+    "  KELVANE_MPLAY_BROADCAST  addresses, separated by commas, that a search for\n"
+    "                 sessions on the local network asks instead of every network\n"
+    "                 interface's broadcast address\n"
     "\n"
     "exit status: 0 normal end, 1 the game could not be loaded or prepared,\n"
     "2 the game ended on a fatal error or the command was called the wrong way\n";

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "graphics/Form_Host.h"
 #include "run/Run_Draw.h"
-#include "runner/Form_Host.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

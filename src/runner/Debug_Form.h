@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "graphics/Form_Widgets.h"
 #include "platform/Platform.h"
 #include "run/Run_Main.h"
 #include "run/Runner_Debug.h"
-#include "runner/Form_Widgets.h"
 
 namespace kelvane {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 #include "runner/Window_Choice.h"
 
 namespace kelvane {

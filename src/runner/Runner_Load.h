@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/Game.h"
+#include "run/Game.h"
 
 namespace kelvane {
 

@@ -17,24 +17,24 @@ Bitmap24 default_loading_picture(); // 340 x 100
 Bitmap24 default_bar_back();        // the empty bar
 Bitmap24 default_bar_front();       // the filled part
 
-class TLoadForm {
+class TLoadForm : public LoadingPicture {
   public:
     TLoadForm();
 
     // The game's own pictures (from its options), replacing the defaults where present.
-    void set_pictures(const RLoadingPictures& pictures);
+    void set_pictures(const RLoadingPictures& pictures) override;
     // Lays the window out and centres it on a screen of the given size; progress 0,
     // "Loading".
-    void show(bool debug, int32_t screen_width, int32_t screen_height);
-    void progress(int percent, const std::string& caption);
-    void hide();
+    void show(bool debug, int32_t screen_width, int32_t screen_height) override;
+    void progress(int percent, const std::string& caption) override;
+    void hide() override;
 
-    bool visible() const { return visible_; }
+    bool visible() const override { return visible_; }
     // Window position on the screen and client size.
-    int32_t left() const { return left_; }
-    int32_t top() const { return top_; }
-    int32_t client_width() const { return image_.width; }
-    int32_t client_height() const { return image_.height; }
+    int32_t left() const override { return left_; }
+    int32_t top() const override { return top_; }
+    int32_t client_width() const override { return image_.width; }
+    int32_t client_height() const override { return image_.height; }
     // Component rectangles and visibility.
     RRect empty_bar() const { return empty_; }
     RRect full_bar() const { return full_; }
@@ -45,7 +45,7 @@ class TLoadForm {
 
     // The window's picture: the loading picture, the two bar pictures stretched to their
     // rectangles, and the label through `text_painter` when one is set.
-    Image32 render() const;
+    Image32 render() const override;
     std::function<void(DDSurface& target, RRect rect, const std::string& text)> text_painter;
 
   private:

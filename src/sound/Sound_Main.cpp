@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "code/Code_Main.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

@@ -14,7 +14,7 @@
 #include "code/Script_Main.h"
 #include "code/Variable_BuiltIn.h"
 #include "code/Variable_Main.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane::testing {
 

@@ -79,7 +79,7 @@ TEST_F(GameTest, ExternalLibrariesAreLoadedOncePerNameWhateverTheCase) {
         c = external_define0("extlib.so", "digits0", 0);
         e = external_define0("nosuch.dll", "f", 0);
         f = external_define0("extlib.dll", "no_such_function", 0);
-        g = external_define0("WinOnly.dll", "first", 0);
+        g = external_define0("WinOnly.dll", "fir" + chr(10) + "st", 0);
         h = external_define1("winonly.DLL", "second", 0, 0);
         s = string(a) + " " + string(b) + " " + string(c) + " " + string(e) + " " + string(f);
         s += " " + string(g) + " " + string(h) + " " + external_call1(b, "ok");
@@ -92,7 +92,8 @@ TEST_F(GameTest, ExternalLibrariesAreLoadedOncePerNameWhateverTheCase) {
     EXPECT_EQ(count_of(err, "winonly"), 0u) << err;
     EXPECT_EQ(count_of(err, "WinOnly.dll"), 1u) << err;
     EXPECT_NE(err.find("is a Windows library"), std::string::npos) << err;
-    EXPECT_NE(err.find("first"), std::string::npos) << err;
+    // Control characters of the function's name do not break the line.
+    EXPECT_NE(err.find("the function fir?st needs"), std::string::npos) << err;
 }
 
 TEST_F(GameTest, SecureModeRefusesExternalLibraries) {
@@ -106,4 +107,89 @@ TEST_F(GameTest, SecureModeRefusesExternalLibraries) {
     ASSERT_EQ(run(1), 0) << err;
     EXPECT_EQ(read("out.txt"), "00");
     EXPECT_EQ(count_of(read("game_errors.log"), "In secure mode you cannot use DLLs"), 2u);
+}
+
+// Definitions with types out of range, empty names, a broken library and a function of
+// another library that this one needs, calls with ids that round or lie far outside the
+// table, and a function defined with a string result that returns a number: each gives its
+// default or its rounded meaning, and the game goes on.
+TEST_F(GameTest, WrongDefinitionsAndCallsNeverCrashTheRunner) {
+    fs::copy_file(KELVANE_TEST_LIBRARY, dir / "extlib.so");
+    write("broken.so", "not a library");
+    write("kelvane-project.json", logging_game(R"(
+        lib = "extlib.dll";
+        a = external_define0(lib, "not_text", ty_string);
+        b = external_define1(lib, "text_length", 0.6, 0);
+        c = external_define1(lib, "digits1", 1.5, 2.5);
+        d = external_define1(lib, "digits1", -1, 100000000000);
+        e = external_define0(lib, "", 0);
+        f = external_define0("", "digits0", 0);
+        g = external_define0("broken.dll", "digits0", 0);
+        h = external_define0("BROKEN.dll", "digits1", 0);
+        i = external_define1(lib, "strlen", 1, 0); // in the C library, not in this one
+        up = external_define1(lib, "upper", 1, 1);
+        five = external_define5(lib, "digits5", 0);
+        s = "[" + external_call0(a) + "]," + string(external_call1(b, "abcd")) + ",";
+        s += string(external_call1(c, 7)) + "," + string(external_call1(d, 8)) + ",";
+        s += string(e) + string(f) + string(g) + string(h) + string(i) + "," + string(up) + ",";
+        // Each text result is copied before the next call reuses the library's buffer.
+        s += external_call1(up, "ab") + external_call1(up, "cd") + ",";
+        s += string(external_call1(1.5, 9)) + string(external_call1(2.5, 9)) + ",";
+        s += string(external_call1(10000000000, 1)) + string(external_call1(-0.4, 5)) + ",";
+        // Five reals: a string given for one of them counts as 0.
+        s += string(external_call5(five, "9", 1, 2, 3, 4));
+    )" + write_local_s));
+    ASSERT_EQ(run(1), 0) << err;
+    EXPECT_EQ(read("out.txt"), "[],4,7,8,-1-1-1-1-1,4,ABCD,99,0,1234");
+    EXPECT_EQ(count_of(read("game_errors.log"), "Error defining an external function."), 5u);
+    // The library that does not load is named once, with the loader's reason.
+    EXPECT_EQ(count_of(err, "cannot be loaded"), 1u) << err;
+    EXPECT_NE(err.find("broken.dll"), std::string::npos) << err;
+}
+
+TEST_F(GameTest, ALibraryStaysLoadedWhenAFunctionIsMissing) {
+    fs::copy_file(KELVANE_TEST_LIBRARY, dir / "extlib.so");
+    write("kelvane-project.json", logging_game(R"(
+        a = external_define0("ExtLib.dll", "no_such_function", 0);
+        file_delete("extlib.so");
+        b = external_define0("EXTLIB.DLL", "digits0", 0);
+        s = string(a) + " " + string(b) + " " + string(external_call0(b));
+    )" + write_local_s));
+    ASSERT_EQ(run(1), 0) << err;
+    EXPECT_EQ(read("out.txt"), "-1 0 42");
+}
+
+namespace {
+// The text of the fenced block that follows `after` in `doc`.
+std::string block_after(const std::string& doc, const std::string& after) {
+    size_t at = doc.find(after);
+    if (at == std::string::npos) return "";
+    size_t open = doc.find("```", at);
+    size_t start = doc.find('\n', open);
+    size_t close = doc.find("\n```", start);
+    if (open == std::string::npos || start == std::string::npos || close == std::string::npos)
+        return "";
+    return doc.substr(start + 1, close - start);
+}
+} // namespace
+
+// The example of the user documentation, built with its own command and called from a game
+// with its own code.
+TEST_F(GameTest, TheDocumentedLibraryExampleBuildsAndRuns) {
+    std::ifstream in(fs::path(KELVANE_SOURCE_DIR) / "docs/external-libraries.md");
+    std::string doc{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string source = block_after(doc, "`helper.c`:");
+    std::string build = block_after(doc, "Build it beside the game:");
+    std::string game = block_after(doc, "and call it from the game:");
+    ASSERT_NE(source.find("greet"), std::string::npos) << doc;
+    ASSERT_EQ(build.rfind("cc ", 0), 0u) << build;
+    ASSERT_NE(game.find("external_define"), std::string::npos) << game;
+    write("helper.c", source);
+    std::string cmd = "cd '" + dir.string() + "' && " + build;
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    write("kelvane-project.json", logging_game(game));
+    ASSERT_EQ(run(1), 0) << err;
+    // Headless, each message goes to stderr.
+    EXPECT_EQ(err, "6\nHello, Ann!\n");
+    EXPECT_FALSE(fs::exists(dir / "game_errors.log")) << read("game_errors.log");
 }

@@ -7,7 +7,7 @@
 
 #include "functions/Function_Main.h"
 #include "functions/Function_Math.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 namespace {

@@ -10,8 +10,8 @@
 #include "Pixel_Art.h"
 #include "graphics/Graphics_Main.h"
 #include "graphics/Graphics_Sprites.h"
+#include "model/Option_Main.h"
 #include "platform/headless/Headless_Platform.h"
-#include "runner/Option_Main.h"
 
 using namespace kelvane;
 using namespace kelvane::testing;

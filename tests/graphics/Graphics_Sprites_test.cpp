@@ -6,7 +6,7 @@
 
 #include "Pixel_Art.h"
 #include "graphics/Graphics_Sprites.h"
-#include "runner/Game.h"
+#include "run/Game.h"
 
 using namespace kelvane;
 using namespace kelvane::testing;

@@ -13,9 +13,9 @@
 #include <png.h>
 
 #include "Pixel_Art.h"
+#include "base/Support_Picture.h"
 #include "graphics/Background_Main.h"
 #include "graphics/Sprite_Main.h"
-#include "graphics/Support_Picture.h"
 
 using namespace kelvane;
 using namespace kelvane::testing;

@@ -65,3 +65,6 @@ const char* four(const char* a, const char* b, const char* c, const char* d) {
 }
 
 const char* nothing(void) { return NULL; }
+
+/* A number where a game may wrongly expect text. */
+long not_text(void) { return 24; }

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "run/Collision_Main.h"
+#include "run/Game.h"
 #include "run/Instance_Class.h"
-#include "runner/Game.h"
 
 using namespace kelvane;
 

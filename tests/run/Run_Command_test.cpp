@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "run/Run_Command.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 
 #include "platform/Platform.h"
 #include "run/Runner_Debug.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 using namespace kelvane;
 namespace fs = std::filesystem;

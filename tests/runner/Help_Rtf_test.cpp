@@ -2,7 +2,7 @@
 // malformed or hostile groups.
 #include <gtest/gtest.h>
 
-#include "runner/Help_Rtf.h"
+#include "graphics/Help_Rtf.h"
 
 using namespace kelvane;
 

@@ -1,7 +1,7 @@
 // A small game that uses every record kind, built in code for loader tests.
 #pragma once
 
-#include "runner/Game.h"
+#include "run/Game.h"
 
 namespace kelvane::testing {
 

@@ -8,7 +8,7 @@
 
 #include "Wave_Fixture.h"
 #include "run/Run_Draw.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 #include "sound/Sound_Main.h"
 
 using namespace kelvane;

@@ -9,7 +9,6 @@
 
 #include "platform/Text_Encoding.h"
 #include "platform/sdl/Sdl_Display.h"
-#include "runner/Runner_LoadForm.h"
 
 namespace kelvane {
 
@@ -53,19 +52,23 @@ class SdlDialogs : public Dialogs {
 // picture the form draws.
 class SdlLoadingWindow : public LoadingWindow {
   public:
-    explicit SdlLoadingWindow(SdlSessionRef session) : session_(std::move(session)) {}
+    SdlLoadingWindow(SdlSessionRef session, std::unique_ptr<LoadingPicture> form)
+        : session_(std::move(session)), form_(std::move(form)) {}
     ~SdlLoadingWindow() override { destroy(); }
 
-    void set_pictures(const RLoadingPictures& pictures) override { form_.set_pictures(pictures); }
+    void set_pictures(const RLoadingPictures& pictures) override {
+        if (form_) form_->set_pictures(pictures);
+    }
 
     void show(bool debug) override {
+        if (!form_) return;
         SDL_DisplayMode mode;
         int sw = 640, sh = 480;
         if (SDL_GetDesktopDisplayMode(0, &mode) == 0) sw = mode.w, sh = mode.h;
-        form_.show(debug, sw, sh);
+        form_->show(debug, sw, sh);
         destroy();
         window_ = SDL_CreateWindow(
-            "", form_.left(), form_.top(), form_.client_width(), form_.client_height(),
+            "", form_->left(), form_->top(), form_->client_width(), form_->client_height(),
             SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR);
         if (!window_) return;
         renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
@@ -75,7 +78,8 @@ class SdlLoadingWindow : public LoadingWindow {
     }
 
     void progress(int percent, const std::string& caption) override {
-        form_.progress(percent, caption);
+        if (!form_) return;
+        form_->progress(percent, caption);
         paint();
         // Keeps the window responsive during the long load; the events stay queued.
         SDL_PumpEvents();
@@ -83,13 +87,13 @@ class SdlLoadingWindow : public LoadingWindow {
 
     void hide() override {
         destroy();
-        form_.hide();
+        if (form_) form_->hide();
         SDL_SetCursor(SDL_GetDefaultCursor());
     }
 
   private:
     SdlSessionRef session_;
-    TLoadForm form_;
+    std::unique_ptr<LoadingPicture> form_;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Cursor* cursor_ = nullptr;
@@ -100,8 +104,8 @@ class SdlLoadingWindow : public LoadingWindow {
     }
 
     void paint() {
-        if (!renderer_ || !form_.visible()) return;
-        Image32 picture = form_.render();
+        if (!renderer_ || !form_ || !form_->visible()) return;
+        Image32 picture = form_->render();
         if (picture.pixels.empty()) return;
         SDL_Texture* t = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888,
                                            SDL_TEXTUREACCESS_STATIC, picture.width, picture.height);
@@ -167,7 +171,8 @@ std::optional<Platform> make_sdl_platform(const SdlOptions& options, std::string
     auto session = std::make_shared<SdlSession>();
     Platform p;
     p.dialogs = std::make_unique<SdlDialogs>(session);
-    p.loading = std::make_unique<SdlLoadingWindow>(session);
+    p.loading = std::make_unique<SdlLoadingWindow>(
+        session, options.loading_picture ? options.loading_picture() : nullptr);
     p.clock = make_steady_clock();
     p.display = std::make_unique<SdlDisplay>(session, options.frames_dir);
     return p;

@@ -3,6 +3,8 @@
 // program's start-up can call it; only the files of this folder do.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -12,6 +14,8 @@ namespace kelvane {
 
 struct SdlOptions {
     std::string frames_dir; // when set, every presented picture is also written as PNG
+    // Draws the loading window's picture; without one no loading window shows.
+    std::function<std::unique_ptr<LoadingPicture>()> loading_picture;
 };
 
 // Starts SDL's video (and joystick) support and makes the platform. Nullopt, with the

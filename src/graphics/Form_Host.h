@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "runner/Form_Widgets.h"
+#include "graphics/Form_Widgets.h"
 
 namespace kelvane {
 

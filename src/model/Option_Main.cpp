@@ -1,5 +1,5 @@
 // Reading and writing the game options record.
-#include "runner/Option_Main.h"
+#include "model/Option_Main.h"
 
 #include <type_traits>
 

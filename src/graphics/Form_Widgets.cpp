@@ -1,5 +1,5 @@
 // The controls of our own windows.
-#include "runner/Form_Widgets.h"
+#include "graphics/Form_Widgets.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
 // The game information window: layout and scrolling of the document.
-#include "runner/Help_Form.h"
+#include "graphics/Help_Form.h"
 
 #include <algorithm>
 
-#include "runner/Help_Main.h"
-#include "runner/Runtime.h"
+#include "model/Help_Main.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 

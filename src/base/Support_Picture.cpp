@@ -1,5 +1,5 @@
 // Decoding picture files: our bitmap reader, libpng, libjpeg and giflib.
-#include "graphics/Support_Picture.h"
+#include "base/Support_Picture.h"
 
 #include <algorithm>
 #include <cctype>

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 
@@ -16,8 +17,8 @@
 #include "functions/Function_Math.h"
 #include "platform/Text_Encoding.h"
 #include "platform/Whole_File.h"
+#include "run/Runtime.h"
 #include "runner/Commands.h"
-#include "runner/Runtime.h"
 
 namespace kelvane {
 
@@ -45,7 +46,10 @@ const char* const exec_usage =
     "\n"
     "Scripts: in the code, a line \"@script NAME\" starts a script called NAME that runs\n"
     "to the next such line or to a line \"@main\", after which the program goes on.\n"
-    "Scripts are called by name with up to ten arguments (argument0 ... argument9).\n";
+    "Scripts are called by name with up to ten arguments (argument0 ... argument9).\n"
+    "\n"
+    "External libraries (external_define0 ...) are looked for in the current directory,\n"
+    "as beside a game, and then on the system library path.\n";
 
 // The one instance of --self: its user variables and plain storage for its built-ins.
 // Motion, sprites and the other instance behaviour arrive with the run engine.
@@ -184,6 +188,9 @@ int command_exec(const Args& args) {
     }
 
     Runtime rt;
+    // The current directory stands for the game's folder where the game's libraries lie.
+    std::error_code ec;
+    rt.externals.game_folder = std::filesystem::current_path(ec).string();
     if (engine >= 0) rt.script.compiled = engine == 1;
     rt.game.options.uninit_zero = uninit_zero;
     reset_script_state(rt);

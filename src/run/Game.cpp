@@ -1,5 +1,5 @@
 // Room order navigation.
-#include "runner/Game.h"
+#include "run/Game.h"
 
 namespace kelvane {
 

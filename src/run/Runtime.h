@@ -20,8 +20,8 @@
 #include "platform/Recording.h"
 #include "platform/Registry_Store.h"
 #include "run/Collision_Main.h"
+#include "run/Game.h"
 #include "run/Run_Main.h"
-#include "runner/Game.h"
 #include "sound/Sound_Main.h"
 
 namespace kelvane {

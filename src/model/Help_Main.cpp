@@ -1,5 +1,5 @@
 // The game information section.
-#include "runner/Help_Main.h"
+#include "model/Help_Main.h"
 
 namespace kelvane {
 

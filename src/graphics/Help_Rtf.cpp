@@ -1,5 +1,5 @@
 // The rich-text reader: one pass over the bytes with a stack of group states.
-#include "runner/Help_Rtf.h"
+#include "graphics/Help_Rtf.h"
 
 #include <algorithm>
 

@@ -8,12 +8,12 @@
 #include "code/Script_Class.h"
 #include "graphics/Background_Class.h"
 #include "graphics/Sprite_Class.h"
+#include "model/Help_Main.h"
 #include "model/Object_Class.h"
+#include "model/Option_Main.h"
 #include "model/Path_Class.h"
 #include "model/Resource_List.h"
 #include "model/Room_Class.h"
-#include "runner/Help_Main.h"
-#include "runner/Option_Main.h"
 #include "sound/Sound_Class.h"
 
 namespace kelvane {

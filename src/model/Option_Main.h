@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/Support_Bitmap24.h"
+#include "base/Support_Bitmap24.h"
 #include "stream/Support_Stream.h"
 
 namespace kelvane {

@@ -1,8 +1,8 @@
 // A live room: per-object and per-ancestor lists, the depth sort, purge and tiles.
 #include <gtest/gtest.h>
 
+#include "run/Game.h"
 #include "run/Instance_Class.h"
-#include "runner/Game.h"
 
 using namespace kelvane;
 

@@ -1,5 +1,5 @@
 // The image codec of the game file and the Windows bitmap file format.
-#include "graphics/Support_Bitmap24.h"
+#include "base/Support_Bitmap24.h"
 
 #include <cstring>
 #include <unordered_map>

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "graphics/Form_Host.h"
 #include "graphics/Graphics_GDI.h"
-#include "runner/Form_Host.h"
-#include "runner/Help_Rtf.h"
+#include "graphics/Help_Rtf.h"
 
 namespace kelvane {
 
