@@ -17,7 +17,7 @@
 #include "code/Variable_BuiltIn.h"
 #include "code/Variable_Class.h"
 #include "code/Variable_Main.h"
-#include "runner/Runtime.h"
+#include "run/Runtime.h"
 
 namespace kelvane {
 
