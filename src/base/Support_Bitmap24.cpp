@@ -95,9 +95,9 @@ std::optional<Bitmap24> read_image(CStream& s, bool* unknown_scheme);
 std::optional<Bitmap24> ReadImage(CStream& s, bool* unknown_scheme) {
     size_t start = s.position();
     auto image = read_image(s, unknown_scheme);
-    if (image)
-        image->stored = std::make_shared<const std::vector<uint8_t>>(
-            s.bytes().begin() + long(start), s.bytes().begin() + long(s.position()));
+    if (image && s.keep_encodings())
+        image->stored =
+            std::make_shared<const std::vector<uint8_t>>(s.data() + start, s.data() + s.position());
     return image;
 }
 
@@ -112,7 +112,7 @@ std::optional<Bitmap24> read_image(CStream& s, bool* unknown_scheme) {
     case 0: {
         std::string error;
         size_t consumed = 0;
-        auto img = DecodeBmp(s.bytes().data() + s.position(), s.remaining(), &error, &consumed);
+        auto img = DecodeBmp(s.data() + s.position(), s.remaining(), &error, &consumed);
         if (!img) throw StreamError("bad bitmap image: " + error, s.file_offset());
         s.spend_pixels(int64_t(img->width) * int64_t(img->height), at);
         s.seek(s.position() + consumed);

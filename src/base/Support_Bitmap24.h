@@ -44,9 +44,10 @@ constexpr int64_t max_image_pixels = int64_t(1) << 24;
 enum class ImageScheme : int32_t { none = -1, bitmap = 0, runs = 1, palette_runs = 2 };
 
 // Reads one image in the game file's image encoding (raw bytes, no substitution); the
-// result keeps its encoded bytes in `stored` and its pixels are spent from the stream's
-// budget (before they are allocated, for the run-length schemes). Yields no image for scheme -1. An
-// unknown scheme sets `unknown_scheme` and yields no image; malformed data throws StreamError.
+// result keeps its encoded bytes in `stored` (when the stream keeps encodings) and its pixels are
+// spent from the stream's budget (before they are allocated, for the run-length schemes). Yields no
+// image for scheme -1. An unknown scheme sets `unknown_scheme` and yields no image; malformed data
+// throws StreamError.
 std::optional<Bitmap24> ReadImage(CStream& s, bool* unknown_scheme = nullptr);
 // Writes an image: its stored encoding when that still gives its pixels, else the
 // run-length schemes: the palette scheme when it has at most 256 colours (palette in order

@@ -72,6 +72,7 @@ class Compiler {
     Compiled program() {
         statement(tree_program(c_));
         emit(Op::stop, 0, 0, 0, 0, 0);
+        fuse();
         return std::move(out_);
     }
 
@@ -85,6 +86,23 @@ class Compiler {
   private:
     CodeCache& c_;
     Compiled out_;
+
+    // Marks the steps of counting loops (Op::step_test): `v += e`, then `v` read and
+    // compared with a constant as a condition.
+    void fuse() {
+        auto& code = out_.code;
+        for (size_t n = 0; n + 2 < code.size(); ++n) {
+            Ins& u = code[n];
+            const Ins& g = code[n + 1];
+            const Ins& j = code[n + 2];
+            bool self_var = plain_scope(u.x) && g.op == Op::get_self;
+            bool global_var = u.x == scope_global && g.op == Op::get_global;
+            if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.b >= builtin_limit &&
+                (self_var || global_var) && g.b == u.b && g.c < 0 && j.op == Op::compare_jump &&
+                j.b == g.a && j.c < 0)
+                u.op = Op::step_test;
+        }
+    }
     int32_t top_ = 0;  // the next free register
     int32_t with_ = 0; // `with` statements open around the current one
     int32_t statement_ = 0;
@@ -269,6 +287,8 @@ class Compiler {
         for (size_t i = 0; i < e->args.size(); ++i) {
             int32_t m = top_;
             if (i < size_t(max_call_arguments)) {
+                // Computed in its own slot: the slots after it are not filled yet.
+                top_ = base + int32_t(i);
                 int32_t v = value(e->args[i], e->arg_ends[i]);
                 if (v != base + int32_t(i)) emit(Op::move, base + int32_t(i), v, 0, 0, 0);
             } else {
@@ -478,14 +498,14 @@ class Compiler {
 
 const char* op_name(Op op) {
     static const char* const names[] = {
-        "get_self",     "get_global",   "get_arg",     "get",        "get_dyn",       "set_self",
-        "set_global",   "set",          "set_dyn",     "update",     "update_dyn",    "move",
-        "add",          "sub",          "mul",         "divide",     "div",           "mod",
-        "less",         "less_equal",   "equal",       "not_equal",  "greater_equal", "greater",
-        "and",          "or",           "negate",      "plus",       "not",           "index1",
-        "index2",       "dot_scope",    "call",        "jump",       "jump_false",    "jump_true",
-        "compare_jump", "repeat_start", "repeat_next", "with_start", "with_next",     "return",
-        "stop",         "raise",
+        "get_self",     "get_global", "get_arg",      "get",         "get_dyn",       "set_self",
+        "set_global",   "set",        "set_dyn",      "update",      "update_dyn",    "move",
+        "add",          "sub",        "mul",          "divide",      "div",           "mod",
+        "less",         "less_equal", "equal",        "not_equal",   "greater_equal", "greater",
+        "and",          "or",         "negate",       "plus",        "not",           "index1",
+        "index2",       "dot_scope",  "call",         "jump",        "jump_false",    "jump_true",
+        "compare_jump", "step_test",  "repeat_start", "repeat_next", "with_start",    "with_next",
+        "return",       "stop",       "raise",
     };
     static_assert(sizeof(names) / sizeof(names[0]) == size_t(Op::raise) + 1);
     return names[size_t(op)];
@@ -565,15 +585,18 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::set_dyn:
         case Op::update:
         case Op::update_dyn:
+        case Op::step_test: {
+            bool update = i.op == Op::update || i.op == Op::step_test;
             line += i.op == Op::set_dyn || i.op == Op::update_dyn
                         ? "(r" + std::to_string(i.x) + ")."
-                    : i.op == Op::set_global                ? std::string("global.")
-                    : i.op == Op::set || i.op == Op::update ? "(" + std::to_string(i.x) + ")."
-                                                            : std::string();
+                    : i.op == Op::set_global    ? std::string("global.")
+                    : i.op == Op::set || update ? "(" + std::to_string(i.x) + ")."
+                                                : std::string();
             line += "#" + std::to_string(i.b) + index(i.c);
-            line += i.op == Op::update || i.op == Op::update_dyn ? " op= " : " := ";
+            line += update || i.op == Op::update_dyn ? " op= " : " := ";
             line += operand(i.a);
             break;
+        }
         case Op::move:
         case Op::negate:
         case Op::plus:

@@ -71,6 +71,12 @@ enum class Op : uint8_t {
     // A comparison (extra: its token kind) of b and c as a condition: to a when its result
     // is x (1 true, 0 false). The comparison itself is exactly the operator's.
     compare_jump,
+    // The step of a counting loop: an `update` (+= of a plain variable of self or a
+    // global one) followed by the read of that variable and a compare_jump of it with a
+    // constant. Written over the update by fuse(); the two instructions after it stay, so
+    // that whenever the fast case (reals all through) does not hold the three run as
+    // they are, and jumps to them still land on them.
+    step_test,
     repeat_start, // b := the rounded count in b
     repeat_next,  // to a when count b is used up, else b -= 1
     with_start,   // b: the target value; raises for global (token)

@@ -43,6 +43,7 @@
 #include "code/Code_Machine.h"
 #include "code/Code_Operators.h"
 #include "code/Code_Tree.h"
+#include "code/Code_Variables.h"
 #include "code/Variable_BuiltIn.h"
 #include "code/Variable_Main.h"
 #include "functions/Function_Main.h"
@@ -689,8 +690,7 @@ class Run {
   public:
     Run(Runtime& rt, CInstance* self, CInstance* other, const CCode& code)
         : rt_(rt), ss_(rt.script), code_(code), cache_(code.cache()), build_(cache_),
-          tokens_(cache_.tokens.items), self_(self), other_(other),
-          stack_floor_(stack_floors().run) {}
+          tokens_(cache_.tokens.items), v_(rt, self, other), stack_floor_(stack_floors().run) {}
 
     RValue result;
     int32_t current = 0; // start token of the statement being run
@@ -718,12 +718,8 @@ class Run {
     CodeCache& cache_;
     Builder build_;
     const std::vector<RToken>& tokens_;
-    CInstance* self_;
-    CInstance* other_;
+    RunVariables v_;
     uintptr_t stack_floor_;
-    // The user variables of self, looked up once per change of self.
-    CInstance* locals_of_ = nullptr;
-    CVariableList* locals_ = nullptr;
     bool stop_ = false;
     bool recorded_ = false;
 
@@ -744,44 +740,13 @@ class Run {
 
     // ---- variables ----
 
-    static bool plain_scope(int32_t scope) {
-        return scope == scope_unqualified || scope == scope_self;
-    }
-
-    // The user variables of the instance running the code, when there is one.
-    CVariableList* self_locals() {
-        if (self_ != locals_of_) {
-            locals_of_ = self_;
-            locals_ = self_ && ss_.instances ? &ss_.instances->locals(*self_) : nullptr;
-        }
-        return locals_;
-    }
-
-    // The list that holds a user variable of the running instance or a global one without
-    // choosing among room instances; null when the general access layer must decide.
-    CVariableList* direct_list(int32_t scope, int32_t id) {
-        if (id < builtin_limit) return nullptr;
-        if (scope == scope_global) return &ss_.globals;
-        return plain_scope(scope) ? self_locals() : nullptr;
-    }
-
     [[noreturn]] void unknown(int32_t id, int32_t token) {
         raise(token, "Unknown variable or function: " + ss_.names.name(id));
     }
 
     // Reads a variable into `out`; `token` is where the cursor stands for a message.
     void read_var(int32_t scope, int32_t id, int32_t index, int32_t token, RValue& out) {
-        if (CVariableList* list = direct_list(scope, id)) {
-            if (const CVariable* v = list->find(id)) {
-                out = v->get(index);
-                return;
-            }
-        } else if (plain_scope(scope) && id >= bv_argument0 && id <= bv_argument9) {
-            out = ss_.arguments[size_t(id - bv_argument0)];
-            return;
-        } else if (get_variable(rt_, self_, other_, scope, id, index, out)) {
-            return;
-        }
+        if (v_.read(scope, id, index, out)) return;
         if (!rt_.game.options.uninit_zero) unknown(id, token);
         out = RValue();
     }
@@ -793,11 +758,7 @@ class Run {
     }
 
     bool write_var(int32_t scope, int32_t id, int32_t index, RValue&& v) {
-        if (CVariableList* list = direct_list(scope, id)) {
-            list->make(id).cell(index) = std::move(v);
-            return true;
-        }
-        return set_variable(rt_, self_, other_, scope, id, index, v);
+        return v_.write(scope, id, index, std::move(v));
     }
 
     // ---- expressions ----
@@ -846,7 +807,7 @@ class Run {
             while (args.size() < max_call_arguments) args.push();
         }
         RValue r;
-        if (!invoke_function(rt_, e->function, self_, other_, r, args.data(), n))
+        if (!invoke_function(rt_, e->function, v_.self, v_.other, r, args.data(), n))
             raise(e->end, "Error executing function.");
         out = std::move(r);
     }
@@ -861,12 +822,7 @@ class Run {
     const RValue* peek(const Expr* e, int32_t token, RValue& scratch) {
         if (e->kind == EK::literal) return &e->value;
         const RValue& ref = e->value;
-        if (CVariableList* list = direct_list(ref.scope, ref.var_id)) {
-            if (const CVariable* v = list->find(ref.var_id)) return &v->get(0);
-        } else if (plain_scope(ref.scope) && ref.var_id >= bv_argument0 &&
-                   ref.var_id <= bv_argument9) {
-            return &ss_.arguments[size_t(ref.var_id - bv_argument0)];
-        }
+        if (const RValue* cell = v_.peek(ref.scope, ref.var_id)) return cell;
         read_var(ref.scope, ref.var_id, 0, token, scratch);
         return &scratch;
     }
@@ -1089,7 +1045,7 @@ class Run {
         if (target.kind != kind_reference)
             raise(at, "Left-hand side of assignment is not a variable.");
         if (s->op != tk_assign) {
-            CVariableList* list = direct_list(target.scope, target.var_id);
+            CVariableList* list = v_.direct_list(target.scope, target.var_id);
             CVariable* var = list ? list->find(target.var_id) : nullptr;
             if (var) {
                 // Updated in place: the cell is the current value.
@@ -1109,15 +1065,15 @@ class Run {
     [[gnu::noinline]] void with(Stmt* s) {
         double t = round_even(condition(s->e, s->e_end));
         if (t == double(scope_global)) raise(s->s1->start, "Cannot use global in with statement.");
-        CInstance* old_self = self_;
-        CInstance* old_other = other_;
+        CInstance* old_self = v_.self;
+        CInstance* old_other = v_.other;
         InstanceAccess* ia = ss_.instances;
         auto visit = [&](CInstance* inst) {
-            self_ = inst;
-            other_ = old_self;
+            v_.self = inst;
+            v_.other = old_self;
             exec(s->s1);
-            self_ = old_self;
-            other_ = old_other;
+            v_.self = old_self;
+            v_.other = old_other;
             return !stop_;
         };
         if (t >= first_user_variable) {

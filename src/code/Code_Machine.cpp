@@ -5,11 +5,10 @@
 // runs, as in recursive scripts, cost no allocation) and keeps one iteration state per
 // `with` level. Arithmetic and comparison on two reals are done inline; every other case
 // (strings, type errors, division by 0) goes to the shared operator code of
-// Code_Operators. The user variables of self are found through the instance's list,
-// looked up once per change of self (a `with` switching self, or a new run); a variable
-// is then found by id in constant time, so nothing needs invalidating when a variable is
-// created. Errors are recorded in the error globals and end the run at once, as in the
-// tree walker; `exit` and `return` end it too.
+// Code_Operators. Variables are reached through RunVariables (Code_Variables), which says
+// how the slots of self's variables are kept and why nothing needs invalidating. Errors
+// are recorded in the error globals and end the run at once, as in the tree walker;
+// `exit` and `return` end it too.
 #include "code/Code_Machine.h"
 
 #include <memory>
@@ -21,6 +20,7 @@
 #include "code/Code_Main.h"
 #include "code/Code_Operators.h"
 #include "code/Code_Tree.h"
+#include "code/Code_Variables.h"
 #include "code/Script_Class.h"
 #include "code/Variable_BuiltIn.h"
 #include "code/Variable_Main.h"
@@ -47,15 +47,29 @@ struct WithState {
     int32_t count = 0;
 };
 
-bool plain_scope(int32_t scope) {
-    return scope == scope_unqualified || scope == scope_self;
+// A comparison operator (its token kind) on two reals, from their difference.
+inline bool compare_reals(int32_t op, double d) {
+    switch (op) {
+    case tk_less:
+        return d < 0;
+    case tk_less_equal:
+        return d <= 0;
+    case tk_equal:
+        return d == 0;
+    case tk_not_equal:
+        return d != 0;
+    case tk_greater_equal:
+        return d >= 0;
+    default:
+        return d > 0;
+    }
 }
 
 class Machine {
   public:
     Machine(Runtime& rt, CInstance* self, CInstance* other, const CCode& code, const Compiled& c)
-        : rt_(rt), ss_(rt.script), code_(code), c_(c), tokens_(code.tokens()->items), self_(self),
-          other_(other) {
+        : rt_(rt), ss_(rt.script), code_(code), c_(c), tokens_(code.tokens()->items),
+          v_(rt, self, other) {
         regs_ = ss_.registers.push(c.registers);
         constants_ = c.constants.data();
         if (c.with_depth > 0) withs_ = std::make_unique<WithState[]>(size_t(c.with_depth));
@@ -81,15 +95,10 @@ class Machine {
     const CCode& code_;
     const Compiled& c_;
     const std::vector<RToken>& tokens_;
-    CInstance* self_;
-    CInstance* other_;
+    RunVariables v_;
     RValue* regs_ = nullptr;
     const RValue* constants_ = nullptr;
     std::unique_ptr<WithState[]> withs_;
-    // The user variables of self, looked up once per change of self.
-    CInstance* locals_of_ = nullptr;
-    CVariableList* locals_ = nullptr;
-    bool looked_up_ = false;
     bool recorded_ = false;
 
     [[noreturn]] void raise(int32_t token, std::string_view message) {
@@ -103,36 +112,9 @@ class Machine {
 
     // ---- variables ----
 
-    CVariableList* self_locals() {
-        if (self_ != locals_of_ || !looked_up_) [[unlikely]] {
-            looked_up_ = true;
-            locals_of_ = self_;
-            locals_ = self_ && ss_.instances ? &ss_.instances->locals(*self_) : nullptr;
-        }
-        return locals_;
-    }
-
-    // The list that holds a user variable of the running instance or a global one without
-    // choosing among room instances; null when the general access layer must decide.
-    CVariableList* direct_list(int32_t scope, int32_t id) {
-        if (id < builtin_limit) return nullptr;
-        if (scope == scope_global) return &ss_.globals;
-        return plain_scope(scope) ? self_locals() : nullptr;
-    }
-
     [[gnu::noinline]] void read_var(int32_t scope, int32_t id, int32_t index, int32_t token,
                                     RValue& out) {
-        if (CVariableList* list = direct_list(scope, id)) {
-            if (const CVariable* v = list->find(id)) {
-                out = v->get(index);
-                return;
-            }
-        } else if (plain_scope(scope) && id >= bv_argument0 && id <= bv_argument9) {
-            out = ss_.arguments[size_t(id - bv_argument0)];
-            return;
-        } else if (get_variable(rt_, self_, other_, scope, id, index, out)) {
-            return;
-        }
+        if (v_.read(scope, id, index, out)) return;
         if (!rt_.game.options.uninit_zero)
             raise(token, "Unknown variable or function: " + ss_.names.name(id));
         out = RValue();
@@ -140,11 +122,7 @@ class Machine {
 
     [[gnu::noinline]] void write_var(int32_t scope, int32_t id, int32_t index, RValue&& v,
                                      int32_t token) {
-        if (CVariableList* list = direct_list(scope, id)) {
-            list->make(id).cell(index) = std::move(v);
-            return;
-        }
-        if (!set_variable(rt_, self_, other_, scope, id, index, v))
+        if (!v_.write(scope, id, index, std::move(v)))
             raise(token, "Cannot assign a value to the variable.");
     }
 
@@ -160,7 +138,7 @@ class Machine {
     [[gnu::noinline]] void update(const Ins& i, int32_t scope) {
         int32_t index = index_of(i);
         const RValue& v = k(i.a);
-        CVariableList* list = direct_list(scope, i.b);
+        CVariableList* list = v_.direct_list(scope, i.b);
         if (CVariable* var = list ? list->find(i.b) : nullptr) {
             // Updated in place: the cell is the current value.
             if (const char* error = combine_assignment(i.extra, var->cell(index), v))
@@ -231,11 +209,11 @@ class Machine {
                 ss_.arguments[size_t(j)] = std::move(args[j]);
             }
             // Scripts do not change while the game runs, so the code outlives the call.
-            regs_[i.a] = run_program(rt_, self_, other_, *s->compiled);
+            regs_[i.a] = run_program(rt_, v_.self, v_.other, *s->compiled);
             return;
         }
         RValue r;
-        if (!invoke_function(rt_, i.b, self_, other_, r, args, n))
+        if (!invoke_function(rt_, i.b, v_.self, v_.other, r, args, n))
             raise(i.token, "Error executing function.");
         regs_[i.a] = std::move(r);
     }
@@ -247,8 +225,8 @@ class Machine {
         if (t == double(scope_global)) raise(i.token, "Cannot use global in with statement.");
         WithState& w = withs_[size_t(i.c)];
         w = WithState();
-        w.old_self = self_;
-        w.old_other = other_;
+        w.old_self = v_.self;
+        w.old_other = v_.other;
         InstanceAccess* ia = w.ia = ss_.instances;
         if (t >= first_user_variable) {
             // An instance id.
@@ -263,11 +241,11 @@ class Machine {
             w.object = to_int32(t);
             w.count = ia ? ia->object_count(w.object) : 0;
         } else if (t == double(scope_self) || t == double(scope_unqualified)) {
-            w.mode = self_ ? WithState::single : WithState::none;
-            w.single_instance = self_;
+            w.mode = v_.self ? WithState::single : WithState::none;
+            w.single_instance = v_.self;
         } else if (t == double(scope_other)) {
-            w.mode = other_ ? WithState::single : WithState::none;
-            w.single_instance = other_;
+            w.mode = v_.other ? WithState::single : WithState::none;
+            w.single_instance = v_.other;
         } else if (t == double(scope_all)) {
             w.mode = WithState::all;
             w.count = ia ? ia->count() : 0;
@@ -278,8 +256,8 @@ class Machine {
     // back to what they were around the statement.
     [[gnu::noinline]] CInstance* with_next(const Ins& i) {
         WithState& w = withs_[size_t(i.c)];
-        self_ = w.old_self;
-        other_ = w.old_other;
+        v_.self = w.old_self;
+        v_.other = w.old_other;
         switch (w.mode) {
         case WithState::none:
             return nullptr;
@@ -312,15 +290,15 @@ void Machine::run() {
 #define K(operand) ((operand) >= 0 ? r[operand] : kc[-1 - (operand)])
     try {
         static void* const labels[] = {
-            &&get_self,   &&get_global,   &&get_arg,       &&get,         &&get_dyn,
-            &&set_self,   &&set_global,   &&set,           &&set_dyn,     &&update,
-            &&update_dyn, &&move,         &&add,           &&sub,         &&mul,
-            &&divide,     &&div,          &&mod,           &&less,        &&less_equal,
-            &&equal,      &&not_equal,    &&greater_equal, &&greater,     &&logical_and,
-            &&logical_or, &&negate,       &&plus,          &&logical_not, &&index1,
-            &&index2,     &&dot_scope,    &&call,          &&jump,        &&jump_false,
-            &&jump_true,  &&compare_jump, &&repeat_start,  &&repeat_next, &&with_start,
-            &&with_next,  &&ret,          &&stop,          &&raise,
+            &&get_self,   &&get_global,   &&get_arg,       &&get,          &&get_dyn,
+            &&set_self,   &&set_global,   &&set,           &&set_dyn,      &&update,
+            &&update_dyn, &&move,         &&add,           &&sub,          &&mul,
+            &&divide,     &&div,          &&mod,           &&less,         &&less_equal,
+            &&equal,      &&not_equal,    &&greater_equal, &&greater,      &&logical_and,
+            &&logical_or, &&negate,       &&plus,          &&logical_not,  &&index1,
+            &&index2,     &&dot_scope,    &&call,          &&jump,         &&jump_false,
+            &&jump_true,  &&compare_jump, &&step_test,     &&repeat_start, &&repeat_next,
+            &&with_start, &&with_next,    &&ret,           &&stop,         &&raise,
         };
         static_assert(sizeof(labels) / sizeof(labels[0]) == size_t(Op::raise) + 1);
 #define DISPATCH() goto* labels[size_t(ip->op)]
@@ -348,7 +326,7 @@ void Machine::run() {
         DISPATCH();
 
     get_self : {
-        if (CVariableList* list = self_locals()) {
+        if (CVariableList* list = v_.self_locals()) {
             if (const CVariable* v = list->find(ip->b)) {
                 r[ip->a] = v->get(index_of(*ip));
                 NEXT();
@@ -375,7 +353,7 @@ void Machine::run() {
         read_var(r[ip->x].index, ip->b, index_of(*ip), ip->token, r[ip->a]);
         NEXT();
     set_self : {
-        if (CVariableList* list = self_locals()) {
+        if (CVariableList* list = v_.self_locals()) {
             int32_t n = index_of(*ip);
             list->make(ip->b).cell(n) = take(ip->a);
             NEXT();
@@ -397,8 +375,9 @@ void Machine::run() {
     update : {
         // The common case, a real added to a real of self, in place.
         const RValue& v = K(ip->a);
-        if (ip->extra == tk_add_assign && v.kind == kind_real && ip->c < 0 && plain_scope(ip->x)) {
-            if (CVariableList* list = self_locals()) {
+        if (ip->extra == tk_add_assign && v.kind == kind_real && ip->c < 0 &&
+            RunVariables::plain_scope(ip->x)) {
+            if (CVariableList* list = v_.self_locals()) {
                 if (CVariable* var = list->find(ip->b)) {
                     if (var->value.kind == kind_real) {
                         var->value.real += v.real;
@@ -472,36 +451,36 @@ void Machine::run() {
     compare_jump : {
         const RValue& l = K(ip->b);
         const RValue& rr = K(ip->c);
-        bool truth;
-        if (l.kind == kind_real && rr.kind == kind_real) {
-            double d = l.real - rr.real;
-            switch (ip->extra) {
-            case tk_less:
-                truth = d < 0;
-                break;
-            case tk_less_equal:
-                truth = d <= 0;
-                break;
-            case tk_equal:
-                truth = d == 0;
-                break;
-            case tk_not_equal:
-                truth = d != 0;
-                break;
-            case tk_greater_equal:
-                truth = d >= 0;
-                break;
-            default:
-                truth = d > 0;
-                break;
-            }
-        } else {
-            truth = compare_slow(*ip);
-        }
+        bool truth = l.kind == kind_real && rr.kind == kind_real
+                         ? compare_reals(ip->extra, l.real - rr.real)
+                         : compare_slow(*ip);
         if (truth == (ip->x != 0)) {
             ip = code + ip->a;
             DISPATCH();
         }
+        NEXT();
+    }
+    step_test : {
+        // The update, the read and the comparison with the constant at once, when all are
+        // reals and the variable exists; otherwise the update alone, then the others.
+        const RValue& v = K(ip->a);
+        if (v.kind == kind_real) {
+            CVariableList* list = ip->x == scope_global ? &ss_.globals : v_.self_locals();
+            CVariable* var = list ? list->find(ip->b) : nullptr;
+            const Ins& j = ip[2];
+            const RValue& limit = kc[-1 - j.c];
+            if (var && var->value.kind == kind_real && limit.kind == kind_real) {
+                var->value.real += v.real;
+                r[ip[1].a] = var->value;
+                if (compare_reals(j.extra, var->value.real - limit.real) == (j.x != 0)) {
+                    ip = code + j.a;
+                    DISPATCH();
+                }
+                ip += 3;
+                DISPATCH();
+            }
+        }
+        this->update(*ip, ip->x);
         NEXT();
     }
     repeat_start : {
@@ -529,8 +508,8 @@ void Machine::run() {
             ip = code + ip->a;
             DISPATCH();
         }
-        other_ = self_;
-        self_ = inst;
+        v_.other = v_.self;
+        v_.self = inst;
         NEXT();
     }
     ret:

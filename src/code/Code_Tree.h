@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "code/Code_Execute.h"
+#include "code/Variable_Main.h"
 
 namespace kelvane {
 
@@ -80,7 +81,7 @@ struct Stmt {
 };
 
 // Variable ids below this are built-in variables.
-constexpr int32_t builtin_limit = 2000;
+constexpr int32_t builtin_limit = builtin_variable_limit;
 
 // The statement starting at token k, built when first asked for.
 Stmt* tree_statement(CodeCache& c, int32_t k);

@@ -283,17 +283,8 @@ int32_t find_builtin(std::string_view name) {
     return -1;
 }
 
-const RBuiltIn* builtin_entry(int32_t id) {
-    if (id >= 0 && id < bv_global_count) return &global_table[id];
-    if (id >= first_instance_builtin && id < iv_end)
-        return &instance_table[id - first_instance_builtin];
-    return nullptr;
-}
-
-int32_t builtin_array_index(const RBuiltIn& entry, int32_t index) {
-    if (entry.array > 0) return index >= 0 && index < entry.array ? index : 0;
-    return entry.array < 0 ? index : 0;
-}
+extern const RBuiltIn* const builtin_global_entries = global_table;
+extern const RBuiltIn* const builtin_instance_entries = instance_table;
 
 RValue convert_builtin(BuiltInForm form, const RValue& v) {
     switch (form) {

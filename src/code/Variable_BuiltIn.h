@@ -190,10 +190,22 @@ std::span<const RBuiltIn> global_builtins();
 std::span<const RBuiltIn> instance_builtins();
 // The id of a built-in variable name (globals first), or -1.
 int32_t find_builtin(std::string_view name);
+// The tables in registration order (inline lookups below; every read of a built-in
+// variable passes here).
+extern const RBuiltIn* const builtin_global_entries;
+extern const RBuiltIn* const builtin_instance_entries;
 // The entry of a built-in id, or null.
-const RBuiltIn* builtin_entry(int32_t id);
+inline const RBuiltIn* builtin_entry(int32_t id) {
+    if (id >= 0 && id < bv_global_count) return &builtin_global_entries[id];
+    if (id >= first_instance_builtin && id < iv_end)
+        return &builtin_instance_entries[id - first_instance_builtin];
+    return nullptr;
+}
 // The index a built-in array uses for a combined index (index 0 outside the array).
-int32_t builtin_array_index(const RBuiltIn& entry, int32_t index);
+inline int32_t builtin_array_index(const RBuiltIn& entry, int32_t index) {
+    if (entry.array > 0) return index >= 0 && index < entry.array ? index : 0;
+    return entry.array < 0 ? index : 0;
+}
 // Applies an entry's setter conversion to a value.
 RValue convert_builtin(BuiltInForm form, const RValue& v);
 

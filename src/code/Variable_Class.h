@@ -105,12 +105,20 @@ constexpr int32_t first_instance_builtin = 1000;
 constexpr int32_t array_row_size = 32000;
 
 // A real rounded to the nearest integer, halves to even (0.5 -> 0, 1.5 -> 2, 2.5 -> 2).
+// Inline, as nearbyint is a library call on the baseline x86-64: adding and taking off
+// 2^52 leaves the sum without a fraction, rounded as the hardware rounds (to even); reals
+// of 2^52 and more, infinities and NaN are their own rounding. The sign is put back so
+// that -0.4 gives -0, as nearbyint does.
 inline double round_even(double x) {
-    return std::nearbyint(x);
+    if (std::fabs(x) < 0x1p52) {
+        double big = std::copysign(0x1p52, x);
+        return std::copysign((x + big) - big, x);
+    }
+    return x;
 }
 // The rounded value as a 32-bit integer; values beyond the range saturate, NaN gives 0.
 inline int32_t to_int32(double x) {
-    double r = std::nearbyint(x);
+    double r = round_even(x);
     if (!(r == r)) return 0;
     if (r >= 2147483647.0) return INT32_MAX;
     if (r <= -2147483648.0) return INT32_MIN;
@@ -118,7 +126,7 @@ inline int32_t to_int32(double x) {
 }
 // The rounded value as a 64-bit integer, saturating likewise.
 inline int64_t to_int64(double x) {
-    double r = std::nearbyint(x);
+    double r = round_even(x);
     if (!(r == r)) return 0;
     if (r >= 9223372036854775807.0) return INT64_MAX;
     if (r <= -9223372036854775808.0) return INT64_MIN;
@@ -187,9 +195,20 @@ class CVariable {
 
     // The cell at combined index n; real 0 for a cell that was never written. The plain
     // cell, by far the most used, is reached inline.
-    const RValue& get(int32_t n) const { return n == 0 ? value : array_cell(n); }
+    const RValue& get(int32_t n) const {
+        if (n == 0) return value;
+        // Array cells that exist are reached inline: a row and a column, no search.
+        uint32_t r = uint32_t(n) / array_row_size, c = uint32_t(n) % array_row_size;
+        if (r < rows.size() && c < rows[r].size()) return rows[r][c];
+        return array_cell(n);
+    }
     // The cell at combined index n, made (with the rows and cells before it) when missing.
-    RValue& cell(int32_t n) { return n == 0 ? value : make_array_cell(n); }
+    RValue& cell(int32_t n) {
+        if (n == 0) return value;
+        uint32_t r = uint32_t(n) / array_row_size, c = uint32_t(n) % array_row_size;
+        if (n > 0 && r < rows.size() && c < rows[r].size()) return rows[r][c];
+        return make_array_cell(n);
+    }
     void set(int32_t n, const RValue& v) { cell(n) = v; }
 
     void write(CStream& s) const;

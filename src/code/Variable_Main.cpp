@@ -9,8 +9,6 @@ namespace kelvane {
 
 namespace {
 
-constexpr int32_t builtin_limit = 2000;
-
 // The first not-destroyed instance of the room's list (object < 0: the whole list).
 CInstance* first_live(InstanceAccess* ia, int32_t object, bool whole_list) {
     if (!ia) return nullptr;
@@ -22,7 +20,9 @@ CInstance* first_live(InstanceAccess* ia, int32_t object, bool whole_list) {
     return nullptr;
 }
 
-bool get_builtin(Runtime& rt, CInstance* inst, int32_t var_id, int32_t index, RValue& out) {
+} // namespace
+
+bool read_builtin(Runtime& rt, CInstance* inst, int32_t var_id, int32_t index, RValue& out) {
     const RBuiltIn* e = builtin_entry(var_id);
     if (!e) return false;
     int32_t i = builtin_array_index(*e, index);
@@ -32,11 +32,10 @@ bool get_builtin(Runtime& rt, CInstance* inst, int32_t var_id, int32_t index, RV
     return rt.script.instances->get_builtin(*inst, var_id, i, out);
 }
 
-// Writes a variable of one instance (or of none: then nothing can be written).
-bool set_on(Runtime& rt, CInstance* inst, int32_t var_id, int32_t index, const RValue& v) {
+bool write_on(Runtime& rt, CInstance* inst, int32_t var_id, int32_t index, const RValue& v) {
     InstanceAccess* ia = rt.script.instances;
     if (!inst || !ia) return false;
-    if (var_id < builtin_limit) {
+    if (var_id < builtin_variable_limit) {
         const RBuiltIn* e = builtin_entry(var_id);
         if (!e || !e->writable) return false;
         int32_t i = builtin_array_index(*e, index);
@@ -46,8 +45,6 @@ bool set_on(Runtime& rt, CInstance* inst, int32_t var_id, int32_t index, const R
     ia->locals(*inst).set(var_id, index, v);
     return true;
 }
-
-} // namespace
 
 bool get_variable(Runtime& rt, CInstance* self, CInstance* other, int32_t scope, int32_t var_id,
                   int32_t index, RValue& out) {
@@ -80,7 +77,7 @@ bool get_variable(Runtime& rt, CInstance* self, CInstance* other, int32_t scope,
         }
         break;
     }
-    if (var_id < builtin_limit) return get_builtin(rt, inst, var_id, index, out);
+    if (var_id < builtin_variable_limit) return read_builtin(rt, inst, var_id, index, out);
     if (!inst || !ia) return false;
     return ia->locals(*inst).get(var_id, index, out);
 }
@@ -91,9 +88,9 @@ bool set_variable(Runtime& rt, CInstance* self, CInstance* other, int32_t scope,
     switch (scope) {
     case scope_self:
     case scope_unqualified:
-        return set_on(rt, self, var_id, index, v);
+        return write_on(rt, self, var_id, index, v);
     case scope_other:
-        return set_on(rt, other, var_id, index, v);
+        return write_on(rt, other, var_id, index, v);
     case scope_global:
         rt.script.globals.set(var_id, index, v);
         return true;
@@ -104,21 +101,21 @@ bool set_variable(Runtime& rt, CInstance* self, CInstance* other, int32_t scope,
         int32_t n = ia ? ia->count() : 0;
         for (int32_t i = 0; i < n; ++i) {
             CInstance* inst = ia->at(i);
-            if (inst && !ia->destroyed(*inst)) ok = set_on(rt, inst, var_id, index, v);
+            if (inst && !ia->destroyed(*inst)) ok = write_on(rt, inst, var_id, index, v);
         }
         return ok;
     }
     default:
         if (scope >= first_user_variable) {
             CInstance* inst = ia ? ia->find(scope) : nullptr;
-            if (inst && !ia->destroyed(*inst)) return set_on(rt, inst, var_id, index, v);
+            if (inst && !ia->destroyed(*inst)) return write_on(rt, inst, var_id, index, v);
             return true;
         }
         bool ok = true;
         int32_t n = ia ? ia->object_count(scope) : 0;
         for (int32_t i = 0; i < n; ++i) {
             CInstance* inst = ia->object_at(scope, i);
-            if (inst && !ia->destroyed(*inst)) ok = set_on(rt, inst, var_id, index, v);
+            if (inst && !ia->destroyed(*inst)) ok = write_on(rt, inst, var_id, index, v);
         }
         return ok;
     }

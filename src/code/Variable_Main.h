@@ -38,6 +38,16 @@ class InstanceAccess {
     virtual bool set_builtin(CInstance& inst, int32_t var_id, int32_t index, const RValue& v) = 0;
 };
 
+// Variable ids below this are built-in variables.
+constexpr int32_t builtin_variable_limit = 2000;
+
+// Reads a built-in variable (id < builtin_variable_limit) of an instance, or a global
+// built-in (no instance needed); false when there is no such variable or instance.
+bool read_builtin(Runtime& rt, CInstance* inst, int32_t var_id, int32_t index, RValue& out);
+// Writes a variable of one instance; false when it cannot be written (no instance, a
+// read-only or unknown built-in).
+bool write_on(Runtime& rt, CInstance* inst, int32_t var_id, int32_t index, const RValue& v);
+
 // Reads a variable; false when it does not exist (or no instance has it).
 bool get_variable(Runtime& rt, CInstance* self, CInstance* other, int32_t scope, int32_t var_id,
                   int32_t index, RValue& out);

@@ -113,7 +113,7 @@ H(fn_move_bounce_all) {
 }
 H(fn_sleep) {
     UNUSED;
-    if (rt.platform && rt.platform->clock) rt.platform->clock->sleep_ms(to_int32(a[0].real));
+    sleep_keeping_connections(rt, to_int32(a[0].real));
 }
 H(fn_move_towards_point) {
     UNUSED;

@@ -194,6 +194,9 @@ FormOutcome show_form(Runtime& rt, TForm& form, RFormPlace place) {
         RUiInput in;
         FormInput sink(in, held, shift, ctrl);
         window.process_events_in_step(sink);
+        // The other players of a session must not take an open dialog for a vanished
+        // runner.
+        rt.multiplayer.poll();
         in.mouse_held = held, in.shift = shift, in.ctrl = ctrl;
         if (sink.close) {
             // The game window's close button: the form closes, and the game hears of it.

@@ -114,11 +114,28 @@ bool DDSurface::copy(int32_t x, int32_t y, RRect src, const DDSurface& source, b
         from = snapshot.data();
         from_stride = cw, from_left = sl, from_top = st;
     }
+    const bool keyed = source.transparent;
+    const uint32_t key = source.key_;
+    if (dw == cw && dh == ch) {
+        // One source pixel per pixel: rows are copied straight, the colour key tested
+        // without a branch so that the loop vectorises.
+        for (int64_t dy = y0; dy < y1; ++dy) {
+            const uint32_t* in = from + (st + dy - dt - from_top) * from_stride + (sl - from_left);
+            uint32_t* out = surface.pixels.data() + dy * width;
+            if (!keyed) {
+                std::memcpy(out + x0, in + (x0 - dl), size_t(x1 - x0) * 4);
+                continue;
+            }
+            for (int64_t dx = x0; dx < x1; ++dx) {
+                const uint32_t p = in[dx - dl];
+                out[dx] = (p & 0xFFFFFF) == key ? out[dx] : p;
+            }
+        }
+        return true;
+    }
     std::vector<int64_t> column(size_t(x1 - x0));
     for (int64_t dx = x0; dx < x1; ++dx)
         column[size_t(dx - x0)] = sl + (dx - dl) * cw / dw - from_left;
-    const bool keyed = source.transparent;
-    const uint32_t key = source.key_;
     const bool straight = dw == cw && !keyed;
     for (int64_t dy = y0; dy < y1; ++dy) {
         const int64_t sy = st + (dy - dt) * ch / dh - from_top;

@@ -21,6 +21,9 @@ std::optional<uint16_t> parse_port(const std::string& s) {
 
 // Sessions not heard from for this long are no longer listed.
 constexpr auto forget_after = std::chrono::seconds(3);
+// The most sessions remembered at once: answers come from anyone on the network, so a
+// flood of made-up sessions must not grow the list without end.
+constexpr size_t max_heard = 256;
 
 } // namespace
 
@@ -90,6 +93,8 @@ void CSessionFinder::query() {
 
 void CSessionFinder::poll() {
     if (!socket_) return;
+    auto now = Clock::now();
+    std::erase_if(heard_, [&](const Heard& h) { return now - h.when >= forget_after; });
     RNetAddress from;
     std::vector<uint8_t> bytes;
     // Bounded, so that a flood of datagrams cannot hold the game.
@@ -100,7 +105,7 @@ void CSessionFinder::poll() {
         auto same = std::find_if(heard_.begin(), heard_.end(),
                                  [&](const Heard& h) { return h.session.key == s.key; });
         if (same == heard_.end()) {
-            heard_.push_back({s, Clock::now()});
+            if (heard_.size() < max_heard) heard_.push_back({s, Clock::now()});
         } else {
             same->session.name = s.name;
             same->when = Clock::now();

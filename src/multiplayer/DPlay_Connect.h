@@ -60,7 +60,7 @@ class CSessionFinder {
     void query();
     // Takes the answers that have arrived.
     void poll();
-    // The sessions that answered lately, in the order first heard.
+    // The sessions that answered lately, in the order first heard (at most 256).
     std::vector<RFoundSession> sessions() const;
     // When the first query went out, and whether any answer has come since.
     Clock::time_point first_query() const { return first_query_; }

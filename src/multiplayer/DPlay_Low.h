@@ -24,6 +24,15 @@ constexpr size_t max_wire_name = 1000;
 // The most players a session's lists may hold on the wire.
 constexpr size_t max_wire_players = 4096;
 
+// The channels of a connection: our own system messages, guaranteed payloads and
+// unguaranteed ones.
+constexpr uint8_t system_channel = 0;
+constexpr uint8_t guaranteed_channel = 1;
+constexpr uint8_t unguaranteed_channel = 2;
+constexpr size_t channel_count = 3;
+// What a connecting runner gives, so that a host can tell its own kind from strangers.
+constexpr uint32_t connect_magic = 0x4B564C31;
+
 // A payload as received: a message (kind 1) or a shared-data write (kind 0), with the id or
 // index and the value; `sender` is filled in from the connection it came by.
 struct RMessageRecord {

@@ -15,12 +15,6 @@ namespace kelvane {
 
 namespace {
 
-constexpr uint8_t system_channel = 0;
-constexpr uint8_t guaranteed_channel = 1;
-constexpr uint8_t unguaranteed_channel = 2;
-constexpr size_t channel_count = 3;
-// What a connecting runner gives, so that a host can tell its own kind from strangers.
-constexpr uint32_t connect_magic = 0x4B564C31;
 // How long joining waits for the host, and how long players have to find a new host.
 constexpr auto join_wait = std::chrono::seconds(3);
 constexpr auto migrate_wait = std::chrono::seconds(6);

@@ -32,10 +32,11 @@ bool encode_to(FILE* file, const Image32& picture) {
     std::vector<png_bytep> rows(size_t(picture.height));
     if (setjmp(png_jmpbuf(w.png))) return false;
     png_init_io(w.png, file);
-    // Game pictures have large flat areas: the fastest deflate level with the "sub" filter
-    // keeps them small at a fraction of the default settings' time.
+    // Game pictures have large flat areas: the fastest deflate level with the "up" filter
+    // keeps them small at a fraction of the default settings' time (on 640 x 480 frames of
+    // sprites over a tiled background, "up" is a little faster and smaller than "sub").
     png_set_compression_level(w.png, 1);
-    png_set_filter(w.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    png_set_filter(w.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
     png_set_IHDR(w.png, w.info, png_uint_32(picture.width), png_uint_32(picture.height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE,
                  PNG_FILTER_TYPE_BASE);

@@ -89,6 +89,38 @@ bool instance_contains_point(const CollisionMasks& masks, const CInstance& inst,
     return masks.mask_point(inst.mask_sprite(), k, px, py);
 }
 
+namespace {
+
+// The shape of an unscaled instance in room pixels: its mask placed at its position, or
+// everywhere (no precise shape), or nowhere (a mask without that image). The same answers
+// as mask_point for whole-pixel positions, without its floating point.
+struct UnscaledShape {
+    const uint8_t* bits = nullptr; // null: no mask, so every pixel is hit (unless `none`)
+    bool none = false;
+    int64_t left = 0, top = 0, width = 0, height = 0;
+
+    UnscaledShape(const CollisionMasks& masks, const CInstance& i, const CSprite* s, int32_t k,
+                  int64_t rx, int64_t ry) {
+        if (!i.precise || !s) return;
+        const CMask* m = masks.mask(i.mask_sprite());
+        if (!m || !m->valid) return;
+        if (k < 0 || k >= m->count) {
+            none = true;
+            return;
+        }
+        bits = m->images[size_t(k)].data();
+        left = rx - s->xoffset, top = ry - s->yoffset, width = m->width, height = m->height;
+        none = width <= 0 || height <= 0;
+    }
+    bool at(int64_t x, int64_t y) const {
+        if (!bits) return true;
+        const int64_t px = x - left, py = y - top;
+        return px >= 0 && px < width && py >= 0 && py < height && bits[py * width + px] != 0;
+    }
+};
+
+} // namespace
+
 bool instances_collide(const CollisionMasks& masks, const CInstance& a, const CInstance& b) {
     if (a.bbox_right < b.bbox_left || b.bbox_right < a.bbox_left || a.bbox_bottom < b.bbox_top ||
         b.bbox_bottom < a.bbox_top)
@@ -104,18 +136,27 @@ bool instances_collide(const CollisionMasks& masks, const CInstance& a, const CI
     bool unscaled = a.image_scale == 1 && b.image_scale == 1;
     int32_t x0 = std::max(a.bbox_left, b.bbox_left), x1 = std::min(a.bbox_right, b.bbox_right);
     int32_t y0 = std::max(a.bbox_top, b.bbox_top), y1 = std::min(a.bbox_bottom, b.bbox_bottom);
+    if (unscaled) {
+        UnscaledShape sha(masks, a, sa, ka, ax, ay), shb(masks, b, sb, kb, bx, by);
+        if (sha.none || shb.none) return false;
+        // Outside a mask nothing is hit: only the part that both masks cover is walked.
+        int64_t left = x0, right = x1, top = y0, bottom = y1;
+        for (const UnscaledShape* sh : {&sha, &shb}) {
+            if (!sh->bits) continue;
+            left = std::max(left, sh->left), right = std::min(right, sh->left + sh->width - 1);
+            top = std::max(top, sh->top), bottom = std::min(bottom, sh->top + sh->height - 1);
+        }
+        for (int64_t y = top; y <= bottom; ++y)
+            for (int64_t x = left; x <= right; ++x)
+                if (sha.at(x, y) && shb.at(x, y)) return true;
+        return false;
+    }
     // Room pixels in 64 bits: boxes far out reach the ends of the 32-bit range.
     auto hit = [&](const CInstance& i, const CSprite* s, int32_t k, int64_t rx, int64_t ry,
                    int64_t x, int64_t y) {
         if (!i.precise || !s) return true;
-        double px, py;
-        if (unscaled) {
-            px = double(x + s->xoffset - rx);
-            py = double(y + s->yoffset - ry);
-        } else {
-            px = double(x - rx) / i.image_scale + s->xoffset;
-            py = double(y - ry) / i.image_scale + s->yoffset;
-        }
+        double px = double(x - rx) / i.image_scale + s->xoffset;
+        double py = double(y - ry) / i.image_scale + s->yoffset;
         return masks.mask_point(i.mask_sprite(), k, px, py);
     };
     for (int64_t x = x0; x <= x1; ++x)

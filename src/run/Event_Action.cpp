@@ -434,7 +434,7 @@ ACTION(sleep_action) {
         draw_room(rt);
         rt.display.refresh(0, 0, 0);
     }
-    if (rt.platform && rt.platform->clock) rt.platform->clock->sleep_ms(ms);
+    sleep_keeping_connections(rt, ms);
     return true;
 }
 ACTION(inherited) {

@@ -176,9 +176,22 @@ void process_window_events(Runtime& rt) {
 }
 
 void process_window_events_in_step(Runtime& rt) {
+    // Waiting for a key or a dialog keeps the other players' connections alive too.
+    rt.multiplayer.poll();
     if (!rt.platform || !rt.platform->display) return;
     CWindowInput sink(rt.input);
     rt.platform->display->process_events_in_step(sink);
+}
+
+void sleep_keeping_connections(Runtime& rt, int64_t ms) {
+    if (!rt.platform || !rt.platform->clock) return;
+    constexpr int64_t slice = 100;
+    while (ms > slice && rt.multiplayer.in_session()) {
+        rt.platform->clock->sleep_ms(slice);
+        ms -= slice;
+        rt.multiplayer.poll();
+    }
+    rt.platform->clock->sleep_ms(ms);
 }
 
 void begin_display_step(Runtime& rt, int64_t step) {

@@ -29,6 +29,10 @@ void show_game_cursor(Runtime& rt, bool game_runs);
 void process_window_events(Runtime& rt);
 // The same while a step runs: what has arrived by now.
 void process_window_events_in_step(Runtime& rt);
+// Sleeps for `ms` milliseconds of the game's clock. During a multiplayer session the
+// network is served every 100 ms, so that the other players do not take a long sleep for
+// a vanished runner.
+void sleep_keeping_connections(Runtime& rt, int64_t ms);
 // Tells the window which step is about to run (frame numbers, scripted input).
 void begin_display_step(Runtime& rt, int64_t step);
 void wait_vertical_blank(Runtime& rt);

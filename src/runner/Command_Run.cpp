@@ -63,6 +63,13 @@ const char* const run_help =
     "\n"
     "Options take their value as --name VALUE or --name=VALUE.\n"
     "\n"
+    "environment:\n"
+    "  KELVANE_MPLAY_PORT  the UDP port of multiplayer sessions for games that name none\n"
+    "                 (default 25490; docs/multiplayer.md: ports and port forwarding)\n"
+    "  KELVANE_MPLAY_BROADCAST  addresses, separated by commas, that a search for\n"
+    "                 sessions on the local network asks instead of every network\n"
+    "                 interface's broadcast address\n"
+    "\n"
     "exit status: 0 normal end, 1 the game could not be loaded or prepared,\n"
     "2 the game ended on a fatal error or the command was called the wrong way\n";
 

@@ -107,6 +107,8 @@ bool load_game(Runtime& rt, Platform& platform, const std::string& path) {
         platform.loading->progress(percent, caption);
     };
     LoadResult r;
+    // A game that runs is never written back: its pictures' stored encodings are not kept.
+    const LoadOptions running{.keep_encodings = false};
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
         // A project folder is packed in memory and then loaded like any game file.
@@ -115,13 +117,14 @@ bool load_game(Runtime& rt, Platform& platform, const std::string& path) {
             return false;
         }
         try {
-            r = load_game_bytes(write_game_bytes(read_project(path), 0), rt.game, progress);
+            r = load_game_bytes(write_game_bytes(read_project(path), 0), rt.game, progress,
+                                running);
         } catch (const ProjectError& e) {
             diagnose(e.what());
             return false;
         }
     } else {
-        r = load_game_file(path, rt.game, progress);
+        r = load_game_file(path, rt.game, progress, running);
     }
     for (const auto& w : r.warnings) diagnose("warning: " + w);
     if (r.ok) {

@@ -2,10 +2,9 @@
 // and robust handling of damaged files (every failure names its section and offset).
 #include "runner/Runner_Load.h"
 
+#include "platform/Mapped_File.h"
 #include "platform/Whole_File.h"
 #include "runner/Runner_Fuse.h"
-
-#include <fstream>
 
 namespace kelvane {
 
@@ -158,8 +157,10 @@ bool Loader::run(CStream& s) {
 
 namespace {
 
-LoadResult load_game_stream(CStream& s, Game& game, const ProgressFn& progress) {
+LoadResult load_game_stream(CStream& s, Game& game, const ProgressFn& progress,
+                            LoadOptions options) {
     game = Game();
+    s.set_keep_encodings(options.keep_encodings);
     Loader loader{game, progress};
     auto damaged = [&](const std::string& why, size_t offset) {
         loader.result.ok = false;
@@ -178,47 +179,56 @@ LoadResult load_game_stream(CStream& s, Game& game, const ProgressFn& progress) 
     return loader.result;
 }
 
+LoadResult too_short(size_t size, Game& game) {
+    game = Game();
+    LoadResult r;
+    r.message = "This is not a valid kelvane file.";
+    r.diagnostic = "holds " + std::to_string(size) +
+                   " bytes, too few for a game: a game block starts at byte " +
+                   std::to_string(game_block_offset);
+    return r;
+}
+
 } // namespace
 
-LoadResult load_game_bytes(std::vector<uint8_t> bytes, Game& game, const ProgressFn& progress) {
-    if (bytes.size() < game_block_offset) {
-        game = Game();
-        LoadResult r;
-        r.message = "This is not a valid kelvane file.";
-        r.diagnostic = "holds " + std::to_string(bytes.size()) +
-                       " bytes, too few for a game: a game block starts at byte " +
-                       std::to_string(game_block_offset);
-        return r;
-    }
+LoadResult load_game_bytes(std::vector<uint8_t> bytes, Game& game, const ProgressFn& progress,
+                           LoadOptions options) {
+    if (bytes.size() < game_block_offset) return too_short(bytes.size(), game);
     // Read from the block's offset in place: the bytes before it are never moved.
     CStream s(std::move(bytes));
     s.seek(game_block_offset);
-    return load_game_stream(s, game, progress);
+    return load_game_stream(s, game, progress, options);
 }
 
-LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const ProgressFn& progress) {
+LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const ProgressFn& progress,
+                           LoadOptions options) {
     CStream s(std::move(block), game_block_offset);
-    return load_game_stream(s, game, progress);
+    return load_game_stream(s, game, progress, options);
 }
 
-LoadResult load_game_file(const std::string& path, Game& game, const ProgressFn& progress) {
-    // A standalone game carries its block at its end, wherever the runner's code ends.
-    if (auto fused = find_fused_block(path)) {
-        std::ifstream in(path, std::ios::binary);
-        std::vector<uint8_t> block(size_t(fused->size));
-        in.seekg(std::streamoff(fused->offset));
-        if (in.read(reinterpret_cast<char*>(block.data()), std::streamsize(block.size())))
-            return load_game_block(std::move(block), game, progress);
-    }
+LoadResult load_game_file(const std::string& path, Game& game, const ProgressFn& progress,
+                          LoadOptions options) {
     std::string why;
-    auto bytes = read_whole_file(path, &why);
-    if (!bytes) {
+    auto file = MappedFile::open(path, &why, whole_file_limit);
+    if (!file) {
         LoadResult r;
         r.message = "Cannot open the game file.";
         r.diagnostic = "cannot be opened: " + why;
         return r;
     }
-    return load_game_bytes(std::move(*bytes), game, progress);
+    // A standalone game carries its block at its end, wherever the runner's code ends.
+    auto fused = find_fused_block(path);
+    if (fused && fused->offset <= file->size() && fused->size <= file->size() - fused->offset) {
+        CStream s = CStream::view(file->data() + fused->offset, size_t(fused->size),
+                                  game_block_offset, file);
+        s.set_release([&](size_t at) { file->release_before(size_t(fused->offset) + at); });
+        return load_game_stream(s, game, progress, options);
+    }
+    if (file->size() < game_block_offset) return too_short(file->size(), game);
+    CStream s = CStream::view(file->data(), file->size(), 0, file);
+    s.seek(game_block_offset);
+    s.set_release([&](size_t at) { file->release_before(at); });
+    return load_game_stream(s, game, progress, options);
 }
 
 std::vector<uint8_t> write_game_bytes(const Game& game, int32_t seed) {

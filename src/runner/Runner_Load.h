@@ -34,12 +34,22 @@ struct LoadResult {
 
 using ProgressFn = std::function<void(int percent, const std::string& caption)>;
 
-// Loads a game from a file holding a game block at game_block_offset.
-LoadResult load_game_file(const std::string& path, Game& game, const ProgressFn& progress = {});
+// How a game is loaded. A game that is only run keeps no stored picture encodings (they
+// serve the tools that write a game back).
+struct LoadOptions {
+    bool keep_encodings = true;
+};
+
+// Loads a game from a file holding a game block at game_block_offset. The file is mapped
+// and given back as the loader walks it, never held whole.
+LoadResult load_game_file(const std::string& path, Game& game, const ProgressFn& progress = {},
+                          LoadOptions options = {});
 // Loads a game from the bytes of a whole game file.
-LoadResult load_game_bytes(std::vector<uint8_t> bytes, Game& game, const ProgressFn& progress = {});
+LoadResult load_game_bytes(std::vector<uint8_t> bytes, Game& game, const ProgressFn& progress = {},
+                           LoadOptions options = {});
 // Loads a game from the bytes of the block alone (what follows game_block_offset).
-LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const ProgressFn& progress = {});
+LoadResult load_game_block(std::vector<uint8_t> block, Game& game, const ProgressFn& progress = {},
+                           LoadOptions options = {});
 
 // Writes a whole game file (zero bytes up to the block, then the block scrambled with
 // `seed`). The seed must lie in 1 ... SubstitutionTable::max_safe_seed, or be 0 or negative

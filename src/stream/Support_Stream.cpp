@@ -21,9 +21,39 @@ void SubstitutionTable::set_seed(int32_t seed) {
     for (int i = 1; i < 256; ++i) decode_[encode_[i]] = static_cast<uint8_t>(i);
 }
 
+CStream CStream::view(const uint8_t* bytes, size_t size, size_t base_offset,
+                      std::shared_ptr<const void> owner) {
+    CStream s;
+    s.view_ = bytes;
+    s.view_size_ = size;
+    s.base_offset_ = base_offset;
+    s.owner_ = std::move(owner);
+    return s;
+}
+
+void CStream::set_release(std::function<void(size_t)> release) {
+    release_ = std::move(release);
+    next_release_ = pos_ + release_every;
+}
+
+void CStream::own_bytes() {
+    if (!view_) return;
+    data_.assign(view_, view_ + view_size_);
+    view_ = nullptr;
+    view_size_ = 0;
+    owner_.reset();
+    release_ = nullptr;
+}
+
+std::vector<uint8_t> CStream::take_bytes() {
+    own_bytes();
+    return std::move(data_);
+}
+
 void CStream::seek(size_t pos) {
-    if (pos > data_.size()) throw StreamError("seek past the end", base_offset_ + pos);
+    if (pos > size()) throw StreamError("seek past the end", base_offset_ + pos);
     pos_ = pos;
+    advanced();
 }
 
 void CStream::require(size_t n, const char* what) const {
@@ -33,12 +63,14 @@ void CStream::require(size_t n, const char* what) const {
 
 void CStream::read_raw(void* out, size_t n) {
     require(n, "bytes");
-    if (n) std::memcpy(out, data_.data() + pos_, n);
+    if (n) std::memcpy(out, data() + pos_, n);
     pos_ += n;
+    advanced();
 }
 
 void CStream::write_raw(const void* in, size_t n) {
     const auto* p = static_cast<const uint8_t*>(in);
+    own_bytes();
     if (pos_ + n > data_.size()) data_.resize(pos_ + n);
     if (n) std::memcpy(data_.data() + pos_, p, n);
     pos_ += n;

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -48,17 +50,32 @@ class CStream {
     CStream() = default;
     explicit CStream(std::vector<uint8_t> bytes, size_t base_offset = 0)
         : data_(std::move(bytes)), base_offset_(base_offset) {}
+    // A stream over bytes it does not own (a mapped file), which `owner` keeps alive for
+    // the stream's life. Writing to it first copies the bytes.
+    static CStream view(const uint8_t* bytes, size_t size, size_t base_offset,
+                        std::shared_ptr<const void> owner);
+    // Tells `release` every few megabytes how far the stream has read, so that the owner of
+    // viewed bytes can give back the memory of what lies before.
+    void set_release(std::function<void(size_t position)> release);
 
     void set_table(const SubstitutionTable* table) { table_ = table; }
     const SubstitutionTable* table() const { return table_; }
 
-    size_t size() const { return data_.size(); }
+    size_t size() const { return view_ ? view_size_ : data_.size(); }
     size_t position() const { return pos_; }
-    size_t remaining() const { return data_.size() - pos_; }
+    size_t remaining() const { return size() - pos_; }
     size_t file_offset() const { return base_offset_ + pos_; }
     void seek(size_t pos);
+    // The stream's bytes, owned or viewed.
+    const uint8_t* data() const { return view_ ? view_ : data_.data(); }
+    // The bytes of a stream that owns them (one that was written to, or made from bytes).
     const std::vector<uint8_t>& bytes() const { return data_; }
-    std::vector<uint8_t> take_bytes() { return std::move(data_); }
+    std::vector<uint8_t> take_bytes();
+
+    // Whether pictures read from this stream keep their stored encoding (for the tools
+    // that write a game back); a game that only runs does without.
+    void set_keep_encodings(bool keep) { keep_encodings_ = keep; }
+    bool keep_encodings() const { return keep_encodings_; }
 
     // Raw access, bypassing the table.
     void read_raw(void* out, size_t n);
@@ -80,7 +97,22 @@ class CStream {
     static constexpr int64_t max_stream_pixels = int64_t(1) << 25;
 
   private:
+    void own_bytes();
+    void advanced() {
+        if (release_ && pos_ >= next_release_) {
+            release_(pos_);
+            next_release_ = pos_ + release_every;
+        }
+    }
+    static constexpr size_t release_every = size_t(4) << 20;
+
     std::vector<uint8_t> data_;
+    const uint8_t* view_ = nullptr;
+    size_t view_size_ = 0;
+    std::shared_ptr<const void> owner_;
+    std::function<void(size_t)> release_;
+    size_t next_release_ = 0;
+    bool keep_encodings_ = true;
     size_t pos_ = 0;
     size_t base_offset_ = 0;
     const SubstitutionTable* table_ = nullptr;

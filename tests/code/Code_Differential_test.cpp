@@ -178,7 +178,7 @@ class Generator {
     }
 
     std::string statement(int depth) {
-        int choice = depth > 2 ? pick(0, 2) : pick(0, 13);
+        int choice = depth > 2 ? pick(0, 2) : pick(0, 14);
         switch (choice) {
         case 0:
         case 1: {
@@ -222,6 +222,39 @@ class Generator {
         case 11:
             return "{ " + statement(depth + 1) + "; " + statement(depth + 1) + "; " +
                    statement(depth + 1) + " }";
+        case 14: {
+            // A counting loop over a variable that the body and other statements may change,
+            // turn into a string, or reach through another self (`with`); the
+            // fused step of the machine must then act as the three instructions it stands
+            // for. A guard of its own ends the run after a few rounds.
+            static const char* const counters[] = {"a", "b", "global.g", "self.a", "x", "c"};
+            static const char* const starts[] = {"0", "1", "-2", "'t'", "a"};
+            static const char* const steps[] = {"1", "2", "0.5", "'s'", "a", "b"};
+            static const char* const tests[] = {"<", "<=", ">", "!="};
+            static const char* const limits[] = {"3", "2.5", "'u'", "0"};
+            static const char* const targets[] = {"other", "all", "self", "0"};
+            std::string v = counters[pick(0, 5)];
+            std::string guard = "g" + std::to_string(loop_depth_++);
+            std::string body;
+            switch (pick(0, 2)) {
+            case 0:
+                body = "with (" + std::string(targets[pick(0, 3)]) + ") " + v +
+                       " += " + steps[pick(0, 5)];
+                break;
+            case 1:
+                body = v + " = " + literal();
+                break;
+            default:
+                body = statement(depth + 1);
+                break;
+            }
+            std::string s = guard + " = 0 for (" + v + " = " + starts[pick(0, 4)] + "; " + v + " " +
+                            tests[pick(0, 3)] + " " + limits[pick(0, 3)] + "; " + v +
+                            " += " + steps[pick(0, 5)] + ") { " + body + " " + guard + " += 1 if " +
+                            guard + " > 4 exit }";
+            --loop_depth_;
+            return s;
+        }
         default:
             return variable() + " = " + expression(0);
         }

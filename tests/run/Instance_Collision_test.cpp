@@ -130,3 +130,60 @@ TEST(InstanceCollision, PreciseInstancesFarOut) {
     EXPECT_TRUE(instances_collide(CollisionMasks(), a, b));
     EXPECT_TRUE(instance_contains_point(CollisionMasks(), a, 2147483647.0, -2147483647.0));
 }
+
+// Unscaled precise instances meet exactly where both masks hold a pixel: every placement
+// of two ring-shaped sprites with their origins off the corner, and a ring against an
+// instance without a precise shape, checked against the pixels themselves.
+TEST(Collision, UnscaledMasksMeetWhereBothHoldAPixel) {
+    Game g;
+    auto ring = [](int32_t xorig, int32_t yorig, bool precise) {
+        auto s = std::make_unique<CSprite>();
+        s->width = s->height = 5;
+        Bitmap24 frame(5, 5, 0x00ff00); // the bottom-left pixel, so see-through
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 5; ++x)
+                if (x == 0 || x == 4 || y == 0 || y == 3) frame.set_pixel(x, y, 0x0000ff);
+        frame.set_pixel(0, 4, 0x00ff00);
+        s->frames.push_back(frame);
+        s->number = 1;
+        s->precise = precise;
+        s->xoffset = xorig, s->yoffset = yorig;
+        s->compute_bounding_box();
+        return s;
+    };
+    g.sprites.add("a", ring(2, 1, true));
+    g.sprites.add("b", ring(0, 3, true));
+    g.sprites.add("box", ring(1, 1, false));
+    for (int32_t i = 0; i < 3; ++i) {
+        auto o = std::make_unique<CObject>();
+        o->sprite = i;
+        g.objects.add("o" + std::to_string(i), std::move(o));
+    }
+    CollisionMasks masks;
+    masks.build_all(g, [](const std::string&) {});
+    // Does the room pixel (x, y) belong to the instance's shape?
+    auto holds = [&](const CInstance& inst, int32_t x, int32_t y) {
+        const CSprite* s = g.sprites.get(inst.sprite_index);
+        if (x < inst.bbox_left || x > inst.bbox_right || y < inst.bbox_top || y > inst.bbox_bottom)
+            return false;
+        if (!s->precise) return true;
+        int32_t px = x - int32_t(inst.x) + s->xoffset, py = y - int32_t(inst.y) + s->yoffset;
+        return s->frames[0].pixel(px, py) != 0x00ff00;
+    };
+    for (int32_t other : {1, 2}) {
+        int hits = 0, misses = 0;
+        for (int32_t dy = -7; dy <= 7; ++dy)
+            for (int32_t dx = -7; dx <= 7; ++dx) {
+                CInstance a(g, 100001, 0, 20, 20), b(g, 100002, other, 20 + dx, 20 + dy);
+                bool expected = false;
+                for (int32_t y = 10; y < 35 && !expected; ++y)
+                    for (int32_t x = 10; x < 35 && !expected; ++x)
+                        expected = holds(a, x, y) && holds(b, x, y);
+                EXPECT_EQ(instances_collide(masks, a, b), expected) << dx << "," << dy;
+                EXPECT_EQ(instances_collide(masks, b, a), expected) << dx << "," << dy;
+                (expected ? hits : misses)++;
+            }
+        EXPECT_GT(hits, 10) << other;
+        EXPECT_GT(misses, 10) << other;
+    }
+}

@@ -1,7 +1,11 @@
 // Loading game files: header checks and their messages, every section, damaged files.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <random>
+
+#include <unistd.h>
 
 #include "Sample_Game.h"
 #include "runner/Runner_Load.h"
@@ -278,4 +282,79 @@ TEST(Loader, PicturesOfAGameFileShareOneBudget) {
             EXPECT_NE(r.diagnostic.find("pixels in all"), std::string::npos) << c.what;
         }
     }
+}
+
+namespace {
+
+std::string write_temp_file(const std::vector<uint8_t>& bytes, const std::string& name) {
+    std::string path = ::testing::TempDir() + name + "-" + std::to_string(::getpid());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return path;
+}
+
+} // namespace
+
+// A file is mapped and given back as the loader walks it: a game of several megabytes of
+// pictures (past the stream's release step) loads from its file exactly as from its bytes,
+// and writes back byte for byte; a game loaded to run keeps the pixels without encodings.
+TEST(Loader, AGameFileLoadsAsItsBytesDoWithOrWithoutEncodings) {
+    Game g = sample_game();
+    auto* big = g.sprites.get(0);
+    std::mt19937 random(7);
+    for (int i = 0; i < 6; ++i) {
+        Bitmap24 frame(512, 512);
+        for (auto& b : frame.pixels) b = uint8_t(random()); // runs of one pixel
+        big->frames.push_back(std::move(frame));
+    }
+    big->frames.erase(big->frames.begin(), big->frames.begin() + 2);
+    big->number = int32_t(big->frames.size());
+    big->width = big->height = 512;
+    auto bytes = write_game_bytes(g, 4242);
+    ASSERT_GT(bytes.size(), game_block_offset + (size_t(5) << 20));
+    std::string path = write_temp_file(bytes, "mapped.kgame");
+
+    Game kept;
+    LoadResult r = load_game_file(path, kept);
+    ASSERT_TRUE(r.ok) << r.describe();
+    EXPECT_EQ(write_game_bytes(kept, 4242), bytes);
+    ASSERT_TRUE(kept.sprites.get(0)->frames[5].stored);
+
+    Game running;
+    r = load_game_file(path, running, {}, {.keep_encodings = false});
+    ASSERT_TRUE(r.ok) << r.describe();
+    ASSERT_EQ(running.sprites.get(0)->frames.size(), 6u);
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(running.sprites.get(0)->frames[i], big->frames[i]) << i;
+        EXPECT_FALSE(running.sprites.get(0)->frames[i].stored) << i;
+    }
+    ASSERT_TRUE(running.backgrounds.get(0)->image);
+    EXPECT_EQ(*running.backgrounds.get(0)->image, *g.backgrounds.get(0)->image);
+    std::remove(path.c_str());
+}
+
+TEST(Loader, FilesThatCannotBeGamesSayWhy) {
+    struct Case {
+        std::string path, message, diagnostic;
+    };
+    std::string short_file = write_temp_file(std::vector<uint8_t>(1000, 7), "short.kgame");
+    auto cut = write_game_bytes(sample_game(), 3);
+    cut.resize(cut.size() - 10);
+    std::string truncated = write_temp_file(cut, "truncated.kgame");
+    const Case cases[] = {
+        {::testing::TempDir() + "no-such-game.kgame", "Cannot open the game file.",
+         "cannot be opened: No such file or directory"},
+        {::testing::TempDir(), "Cannot open the game file.", "cannot be opened: is a folder"},
+        {short_file, "This is not a valid kelvane file.", "holds 1000 bytes"},
+        {truncated, "", "game file damaged in section room order"},
+    };
+    for (const Case& c : cases) {
+        Game back;
+        LoadResult r = load_game_file(c.path, back);
+        EXPECT_FALSE(r.ok) << c.path;
+        EXPECT_EQ(r.message, c.message) << c.path;
+        EXPECT_NE(r.diagnostic.find(c.diagnostic), std::string::npos) << r.diagnostic;
+    }
+    std::remove(short_file.c_str());
+    std::remove(truncated.c_str());
 }

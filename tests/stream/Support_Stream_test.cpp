@@ -1,6 +1,8 @@
 // The substitution tables and the value primitives.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "stream/Support_Stream.h"
 
 using namespace kelvane;
@@ -92,4 +94,33 @@ TEST(Stream, MalformedLengthsThrowWithTheOffset) {
     CStream empty;
     EXPECT_THROW(ReadInt(empty), StreamError);
     EXPECT_THROW(ReadReal(empty), StreamError);
+}
+
+// A stream over bytes it does not own reads them in place, reports how far it has read
+// every few megabytes, and copies them before the first write.
+TEST(Stream, AViewReadsInPlaceReportsItsProgressAndCopiesOnWrite) {
+    std::vector<uint8_t> bytes(size_t(9) << 20);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 7);
+    auto owner = std::make_shared<int>(1);
+    CStream s = CStream::view(bytes.data(), bytes.size(), 100, owner);
+    EXPECT_EQ(owner.use_count(), 2);
+    EXPECT_EQ(s.data(), bytes.data());
+    std::vector<size_t> reported;
+    s.set_release([&](size_t at) { reported.push_back(at); });
+    std::vector<uint8_t> chunk(size_t(1) << 20);
+    for (int i = 0; i < 9; ++i) s.read_raw(chunk.data(), chunk.size());
+    EXPECT_EQ(chunk[5], uint8_t(((size_t(8) << 20) + 5) * 7));
+    EXPECT_EQ(reported, (std::vector<size_t>{size_t(4) << 20, size_t(8) << 20}));
+    EXPECT_EQ(s.file_offset(), 100 + bytes.size());
+    EXPECT_THROW(s.read_raw(chunk.data(), 1), StreamError);
+
+    s.seek(0);
+    WriteInt(s, -1);
+    EXPECT_NE(s.data(), bytes.data());
+    EXPECT_EQ(bytes[0], 0); // the viewed bytes are untouched
+    EXPECT_EQ(owner.use_count(), 1);
+    auto taken = s.take_bytes();
+    ASSERT_EQ(taken.size(), bytes.size());
+    EXPECT_EQ(taken[0], 0xff);
+    EXPECT_EQ(taken[4], bytes[4]);
 }

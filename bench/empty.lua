@@ -1,0 +1,1 @@
+-- The empty program: measures the start-up of lua5.4 alone.
