@@ -229,14 +229,20 @@ class Compiler {
         return constant(RValue());
     }
 
-    // Both operands are evaluated, then read, left first.
-    int32_t binary(const Expr* e) {
+    // Both operands are evaluated, then read, left first; their registers are free again
+    // after (the result may take the first of them).
+    void operands(const Expr* e, int32_t& lv, int32_t& rv) {
         int32_t mark = top_;
         Operand l = eval(e->a);
         Operand r = eval(e->b);
-        int32_t lv = read(l, e->end);
-        int32_t rv = read(r, e->end);
+        lv = read(l, e->end);
+        rv = read(r, e->end);
         top_ = mark;
+    }
+
+    int32_t binary(const Expr* e) {
+        int32_t lv = 0, rv = 0;
+        operands(e, lv, rv);
         int32_t dst = alloc();
         emit(binary_op(e->op), dst, lv, rv, 0, e->end);
         return dst;
@@ -307,12 +313,8 @@ class Compiler {
     // `when`. A comparison jumps on its own result without storing it.
     int32_t condition_jump(const Expr* e, int32_t token, bool when) {
         if (e->kind == EK::binary && e->op >= tk_less && e->op <= tk_greater) {
-            int32_t mark = top_;
-            Operand l = eval(e->a);
-            Operand r = eval(e->b);
-            int32_t lv = read(l, e->end);
-            int32_t rv = read(r, e->end);
-            top_ = mark;
+            int32_t lv = 0, rv = 0;
+            operands(e, lv, rv);
             int32_t at = emit(Op::compare_jump, 0, lv, rv, when ? 1 : 0, e->end);
             out_.code[size_t(at)].extra = e->op;
             return at;
