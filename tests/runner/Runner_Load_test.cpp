@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <random>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Sample_Game.h"
@@ -505,6 +508,61 @@ TEST(Loader, PicturesDecodedIntoStripsDrawAsTheirFrames) {
         EXPECT_EQ(a->images, b->images) << cases[size_t(i)].what;
     }
     EXPECT_TRUE(masks_of_strips.mask(0)->valid);
+}
+
+// Someone cuts the game file short, or writes into it, while it loads: the pages that are
+// gone would end the program with a bus error when touched; the load fails instead, saying
+// why, and a later load of the repaired file works.
+TEST(Loader, AFileCutShortOrChangedWhileLoadingIsALoadError) {
+    Game g = sample_game();
+    std::mt19937 random(3);
+    Bitmap24 frame(640, 512);
+    for (auto& b : frame.pixels) b = uint8_t(random());
+    CSprite* big = g.sprites.get(0);
+    big->frames.assign(4, frame);
+    big->number = 4;
+    big->width = 640, big->height = 512;
+    const auto bytes = write_game_bytes(g, 11);
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> change;
+    };
+    const Case cases[] = {
+        {"cut short",
+         [](const std::string& path) {
+             // At a page's start: the next page read lies wholly past the end.
+             const off_t end = off_t(game_block_offset + 100000) / 65536 * 65536;
+             ASSERT_EQ(::truncate(path.c_str(), end), 0);
+         }},
+        {"written into",
+         [&](const std::string& path) {
+             std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
+             f.seekp(std::streamoff(bytes.size() - 4096));
+             f.write(std::string(4096, 'x').data(), 4096);
+         }},
+    };
+    for (const Case& c : cases) {
+        const std::string path = write_temp_file(bytes, "changing.kgame");
+        // A time stamp in the past, so that the write shows even within one clock tick.
+        const timespec past[2] = {{1000000, 0}, {1000000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), past, 0), 0);
+        Game loaded;
+        bool changed = false;
+        LoadResult r = load_game_file(path, loaded, [&](int percent, const std::string&) {
+            if (percent == 10 && !changed) c.change(path), changed = true;
+        });
+        EXPECT_TRUE(changed) << c.what;
+        EXPECT_FALSE(r.ok) << c.what;
+        EXPECT_EQ(r.diagnostic, "the game file was cut short or changed while it was read")
+            << c.what;
+        EXPECT_EQ(loaded.sprites.count(), 0) << c.what;
+
+        std::remove(path.c_str());
+        write_temp_file(bytes, "changing.kgame");
+        r = load_game_file(path, loaded);
+        EXPECT_TRUE(r.ok) << c.what << ": " << r.describe();
+        std::remove(path.c_str());
+    }
 }
 
 TEST(Loader, FilesThatCannotBeGamesSayWhy) {
