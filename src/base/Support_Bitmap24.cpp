@@ -308,6 +308,7 @@ struct Bitmap24Target {
 // A window of a 32-bit picture as the codec's target: rows that fit are decoded in place,
 // the others through a scratch row and cut to the window.
 struct WindowTarget {
+    explicit WindowTarget(const std::function<PixelWindow(int32_t, int32_t)>& p) : place(p) {}
     const std::function<PixelWindow(int32_t, int32_t)>& place;
     PixelWindow window{};
     DecodedPicture picture{};
@@ -405,7 +406,7 @@ std::optional<Bitmap24> ReadImage(CStream& s, bool* unknown_scheme) {
 std::optional<DecodedPicture>
 ReadImageInto(CStream& s, const std::function<PixelWindow(int32_t w, int32_t h)>& place,
               bool* unknown_scheme) {
-    WindowTarget target{place};
+    WindowTarget target(place);
     if (!read_image(s, target, unknown_scheme)) return std::nullopt;
     return target.picture;
 }
