@@ -116,13 +116,15 @@ class Generator {
     int loop_depth_ = 0;
     int callable_ = 2; // scripts s0 ... s(callable_ - 1) may be called
 
+    // d and global.k do not exist when a program starts: they are made by the statements
+    // that set them, maybe after reads that failed (and kept no variable slot).
     std::string variable() {
         static const char* const names[] = {
-            "a",         "b",        "c",       "s",       "self.a",   "global.g",
-            "global.h",  "other.a",  "other.b", "x",       "y",        "argument0",
-            "argument1", "all.a",    "noone.a", "0.a",     "1.b",      "100002.a",
-            "100009.a",  "global.s", "self.x",  "other.x", "alarm[1]", "argument[1]"};
-        int n = pick(0, 23);
+            "a",       "b",        "c",           "s",        "self.a",    "global.g",  "global.h",
+            "other.a", "other.b",  "x",           "y",        "argument0", "argument1", "all.a",
+            "noone.a", "0.a",      "1.b",         "100002.a", "100009.a",  "global.s",  "self.x",
+            "other.x", "alarm[1]", "argument[1]", "d",        "global.k",  "other.d",   "self.d"};
+        int n = pick(0, 27);
         if (n < 3 && pick(0, 3) == 0) return std::string(names[n]) + "[" + index() + "]";
         if (n < 3 && pick(0, 5) == 0)
             return std::string(names[n]) + "[" + index() + ", " + index() + "]";
