@@ -26,8 +26,8 @@
 //   message of that run), this equals setting the stop flag. `exit` and `return` set the
 //   stop flag, which every statement sequence and loop tests.
 // - Variables are found by id in constant time (CVariableList).
-// - Stack use: a run stops with "Stack overflow." when nested runs (script calls) have
-//   used up most of the thread's stack.
+// - Stack use: a call stops the run with "Stack overflow." when runs are nested
+//   max_run_depth deep, or when nested runs have used up most of the thread's stack.
 #include "code/Code_Execute.h"
 
 #include <pthread.h>
@@ -801,6 +801,7 @@ class Run {
                 eval(e->args[i]);
         }
         int32_t n = args.size();
+        if (ss_.run_depth >= max_run_depth) raise(e->end, "Stack overflow.");
         if (e->function < script_call_base) {
             int32_t want = function_registry().argument_count(e->function);
             if (want != n) raise(e->end, "Function needs " + std::to_string(want) + " arguments");

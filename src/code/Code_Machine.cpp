@@ -1,19 +1,28 @@
 // The machine: one loop over the compiled instructions of a piece of code, dispatched by
 // computed goto.
 //
-// A run takes a frame of registers from the value stack of the script state (so nested
-// runs, as in recursive scripts, cost no allocation) and keeps one iteration state per
-// `with` level. Arithmetic and comparison on two reals are done inline; every other case
-// (strings, type errors, division by 0) goes to the shared operator code of
-// Code_Operators. Variables are reached through RunVariables (Code_Variables), which says
-// how the slots of self's variables are kept and why nothing needs invalidating. Errors
-// are recorded in the error globals and end the run at once, as in the tree walker;
-// `exit` and `return` end it too.
+// Arithmetic and comparison on two reals are done inline; every other case (strings, type
+// errors, division by 0) goes to the shared operator code of Code_Operators. Variables are
+// reached through RunVariables (Code_Variables), which says how the slots of self's
+// variables are kept and why nothing needs invalidating.
+//
+// A run takes a frame of registers from the value stack of the script state and keeps one
+// iteration state per `with` level. A script call does not start a run of its own: the
+// callee gets a call frame (CallFrame: its code, registers, `with` levels, the argument
+// slots it changes) from the frame stack of the script state, the loop goes on in the
+// callee's instructions, and its `return`, `exit` or error leaves the frame and resumes
+// the caller after the call. Each frame still acts as a run of its own: it clears the
+// error flag when it starts and reports the error the flag holds when it ends, so an error
+// in a script is reported by the script and again by its caller, which goes on. Errors are
+// recorded in the error globals and end the frame at once, as in the tree walker. The
+// depth of nested runs and frames is limited (max_run_depth) and checked at every call.
 #include "code/Code_Machine.h"
 
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "code/Code_Class.h"
 #include "code/Code_Compile.h"
@@ -29,11 +38,6 @@
 
 namespace kelvane {
 
-namespace {
-
-// Thrown to the run's entry point once an error is recorded: the run is over.
-struct RunStopped {};
-
 // One `with` statement in progress: which instances it visits and whom to restore.
 struct WithState {
     enum Mode : uint8_t { none, single, of_object, all };
@@ -46,6 +50,36 @@ struct WithState {
     int32_t position = 0;
     int32_t count = 0;
 };
+
+// One run of a piece of code in the machine: the outermost one, or a script call.
+struct CallFrame {
+    const CCode* code = nullptr;
+    const Compiled* c = nullptr;
+    const std::vector<RToken>* tokens = nullptr;
+    RValue* regs = nullptr;
+    std::vector<WithState> withs;
+    // An error was recorded by this frame (only the first one counts).
+    bool recorded = false;
+    // Of a script call: the caller's call instruction, its self and other at the call,
+    // and the argument slots the call changes.
+    const Ins* return_to = nullptr;
+    CInstance* self = nullptr;
+    CInstance* other = nullptr;
+    std::optional<ArgumentFrame> arguments;
+};
+
+CallFrames::CallFrames() = default;
+CallFrames::~CallFrames() = default;
+
+CallFrame& CallFrames::take() {
+    if (size_t(used_) == frames_.size()) frames_.push_back(std::make_unique<CallFrame>());
+    return *frames_[size_t(used_++)];
+}
+
+namespace {
+
+// Thrown to the run's loop once an error is recorded: the frame is over.
+struct RunStopped {};
 
 // A comparison operator (its token kind) on two reals, from their difference.
 inline bool compare_reals(int32_t op, double d) {
@@ -65,41 +99,78 @@ inline bool compare_reals(int32_t op, double d) {
     }
 }
 
+const Compiled& compiled(const CCode& code, bool expression);
+
 class Machine {
   public:
     Machine(Runtime& rt, CInstance* self, CInstance* other, const CCode& code, const Compiled& c)
-        : rt_(rt), ss_(rt.script), code_(code), c_(c), tokens_(code.tokens()->items),
-          v_(rt, self, other) {
-        regs_ = ss_.registers.push(c.registers);
-        constants_ = c.constants.data();
-        if (c.with_depth > 0) withs_ = std::make_unique<WithState[]>(size_t(c.with_depth));
+        : rt_(rt), ss_(rt.script), v_(rt, self, other), base_(ss_.frames.used()) {
+        enter(root_, code, c);
     }
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
-    ~Machine() { ss_.registers.pop(regs_, c_.registers); }
+    ~Machine() {
+        // Frames left by anything but an error or a return (nothing else is expected).
+        while (depth_ > 0) drop_frame();
+        ss_.registers.pop(root_.regs, root_.c->registers);
+    }
 
     RValue result;
 
     void run();
 
-    // Records an error in the error globals (once per run) without stopping.
+    // Records an error in the error globals (once per frame) without stopping.
     void record(int32_t token, std::string_view message) {
-        if (recorded_) return;
-        recorded_ = true;
-        record_error(ss_, code_, tokens_, token, message);
+        if (f_->recorded) return;
+        f_->recorded = true;
+        record_error(ss_, *f_->code, *f_->tokens, token, message);
     }
 
   private:
     Runtime& rt_;
     ScriptState& ss_;
-    const CCode& code_;
-    const Compiled& c_;
-    const std::vector<RToken>& tokens_;
     RunVariables v_;
-    RValue* regs_ = nullptr;
-    const RValue* constants_ = nullptr;
-    std::unique_ptr<WithState[]> withs_;
-    bool recorded_ = false;
+    // The outermost frame, the current one, and how many script calls lie above the
+    // outermost (their frames are those of the script state from base_ on).
+    CallFrame root_;
+    CallFrame* f_ = nullptr;
+    int32_t base_;
+    int32_t depth_ = 0;
+
+    void enter(CallFrame& f, const CCode& code, const Compiled& c) {
+        f.regs = ss_.registers.push(c.registers);
+        f.code = &code;
+        f.c = &c;
+        f.tokens = &code.tokens()->items;
+        f.recorded = false;
+        if (f.withs.size() < size_t(c.with_depth)) f.withs.resize(size_t(c.with_depth));
+        f_ = &f;
+    }
+
+    // Ends the current script frame as a run ends: its registers given back, the error it
+    // leaves reported, the argument slots put back, the caller's self and other restored.
+    // Returns the caller's call instruction.
+    const Ins* drop_frame() {
+        CallFrame& f = *f_;
+        ss_.registers.pop(f.regs, f.c->registers);
+        --ss_.run_depth;
+        if (ss_.error.flag) report_error(rt_, program_error_message(ss_.error), false);
+        f.arguments.reset();
+        v_.self = f.self;
+        v_.other = f.other;
+        ss_.frames.give_back();
+        --depth_;
+        f_ = depth_ == 0 ? &root_ : &ss_.frames.at(base_ + depth_ - 1);
+        return f.return_to;
+    }
+
+    // Leaves the current script frame with its result, which becomes the value of the
+    // call; returns the call instruction.
+    const Ins* leave(RValue&& value) {
+        const Ins* call = drop_frame();
+        f_->regs[call->a] = std::move(value);
+        return call;
+    }
 
     [[noreturn]] void raise(int32_t token, std::string_view message) {
         record(token, message);
@@ -107,7 +178,7 @@ class Machine {
     }
 
     const RValue& k(int32_t operand) const {
-        return operand >= 0 ? regs_[operand] : constants_[-1 - operand];
+        return operand >= 0 ? f_->regs[operand] : f_->c->constants[size_t(-1 - operand)];
     }
 
     // ---- variables ----
@@ -129,11 +200,11 @@ class Machine {
     // The value an instruction stores: moved out of a register (a temporary), copied
     // from a constant.
     RValue take(int32_t operand) {
-        if (operand >= 0) return std::move(regs_[operand]);
-        return c_.constants[size_t(-1 - operand)];
+        if (operand >= 0) return std::move(f_->regs[operand]);
+        return f_->c->constants[size_t(-1 - operand)];
     }
 
-    int32_t index_of(const Ins& i) const { return i.c < 0 ? 0 : regs_[i.c].index; }
+    int32_t index_of(const Ins& i) const { return i.c < 0 ? 0 : f_->regs[i.c].index; }
 
     [[gnu::noinline]] void update(const Ins& i, int32_t scope) {
         int32_t index = index_of(i);
@@ -154,7 +225,7 @@ class Machine {
     // ---- values ----
 
     [[gnu::noinline]] void binary_slow(const Ins& i, int32_t op) {
-        RValue& d = regs_[i.a];
+        RValue& d = f_->regs[i.a];
         const char* error;
         if (i.b == i.a) {
             error = apply_operator(op, d, k(i.c));
@@ -176,46 +247,89 @@ class Machine {
     [[gnu::noinline]] void prefix(const Ins& i, int32_t op) {
         RValue v = k(i.b);
         if (const char* error = apply_prefix(op, v)) raise(i.token, error);
-        regs_[i.a] = std::move(v);
+        f_->regs[i.a] = std::move(v);
     }
 
     [[gnu::noinline]] void index(const Ins& i, bool two) {
         const char* error = nullptr;
         int32_t n = combined_index(k(i.b), two ? &k(i.c) : nullptr, error);
         if (error) raise(i.token, error);
-        regs_[i.a].index = n;
+        f_->regs[i.a].index = n;
     }
 
-    [[gnu::noinline]] void call(const Ins& i) {
-        if (run_stack_exhausted()) raise(i.token, "Stack overflow.");
-        RValue* args = regs_ + i.c;
+    // The checks every call makes once its arguments are computed.
+    void check_call(const Ins& i) {
+        if (ss_.run_depth >= max_run_depth || (i.b < script_call_base && run_stack_exhausted()))
+            raise(i.token, "Stack overflow.");
+    }
+
+    // A built-in function: its arguments lie in ten registers from c on (the slots beyond
+    // them real 0), its result goes to a.
+    [[gnu::noinline]] void call_function(const Ins& i) {
+        check_call(i);
+        RValue* args = f_->regs + i.c;
         int32_t n = i.x;
-        if (i.b < script_call_base) {
-            int32_t want = function_registry().argument_count(i.b);
-            if (want != n) raise(i.token, "Function needs " + std::to_string(want) + " arguments");
-            // A built-in function gets ten slots; those beyond its arguments are real 0.
-            for (int32_t j = n; j < max_call_arguments; ++j) args[j] = RValue();
-        }
-        if (i.b >= script_call_base) {
-            // A script: the argument slots it changes are kept and put back when it
-            // returns; its arguments are moved into them.
-            CScript* s = rt_.game.scripts.get(i.b - script_call_base);
-            if (!s) raise(i.token, "Error executing function.");
-            // A script added after the game was prepared is compiled when first called.
-            if (!s->compiled) s->compiled = std::make_shared<CCode>(s->code, rt_);
-            ArgumentFrame frame(ss_);
-            for (int32_t j = 0; j < n; ++j) {
-                ss_.argument_frame->save(j, ss_.arguments[size_t(j)]);
-                ss_.arguments[size_t(j)] = std::move(args[j]);
-            }
-            // Scripts do not change while the game runs, so the code outlives the call.
-            regs_[i.a] = run_program(rt_, v_.self, v_.other, *s->compiled);
-            return;
-        }
+        int32_t want = function_registry().argument_count(i.b);
+        if (want != n) raise(i.token, "Function needs " + std::to_string(want) + " arguments");
+        for (int32_t j = n; j < max_call_arguments; ++j) args[j] = RValue();
         RValue r;
         if (!invoke_function(rt_, i.b, v_.self, v_.other, r, args, n))
             raise(i.token, "Error executing function.");
-        regs_[i.a] = std::move(r);
+        f_->regs[i.a] = std::move(r);
+    }
+
+    // A script: a frame of its own on the frame stack, entered at its first instruction,
+    // which is returned. The argument slots it changes are kept and put back when it
+    // returns; its arguments are moved into them. Code without instructions (a constant,
+    // or nothing) is run as before, by a run of its own; null is then returned.
+    [[gnu::noinline]] const Ins* call_script(const Ins* ip) {
+        const Ins& i = *ip;
+        check_call(i);
+        CScript* s = rt_.game.scripts.get(i.b - script_call_base);
+        if (!s) raise(i.token, "Error executing function.");
+        // A script added after the game was prepared is compiled when first called.
+        if (!s->compiled) s->compiled = std::make_shared<CCode>(s->code, rt_);
+        // Scripts do not change while the game runs, so the code outlives the call.
+        const CCode& code = *s->compiled;
+        const Compiled* c = nullptr;
+        if (!code.is_constant() && code.tokens()) {
+            try {
+                c = &compiled(code, false);
+            } catch (const std::bad_alloc&) {
+                // The run of its own records that.
+            }
+        }
+        RValue* args = f_->regs + i.c;
+        if (!c) {
+            ArgumentFrame frame(ss_);
+            for (int32_t j = 0; j < i.x; ++j) {
+                ss_.argument_frame->save(j, ss_.arguments[size_t(j)]);
+                ss_.arguments[size_t(j)] = std::move(args[j]);
+            }
+            f_->regs[i.a] = run_program(rt_, v_.self, v_.other, code);
+            return nullptr;
+        }
+        CallFrame& f = ss_.frames.take();
+        f.arguments.emplace(ss_);
+        for (int32_t j = 0; j < i.x; ++j) {
+            f.arguments->save(j, ss_.arguments[size_t(j)]);
+            ss_.arguments[size_t(j)] = std::move(args[j]);
+        }
+        f.return_to = ip;
+        f.self = v_.self;
+        f.other = v_.other;
+        try {
+            enter(f, code, *c);
+        } catch (const std::bad_alloc&) {
+            f.arguments.reset();
+            ss_.frames.give_back();
+            throw;
+        }
+        ++depth_;
+        ++ss_.run_depth;
+        // As every run: the error flag is cleared when it starts.
+        ss_.error.flag = false;
+        return c->code.data();
     }
 
     // ---- with ----
@@ -223,7 +337,7 @@ class Machine {
     [[gnu::noinline]] void with_start(const Ins& i) {
         double t = round_even(k(i.b).real);
         if (t == double(scope_global)) raise(i.token, "Cannot use global in with statement.");
-        WithState& w = withs_[size_t(i.c)];
+        WithState& w = f_->withs[size_t(i.c)];
         w = WithState();
         w.old_self = v_.self;
         w.old_other = v_.other;
@@ -255,7 +369,7 @@ class Machine {
     // The next instance of the `with` level, or null when it is done; self and other are
     // back to what they were around the statement.
     [[gnu::noinline]] CInstance* with_next(const Ins& i) {
-        WithState& w = withs_[size_t(i.c)];
+        WithState& w = f_->withs[size_t(i.c)];
         v_.self = w.old_self;
         v_.other = w.old_other;
         switch (w.mode) {
@@ -282,25 +396,35 @@ class Machine {
 };
 
 void Machine::run() {
-    const Ins* const code = c_.code.data();
+    // The current frame's instructions, registers and constants.
+    const Ins* code = f_->c->code.data();
     const Ins* ip = code;
-    RValue* const r = regs_;
-    const RValue* const kc = constants_;
+    RValue* r = f_->regs;
+    const RValue* kc = f_->c->constants.data();
     // An operand: a register, or a constant.
 #define K(operand) ((operand) >= 0 ? r[operand] : kc[-1 - (operand)])
-    try {
-        static void* const labels[] = {
-            &&get_self,   &&get_global,   &&get_arg,       &&get,          &&get_dyn,
-            &&set_self,   &&set_global,   &&set,           &&set_dyn,      &&update,
-            &&update_dyn, &&move,         &&add,           &&sub,          &&mul,
-            &&divide,     &&div,          &&mod,           &&less,         &&less_equal,
-            &&equal,      &&not_equal,    &&greater_equal, &&greater,      &&logical_and,
-            &&logical_or, &&negate,       &&plus,          &&logical_not,  &&index1,
-            &&index2,     &&dot_scope,    &&call,          &&jump,         &&jump_false,
-            &&jump_true,  &&compare_jump, &&step_test,     &&repeat_start, &&repeat_next,
-            &&with_start, &&with_next,    &&ret,           &&stop,         &&raise,
-        };
-        static_assert(sizeof(labels) / sizeof(labels[0]) == size_t(Op::raise) + 1);
+// After a change of frame.
+#define RELOAD()                                                                                   \
+    do {                                                                                           \
+        code = f_->c->code.data();                                                                 \
+        r = f_->regs;                                                                              \
+        kc = f_->c->constants.data();                                                              \
+    } while (0)
+    // Each round runs until the current frame stops on an error.
+    for (;;) {
+        try {
+            static void* const labels[] = {
+                &&get_self,   &&get_global,   &&get_arg,       &&get,          &&get_dyn,
+                &&set_self,   &&set_global,   &&set,           &&set_dyn,      &&update,
+                &&update_dyn, &&move,         &&add,           &&sub,          &&mul,
+                &&divide,     &&div,          &&mod,           &&less,         &&less_equal,
+                &&equal,      &&not_equal,    &&greater_equal, &&greater,      &&logical_and,
+                &&logical_or, &&negate,       &&plus,          &&logical_not,  &&index1,
+                &&index2,     &&dot_scope,    &&call,          &&jump,         &&jump_false,
+                &&jump_true,  &&compare_jump, &&step_test,     &&repeat_start, &&repeat_next,
+                &&with_start, &&with_next,    &&ret,           &&stop,         &&raise,
+            };
+            static_assert(sizeof(labels) / sizeof(labels[0]) == size_t(Op::raise) + 1);
 #define DISPATCH() goto* labels[size_t(ip->op)]
 #define NEXT()                                                                                     \
     do {                                                                                           \
@@ -323,209 +447,233 @@ void Machine::run() {
         NEXT();                                                                                    \
     }
 
-        DISPATCH();
+            DISPATCH();
 
-    get_self : {
-        if (CVariableList* list = v_.self_locals()) {
-            if (const CVariable* v = list->find(ip->b)) {
+        get_self : {
+            if (CVariableList* list = v_.self_locals()) {
+                if (const CVariable* v = list->find(ip->b)) {
+                    r[ip->a] = v->get(index_of(*ip));
+                    NEXT();
+                }
+            }
+            read_var(ip->x, ip->b, index_of(*ip), ip->token, r[ip->a]);
+            NEXT();
+        }
+        get_global : {
+            if (const CVariable* v = ss_.globals.find(ip->b)) {
                 r[ip->a] = v->get(index_of(*ip));
                 NEXT();
             }
-        }
-        read_var(ip->x, ip->b, index_of(*ip), ip->token, r[ip->a]);
-        NEXT();
-    }
-    get_global : {
-        if (const CVariable* v = ss_.globals.find(ip->b)) {
-            r[ip->a] = v->get(index_of(*ip));
+            read_var(scope_global, ip->b, index_of(*ip), ip->token, r[ip->a]);
             NEXT();
         }
-        read_var(scope_global, ip->b, index_of(*ip), ip->token, r[ip->a]);
-        NEXT();
-    }
-    get_arg:
-        r[ip->a] = ss_.arguments[size_t(ip->b)];
-        NEXT();
-    get:
-        read_var(ip->x, ip->b, index_of(*ip), ip->token, r[ip->a]);
-        NEXT();
-    get_dyn:
-        read_var(r[ip->x].index, ip->b, index_of(*ip), ip->token, r[ip->a]);
-        NEXT();
-    set_self : {
-        if (CVariableList* list = v_.self_locals()) {
-            int32_t n = index_of(*ip);
-            list->make(ip->b).cell(n) = take(ip->a);
+        get_arg:
+            r[ip->a] = ss_.arguments[size_t(ip->b)];
             NEXT();
-        }
-        write_var(ip->x, ip->b, index_of(*ip), take(ip->a), ip->token);
-        NEXT();
-    }
-    set_global : {
-        int32_t n = index_of(*ip);
-        ss_.globals.make(ip->b).cell(n) = take(ip->a);
-        NEXT();
-    }
-    set:
-        write_var(ip->x, ip->b, index_of(*ip), take(ip->a), ip->token);
-        NEXT();
-    set_dyn:
-        write_var(r[ip->x].index, ip->b, index_of(*ip), take(ip->a), ip->token);
-        NEXT();
-    update : {
-        // The common case, a real added to a real of self, in place.
-        const RValue& v = K(ip->a);
-        if (ip->extra == tk_add_assign && v.kind == kind_real && ip->c < 0 &&
-            RunVariables::plain_scope(ip->x)) {
+        get:
+            read_var(ip->x, ip->b, index_of(*ip), ip->token, r[ip->a]);
+            NEXT();
+        get_dyn:
+            read_var(r[ip->x].index, ip->b, index_of(*ip), ip->token, r[ip->a]);
+            NEXT();
+        set_self : {
             if (CVariableList* list = v_.self_locals()) {
-                if (CVariable* var = list->find(ip->b)) {
-                    if (var->value.kind == kind_real) {
-                        var->value.real += v.real;
-                        NEXT();
+                int32_t n = index_of(*ip);
+                list->make(ip->b).cell(n) = take(ip->a);
+                NEXT();
+            }
+            write_var(ip->x, ip->b, index_of(*ip), take(ip->a), ip->token);
+            NEXT();
+        }
+        set_global : {
+            int32_t n = index_of(*ip);
+            ss_.globals.make(ip->b).cell(n) = take(ip->a);
+            NEXT();
+        }
+        set:
+            write_var(ip->x, ip->b, index_of(*ip), take(ip->a), ip->token);
+            NEXT();
+        set_dyn:
+            write_var(r[ip->x].index, ip->b, index_of(*ip), take(ip->a), ip->token);
+            NEXT();
+        update : {
+            // The common case, a real added to a real of self, in place.
+            const RValue& v = K(ip->a);
+            if (ip->extra == tk_add_assign && v.kind == kind_real && ip->c < 0 &&
+                RunVariables::plain_scope(ip->x)) {
+                if (CVariableList* list = v_.self_locals()) {
+                    if (CVariable* var = list->find(ip->b)) {
+                        if (var->value.kind == kind_real) {
+                            var->value.real += v.real;
+                            NEXT();
+                        }
                     }
                 }
             }
-        }
-        this->update(*ip, ip->x);
-        NEXT();
-    }
-    update_dyn:
-        this->update(*ip, r[ip->x].index);
-        NEXT();
-    move:
-        r[ip->a] = K(ip->b);
-        NEXT();
-        ARITH(add, tk_plus, true, a + b)
-        ARITH(sub, tk_minus, true, a - b)
-        ARITH(mul, tk_times, true, a * b)
-        ARITH(divide, tk_divide, rr.real != 0, a / b)
-        ARITH(div, tk_div, rr.real != 0, std::trunc(a / b))
-        ARITH(mod, tk_mod, rr.real != 0, a - std::trunc(a / b) * b)
-        ARITH(less, tk_less, true, a - b < 0 ? 1 : 0)
-        ARITH(less_equal, tk_less_equal, true, a - b <= 0 ? 1 : 0)
-        ARITH(equal, tk_equal, true, a - b == 0 ? 1 : 0)
-        ARITH(not_equal, tk_not_equal, true, a - b != 0 ? 1 : 0)
-        ARITH(greater_equal, tk_greater_equal, true, a - b >= 0 ? 1 : 0)
-        ARITH(greater, tk_greater, true, a - b > 0 ? 1 : 0)
-        ARITH(logical_and, tk_and, true, (a > 0.5 && b > 0.5) ? 1 : 0)
-        ARITH(logical_or, tk_or, true, (a > 0.5 || b > 0.5) ? 1 : 0)
-    negate:
-        prefix(*ip, tk_minus);
-        NEXT();
-    plus:
-        prefix(*ip, tk_plus);
-        NEXT();
-    logical_not:
-        prefix(*ip, tk_not);
-        NEXT();
-    index1:
-        index(*ip, false);
-        NEXT();
-    index2:
-        index(*ip, true);
-        NEXT();
-    dot_scope : {
-        const RValue& l = K(ip->b);
-        if (l.kind != kind_real) raise(ip->token, "Wrong type of arguments.");
-        r[ip->a].index = to_int32(l.real);
-        NEXT();
-    }
-    call:
-        this->call(*ip);
-        NEXT();
-    jump:
-        ip = code + ip->a;
-        DISPATCH();
-    jump_false:
-        if (!(K(ip->b).real >= 0.5)) {
-            ip = code + ip->a;
-            DISPATCH();
-        }
-        NEXT();
-    jump_true:
-        if (K(ip->b).real >= 0.5) {
-            ip = code + ip->a;
-            DISPATCH();
-        }
-        NEXT();
-    compare_jump : {
-        const RValue& l = K(ip->b);
-        const RValue& rr = K(ip->c);
-        bool truth = l.kind == kind_real && rr.kind == kind_real
-                         ? compare_reals(ip->extra, l.real - rr.real)
-                         : compare_slow(*ip);
-        if (truth == (ip->x != 0)) {
-            ip = code + ip->a;
-            DISPATCH();
-        }
-        NEXT();
-    }
-    step_test : {
-        // The update, the read and the comparison with the constant at once, when all are
-        // reals and the variable exists; otherwise the update alone, then the others.
-        const RValue& v = K(ip->a);
-        if (v.kind == kind_real) {
-            CVariableList* list = ip->x == scope_global ? &ss_.globals : v_.self_locals();
-            CVariable* var = list ? list->find(ip->b) : nullptr;
-            const Ins& j = ip[2];
-            const RValue& limit = kc[-1 - j.c];
-            if (var && var->value.kind == kind_real && limit.kind == kind_real) {
-                var->value.real += v.real;
-                r[ip[1].a] = var->value;
-                if (compare_reals(j.extra, var->value.real - limit.real) == (j.x != 0)) {
-                    ip = code + j.a;
-                    DISPATCH();
-                }
-                ip += 3;
-                DISPATCH();
-            }
-        }
-        this->update(*ip, ip->x);
-        NEXT();
-    }
-    repeat_start : {
-        double n = double(to_int64(K(ip->c).real));
-        RValue& counter = r[ip->b];
-        counter.kind = kind_real;
-        counter.real = n;
-        NEXT();
-    }
-    repeat_next : {
-        RValue& counter = r[ip->b];
-        if (counter.real > 0) {
-            counter.real -= 1;
+            this->update(*ip, ip->x);
             NEXT();
         }
-        ip = code + ip->a;
-        DISPATCH();
-    }
-    with_start:
-        this->with_start(*ip);
-        NEXT();
-    with_next : {
-        CInstance* inst = this->with_next(*ip);
-        if (!inst) {
+        update_dyn:
+            this->update(*ip, r[ip->x].index);
+            NEXT();
+        move:
+            r[ip->a] = K(ip->b);
+            NEXT();
+            ARITH(add, tk_plus, true, a + b)
+            ARITH(sub, tk_minus, true, a - b)
+            ARITH(mul, tk_times, true, a * b)
+            ARITH(divide, tk_divide, rr.real != 0, a / b)
+            ARITH(div, tk_div, rr.real != 0, std::trunc(a / b))
+            ARITH(mod, tk_mod, rr.real != 0, a - std::trunc(a / b) * b)
+            ARITH(less, tk_less, true, a - b < 0 ? 1 : 0)
+            ARITH(less_equal, tk_less_equal, true, a - b <= 0 ? 1 : 0)
+            ARITH(equal, tk_equal, true, a - b == 0 ? 1 : 0)
+            ARITH(not_equal, tk_not_equal, true, a - b != 0 ? 1 : 0)
+            ARITH(greater_equal, tk_greater_equal, true, a - b >= 0 ? 1 : 0)
+            ARITH(greater, tk_greater, true, a - b > 0 ? 1 : 0)
+            ARITH(logical_and, tk_and, true, (a > 0.5 && b > 0.5) ? 1 : 0)
+            ARITH(logical_or, tk_or, true, (a > 0.5 || b > 0.5) ? 1 : 0)
+        negate:
+            prefix(*ip, tk_minus);
+            NEXT();
+        plus:
+            prefix(*ip, tk_plus);
+            NEXT();
+        logical_not:
+            prefix(*ip, tk_not);
+            NEXT();
+        index1:
+            index(*ip, false);
+            NEXT();
+        index2:
+            index(*ip, true);
+            NEXT();
+        dot_scope : {
+            const RValue& l = K(ip->b);
+            if (l.kind != kind_real) raise(ip->token, "Wrong type of arguments.");
+            r[ip->a].index = to_int32(l.real);
+            NEXT();
+        }
+        call:
+            if (ip->b >= script_call_base) {
+                // (A recursive script may start with the call: its first instruction is this.)
+                if (const Ins* first = call_script(ip)) {
+                    ip = first;
+                    RELOAD();
+                    DISPATCH();
+                }
+                NEXT();
+            }
+            call_function(*ip);
+            NEXT();
+        jump:
+            ip = code + ip->a;
+            DISPATCH();
+        jump_false:
+            if (!(K(ip->b).real >= 0.5)) {
+                ip = code + ip->a;
+                DISPATCH();
+            }
+            NEXT();
+        jump_true:
+            if (K(ip->b).real >= 0.5) {
+                ip = code + ip->a;
+                DISPATCH();
+            }
+            NEXT();
+        compare_jump : {
+            const RValue& l = K(ip->b);
+            const RValue& rr = K(ip->c);
+            bool truth = l.kind == kind_real && rr.kind == kind_real
+                             ? compare_reals(ip->extra, l.real - rr.real)
+                             : compare_slow(*ip);
+            if (truth == (ip->x != 0)) {
+                ip = code + ip->a;
+                DISPATCH();
+            }
+            NEXT();
+        }
+        step_test : {
+            // The update, the read and the comparison with the constant at once, when all are
+            // reals and the variable exists; otherwise the update alone, then the others.
+            const RValue& v = K(ip->a);
+            if (v.kind == kind_real) {
+                CVariableList* list = ip->x == scope_global ? &ss_.globals : v_.self_locals();
+                CVariable* var = list ? list->find(ip->b) : nullptr;
+                const Ins& j = ip[2];
+                const RValue& limit = kc[-1 - j.c];
+                if (var && var->value.kind == kind_real && limit.kind == kind_real) {
+                    var->value.real += v.real;
+                    r[ip[1].a] = var->value;
+                    if (compare_reals(j.extra, var->value.real - limit.real) == (j.x != 0)) {
+                        ip = code + j.a;
+                        DISPATCH();
+                    }
+                    ip += 3;
+                    DISPATCH();
+                }
+            }
+            this->update(*ip, ip->x);
+            NEXT();
+        }
+        repeat_start : {
+            double n = double(to_int64(K(ip->c).real));
+            RValue& counter = r[ip->b];
+            counter.kind = kind_real;
+            counter.real = n;
+            NEXT();
+        }
+        repeat_next : {
+            RValue& counter = r[ip->b];
+            if (counter.real > 0) {
+                counter.real -= 1;
+                NEXT();
+            }
             ip = code + ip->a;
             DISPATCH();
         }
-        v_.other = v_.self;
-        v_.self = inst;
-        NEXT();
+        with_start:
+            this->with_start(*ip);
+            NEXT();
+        with_next : {
+            CInstance* inst = this->with_next(*ip);
+            if (!inst) {
+                ip = code + ip->a;
+                DISPATCH();
+            }
+            v_.other = v_.self;
+            v_.self = inst;
+            NEXT();
+        }
+        ret:
+            if (depth_ == 0) {
+                result = take(ip->b);
+                return;
+            }
+            ip = leave(take(ip->b));
+            RELOAD();
+            NEXT();
+        stop:
+            if (depth_ == 0) return;
+            ip = leave(RValue());
+            RELOAD();
+            NEXT();
+        raise:
+            raise(ip->token, f_->c->messages[size_t(ip->b)]);
+        } catch (const RunStopped&) {
+        } catch (const std::bad_alloc&) {
+            record(f_->c->statement[size_t(ip - code)], "Out of memory.");
+        }
+        // An error ended the frame: a script's returns 0 to its caller, which goes on.
+        if (depth_ == 0) return;
+        ip = leave(RValue()) + 1;
+        RELOAD();
     }
-    ret:
-        result = take(ip->b);
-        return;
-    stop:
-        return;
-    raise:
-        raise(ip->token, c_.messages[size_t(ip->b)]);
 #undef ARITH
 #undef K
 #undef NEXT
 #undef DISPATCH
-    } catch (const std::bad_alloc&) {
-        record(c_.statement[size_t(ip - code)], "Out of memory.");
-    }
+#undef RELOAD
 }
 
 const Compiled& compiled(const CCode& code, bool expression) {
@@ -545,10 +693,7 @@ RValue run_machine(Runtime& rt, CInstance* self, CInstance* other, const CCode& 
     RValue result;
     try {
         Machine m(rt, self, other, code, compiled(code, expression));
-        try {
-            m.run();
-        } catch (const RunStopped&) {
-        }
+        m.run();
         result = std::move(m.result);
     } catch (const std::bad_alloc&) {
         // Compiling, or taking the registers, ran out of memory.

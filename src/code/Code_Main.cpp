@@ -82,12 +82,12 @@ void seed_random(Runtime& rt, uint32_t seed) {
     rt.script.random_seed = seed;
 }
 
-namespace {
-
-std::string program_message(const ErrorGlobals& e) {
+std::string program_error_message(const ErrorGlobals& e) {
     return "in code at line " + std::to_string(e.line) + ":\r\n   " + e.line_text +
            "\r\n\r\nat position " + std::to_string(e.column) + ": " + e.message;
 }
+
+namespace {
 
 std::string expression_message(const ErrorGlobals& e, const CCode& code) {
     return "in expression:" + code.text() + "\r\nat position " + std::to_string(e.column) + ": " +
@@ -101,7 +101,7 @@ RValue run_program(Runtime& rt, CInstance* self, CInstance* other, const CCode& 
     rt.script.error.flag = false;
     RValue r = execute_program(rt, self, other, code);
     // Also set when a script called from here failed: its message is reported again.
-    if (rt.script.error.flag) report_error(rt, program_message(rt.script.error), false);
+    if (rt.script.error.flag) report_error(rt, program_error_message(rt.script.error), false);
     return r;
 }
 

@@ -51,6 +51,11 @@ struct GameValues {
 
 constexpr int32_t argument_count = 10;
 
+// How deep runs may nest: script calls, and code that built-in functions run. A call made
+// at this depth stops the run with "Stack overflow.". Checked at calls, so runaway
+// recursion ends the same way however little stack each level takes.
+constexpr int32_t max_run_depth = 4096;
+
 struct ScriptState;
 
 // The argument slots as one script call saw them: a slot's value at call time is kept the
@@ -94,6 +99,28 @@ class ValueStack {
     size_t current_ = 0;
 };
 
+// The frames of the script calls that the machine runs in its own loop (Code_Machine),
+// kept from call to call so that a call allocates nothing once the depth was reached
+// before. Calls nest as a stack: a frame is taken above the ones in use and given back.
+struct CallFrame;
+class CallFrames {
+  public:
+    CallFrames();
+    CallFrames(const CallFrames&) = delete;
+    CallFrames& operator=(const CallFrames&) = delete;
+    ~CallFrames();
+    // The frame above the ones in use, made when first needed.
+    CallFrame& take();
+    void give_back() { --used_; }
+    // The frame n places above the base of the stack.
+    CallFrame& at(int32_t n) { return *frames_[size_t(n)]; }
+    int32_t used() const { return used_; }
+
+  private:
+    std::vector<std::unique_ptr<CallFrame>> frames_;
+    int32_t used_ = 0;
+};
+
 struct ScriptState {
     VariableNames names;
     // The global user variables (global.name).
@@ -114,6 +141,7 @@ struct ScriptState {
     // Code runs compiled (Code_Machine) rather than walked as a tree (Code_Execute).
     bool compiled = true;
     ValueStack registers;
+    CallFrames frames;
 };
 
 // Sets argument slot i (0 ... 9), keeping its old value for the script call in progress.
@@ -124,6 +152,9 @@ inline void set_argument(ScriptState& s, int32_t i, const RValue& v) {
 
 // Reports an error through the installed handler; nothing while no game runs.
 void report_error(Runtime& rt, const std::string& message, bool fatal);
+
+// The text reported for an error of a run as a program: line, line text, position, message.
+std::string program_error_message(const ErrorGlobals& e);
 
 // Resets the script run state when a game is prepared: argument slots to real 0, a fresh
 // global list, the variable name table emptied. Called before anything is compiled.

@@ -41,6 +41,18 @@ bool DDSurface::create(int32_t w, int32_t h, bool, uint32_t colour_key, bool is_
     return true;
 }
 
+bool DDSurface::adopt(Image32 pixels) {
+    release();
+    if (!surface_size_allowed(pixels.width, pixels.height) ||
+        pixels.pixels.size() != size_t(pixels.width) * size_t(pixels.height))
+        return false;
+    width = pixels.width;
+    height = pixels.height;
+    surface = std::move(pixels);
+    clip = {0, 0, width, height};
+    return true;
+}
+
 void DDSurface::release() {
     shown_in_ = nullptr;
     uniform_ = false;

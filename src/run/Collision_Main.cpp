@@ -30,18 +30,12 @@ void CollisionMasks::build(const Game& game, int32_t sprite,
     m.width = s->width;
     m.height = s->height;
     for (int32_t i = 0; i < s->number; ++i) {
-        const Bitmap24* frame = size_t(i) < s->frames.size() ? &s->frames[size_t(i)] : nullptr;
-        if (!frame || frame->empty()) {
+        std::vector<uint8_t> bits;
+        if (!s->frame_opaque_bits(i, m.width, m.height, bits)) {
             report("Internal error in creating collision masks.");
             m = CMask();
             return;
         }
-        std::vector<uint8_t> bits(size_t(m.width) * size_t(m.height), 0);
-        uint32_t t = Bitmap24_TransparentColor(*frame);
-        int32_t w = std::min(m.width, frame->width), h = std::min(m.height, frame->height);
-        for (int32_t y = 0; y < h; ++y)
-            for (int32_t x = 0; x < w; ++x)
-                bits[size_t(y) * size_t(m.width) + size_t(x)] = frame->pixel(x, y) != t;
         m.images.push_back(std::move(bits));
     }
     m.valid = true;

@@ -5,8 +5,11 @@
 // every instance, the global variables and the argument slots.
 //
 // Damaged programs can loop for ever, so each program runs in a child process with a time
-// limit; a program that the tree walker cannot finish either is left out.
+// limit; a program that the tree walker cannot finish either is left out. The child runs
+// them on a stack large enough for the tree walker's nested runs, so that runaway
+// recursion meets the depth limit in both.
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -33,6 +36,14 @@ class Generator {
   public:
     explicit Generator(uint32_t seed) : rng_(seed) {}
 
+    // A program of a few statements; it may call every script.
+    std::string main_program() {
+        callable_ = 3;
+        std::string s = program();
+        callable_ = 2;
+        return s;
+    }
+
     // A program of a few statements.
     std::string program() {
         loop_depth_ = 0;
@@ -51,7 +62,21 @@ class Generator {
         return s;
     }
 
-    std::string expression_text() { return expression(0); }
+    // Script s2: calls itself argument0 times (or without end: the depth limit stops it),
+    // with a statement and expressions of its own at every level.
+    std::string recursive_script() {
+        callable_ = 2;
+        std::string s = "if argument0 <= 0 return " + expression(2) + " " + statement(1) +
+                        " return s2(argument0 - 1) + " + expression(2);
+        return s;
+    }
+
+    std::string expression_text() {
+        callable_ = 3;
+        std::string s = expression(0);
+        callable_ = 2;
+        return s;
+    }
 
     // Token-level damage: a token dropped, doubled or swapped for another symbol.
     std::string damage(const std::string& text) {
@@ -138,9 +163,15 @@ class Generator {
             return std::string("execute_string(") + strings[pick(0, 3)] + ")";
         }
         default: {
-            // Scripts s0 (calls nothing) and s1 (may call s0); the program calls both.
+            // Scripts s0 (calls nothing), s1 (may call s0) and s2 (calls itself, and may
+            // call s0 and s1); the program calls all three.
             if (callable_ == 0) return "abs(" + expression(depth + 1) + ")";
-            std::string s = "s" + std::to_string(pick(0, callable_ - 1)) + "(";
+            int k = pick(0, callable_ - 1);
+            if (k == 2) {
+                static const char* const depths[] = {"0", "1", "3", "'ab'", "-1", "5000"};
+                return "s2(" + std::string(depths[pick(0, 5)]) + ")";
+            }
+            std::string s = "s" + std::to_string(k) + "(";
             int n = pick(0, 3);
             for (int i = 0; i < n; ++i) s += (i ? ", " : "") + expression(depth + 1);
             return s + ")";
@@ -285,7 +316,7 @@ std::string describe(const CVariableList& list) {
 
 struct Program {
     std::string main;
-    std::string scripts[2];
+    std::string scripts[3];
     bool expression = false;
     bool uninit_zero = false;
 };
@@ -295,7 +326,7 @@ std::string observe(const Program& p, bool compiled) {
     testing::ScriptRuntime s;
     s.rt.script.compiled = compiled;
     s.rt.game.options.uninit_zero = p.uninit_zero;
-    for (int i = 0; i < 2; ++i) s.add_script("s" + std::to_string(i), p.scripts[i]);
+    for (int i = 0; i < 3; ++i) s.add_script("s" + std::to_string(i), p.scripts[i]);
     FakeInstance& self = s.room.add(0);
     FakeInstance& other = s.room.add(1);
     s.room.add(0);
@@ -347,7 +378,23 @@ int in_child(const std::function<std::string()>& body, std::string& message) {
     if (pid == 0) {
         close(fds[0]);
         alarm(2);
-        std::string m = body();
+        std::string m;
+        // The tree walker's nested runs need more stack than the depth limit allows for.
+        pthread_attr_t attr;
+        pthread_attr_init(&attr);
+        pthread_attr_setstacksize(&attr, size_t(512) << 20);
+        struct Job {
+            const std::function<std::string()>* body;
+            std::string* out;
+        } job{&body, &m};
+        pthread_t thread;
+        auto run = [](void* p) -> void* {
+            auto* j = static_cast<Job*>(p);
+            *j->out = (*j->body)();
+            return nullptr;
+        };
+        if (pthread_create(&thread, &attr, run, &job) != 0) _exit(4);
+        pthread_join(thread, nullptr);
         if (write(fds[1], m.data(), m.size()) < 0) _exit(3);
         _exit(m.empty() || m == "=" ? 0 : 1);
     }
@@ -372,13 +419,14 @@ void run_corpus(uint32_t seed, int count, bool damaged) {
         Program p;
         p.expression = g.pick(0, 9) == 0;
         p.uninit_zero = g.pick(0, 4) == 0;
-        p.main = p.expression ? g.expression_text() : g.program();
+        p.main = p.expression ? g.expression_text() : g.main_program();
         p.scripts[0] = g.script(0);
         p.scripts[1] = g.script(1);
+        p.scripts[2] = g.recursive_script();
         if (damaged) {
             p.main = g.damage(p.main);
-            int k = g.pick(0, 2);
-            if (k < 2) p.scripts[k] = g.damage(p.scripts[k]);
+            int k = g.pick(0, 3);
+            if (k < 3) p.scripts[k] = g.damage(p.scripts[k]);
         }
         std::string message;
         int outcome = in_child(
@@ -404,7 +452,8 @@ void run_corpus(uint32_t seed, int count, bool damaged) {
         }
         if (outcome == 0 && message == "=") ++clean;
         ASSERT_EQ(outcome, 0) << "program: " << p.main << "\nscript s0: " << p.scripts[0]
-                              << "\nscript s1: " << p.scripts[1] << "\n"
+                              << "\nscript s1: " << p.scripts[1] << "\nscript s2: " << p.scripts[2]
+                              << "\n"
                               << (p.expression ? "(as an expression)\n" : "") << message;
         ++compared;
     }

@@ -256,24 +256,105 @@ TEST(With, ExitInsideStopsTheWholeRun) {
     EXPECT_EQ(out.real, 1);
 }
 
-TEST(Limits, DeepNestingAndRunawayRecursionStopWithAnError) {
+TEST(Limits, DeepNestingStopsWithAnError) {
     ScriptRuntime s;
     std::string deep = "return " + std::string(2000, '(') + "1" + std::string(2000, ')');
     EXPECT_EQ(s.run(deep).real, 0);
     EXPECT_NE(s.last_error().find(": Code nested too deeply."), std::string::npos)
         << s.last_error();
-    s.reports.clear();
-    s.add_script("down", "return down() + 1");
-    // The innermost call stops with the error and returns 0; every level above adds 1
-    // and reports the same message again when it ends, and so does the program.
-    double depth = s.run("return down()").real;
-    EXPECT_GT(depth, 100);
-    ASSERT_EQ(s.reports.size(), size_t(depth) + 2);
-    EXPECT_NE(s.reports.front().find("Stack overflow."), std::string::npos) << s.reports.front();
-    EXPECT_EQ(s.reports.front(), s.reports.back());
-    s.reports.clear();
-    EXPECT_EQ(s.run("return 3").real, 3);
-    EXPECT_TRUE(s.reports.empty());
+}
+
+// Runs `body` on a thread of its own with a stack of `size` bytes.
+void on_stack_of(size_t size, const std::function<void()>& body) {
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    ASSERT_EQ(pthread_attr_setstacksize(&attr, size), 0);
+    pthread_t thread;
+    auto run = [](void* p) -> void* {
+        (*static_cast<const std::function<void()>*>(p))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&body)), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
+// Runaway recursion stops at the depth limit in both interpreters, however the runs nest:
+// a script calling itself, two scripts calling each other, a script running itself through
+// execute_string (two runs a level). The innermost call stops with the error and returns
+// 0; every level above adds 1 and reports the same message again when it ends, and so
+// does the program. A stack large enough for the tree walker's nested runs is given.
+TEST(Limits, RunawayRecursionStopsAtTheDepthLimit) {
+    struct Case {
+        const char* down;
+        const char* up;
+        double depth;
+    };
+    const Case cases[] = {
+        {"return down() + 1", "return 0", max_run_depth - 2},
+        {"return up() + 1", "return down() + 1", max_run_depth - 2},
+        {"return execute_string('return down()') + 1", "return 0", max_run_depth / 2 - 1},
+    };
+    for (bool compiled : {true, false}) {
+        for (const Case& c : cases) {
+            on_stack_of(size_t(512) << 20, [&] {
+                ScriptRuntime s;
+                s.rt.script.compiled = compiled;
+                s.add_script("down", c.down);
+                s.add_script("up", c.up);
+                EXPECT_EQ(s.run("return down()").real, c.depth) << c.down << " " << compiled;
+                ASSERT_EQ(s.reports.size(), size_t(max_run_depth)) << c.down << " " << compiled;
+                EXPECT_NE(s.reports.front().find("Stack overflow."), std::string::npos)
+                    << s.reports.front();
+                EXPECT_EQ(s.reports.front(), s.reports.back());
+                EXPECT_EQ(s.rt.script.run_depth, 0);
+                s.reports.clear();
+                EXPECT_EQ(s.run("return 3").real, 3);
+                EXPECT_TRUE(s.reports.empty());
+            });
+        }
+    }
+}
+
+// Script calls nest as runs do: the callee runs with the caller's self and other, and
+// whatever way it ends (return or exit inside a `with`, an error) the caller goes on with
+// its own self, other and argument slots.
+TEST(Calls, TheCallerGoesOnAsItWas) {
+    struct Case {
+        const char* script;
+        const char* program;
+        double result;
+        size_t reports;
+    };
+    const Case cases[] = {
+        {"with (other) return a", "r = peek(5) return r * 10 + a + argument0", 20 + 1, 0},
+        {"with (other) exit", "r = peek(5) return r * 10 + a + argument0", 1, 0},
+        {"with (other) { a = 7 b = 1 + 'x' }", "r = peek(5) return r * 10 + a + argument0", 1, 2},
+        {"argument0 = 9 with (all) if a = 2 return argument0 + argument1",
+         "r = peek(5, 4) return r * 10 + a + argument0", 130 + 1, 0},
+        {"if argument0 <= 0 return 0 with (other) return argument0 + peek(argument0 - 1)",
+         "return peek(3000)", 3000.0 * 3001 / 2, 0},
+    };
+    for (bool compiled : {true, false}) {
+        for (const Case& c : cases) {
+            on_stack_of(size_t(512) << 20, [&] {
+                ScriptRuntime s;
+                s.rt.script.compiled = compiled;
+                FakeInstance& self = s.room.add(0);
+                FakeInstance& other = s.room.add(1);
+                int32_t a = s.rt.script.names.intern("a");
+                self.vars.set(a, 0, RValue(1));
+                other.vars.set(a, 0, RValue(2));
+                s.add_script("peek", c.script);
+                compile_all_scripts(s.rt);
+                CCode code(c.program, s.rt);
+                RValue r = run_program(s.rt, testing::handle(self), testing::handle(other), code);
+                EXPECT_EQ(r.real, c.result) << c.script << " " << compiled;
+                EXPECT_EQ(s.reports.size(), c.reports) << c.script << " " << compiled;
+                for (const RValue& arg : s.rt.script.arguments) EXPECT_EQ(arg.real, 0);
+            });
+        }
+    }
 }
 
 // Code `levels` deep in one construct: each statement, bracket and prefix operator opens a
@@ -330,27 +411,12 @@ TEST(Limits, DeeplyNestedBlocksAreRefusedAtTheLimit) {
     EXPECT_NE(s.last_error().find(": } missing."), std::string::npos) << s.last_error();
 }
 
-// Runs `body` on a thread of its own with a stack of `size` bytes.
-void on_small_stack(size_t size, const std::function<void()>& body) {
-    pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    ASSERT_EQ(pthread_attr_setstacksize(&attr, size), 0);
-    pthread_t thread;
-    auto run = [](void* p) -> void* {
-        (*static_cast<const std::function<void()>*>(p))();
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&body)), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attr);
-}
-
 TEST(Limits, DeepCodeOnASmallStackStopsWithAnError) {
     // On a small stack, code near or past the nesting limit is refused or stopped with a
     // message instead of overflowing the stack; shallow code still runs.
     for (size_t kb : {100, 160}) {
         std::vector<std::string> results;
-        on_small_stack(kb * 1024, [&] {
+        on_stack_of(kb * 1024, [&] {
             auto s = std::make_unique<ScriptRuntime>();
             FakeInstance& self = s->room.add(0);
             s->run("global.one = 1", &self);
