@@ -11,7 +11,8 @@ the wall time is printed beside them.
   frames    milliseconds per 640 x 480 frame that `--frames` adds (then both builds' frames
             are decoded and compared pixel for pixel)
   load      loading a game of 100 sprites of 640 x 512 (98 MB of pixels): time and peak
-            resident size of a run of one step
+            resident size of a run of one step, as measured and above a run of one step of
+            the empty game
   collide   steps per second of 2 000 precise colliding balls in a 2048 x 1536 room
   collide4  the same in a room four times as large (4096 x 3072)
   movers    steps per second of 10 000 moving instances with a step event
@@ -133,8 +134,12 @@ for name in names:
         print("%-9s %-22s before %10.0f   after %10.0f" % ("", "bytes per frame file", *sizes))
         subprocess.run([tool, dirs[before], dirs[after]], check=True)
     elif name == "load":
-        path = game("big")
-        m = side_by_side(lambda p: run(p, "run", "--headless", "--seed", "1", "--steps", "1", path))
+        path, empty = game("big"), game("idle")
+
+        def load_and_empty(program):
+            one = ("run", "--headless", "--seed", "1", "--steps", "1")
+            return [*run(program, *one, path), *run(program, *one, empty)]
+        m = side_by_side(load_and_empty)
         image_bytes = 100 * 640 * 512 * 3
         report(name, "seconds (CPU)", m[before][0], m[after][0])
         report("", "seconds (wall)", m[before][1], m[after][1])
@@ -142,6 +147,12 @@ for name in names:
         print("%-9s %-22s before %10.2f   after %10.2f   (file %.1f MB, pixels %.1f MB)" % (
             "", "peak RSS / pixels", m[before][2] * 1024 / image_bytes,
             m[after][2] * 1024 / image_bytes, os.path.getsize(path) / 1e6, image_bytes / 1e6))
+        # What an empty game takes (start, libraries, one step) set apart.
+        report("", "empty game, s (CPU)", m[before][3], m[after][3])
+        report("", "empty game, MiB", m[before][5] / 1024, m[after][5] / 1024)
+        report("", "above empty, s (CPU)", m[before][0] - m[before][3], m[after][0] - m[after][3])
+        above = [(m[p][2] - m[p][5]) * 1024 / image_bytes for p in (before, after)]
+        print("%-9s %-22s before %10.2f   after %10.2f" % ("", "above empty / pixels", *above))
     else:
         sys.exit("unknown benchmark " + name)
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -49,6 +50,26 @@ enum class ImageScheme : int32_t { none = -1, bitmap = 0, runs = 1, palette_runs
 // image for scheme -1. An unknown scheme sets `unknown_scheme` and yields no image; malformed data
 // throws StreamError.
 std::optional<Bitmap24> ReadImage(CStream& s, bool* unknown_scheme = nullptr);
+// Where a picture is decoded straight into 32-bit pixels (0x00RRGGBB): a window of width x
+// height pixels, rows `stride` pixels apart, black beforehand. What the picture holds
+// beyond the window is cut off.
+struct PixelWindow {
+    uint32_t* pixels = nullptr;
+    size_t stride = 0;
+    int32_t width = 0, height = 0;
+};
+// What was decoded: the picture's own size and its bottom-left pixel (0x00RRGGBB).
+struct DecodedPicture {
+    int32_t width = 0, height = 0;
+    uint32_t bottom_left = 0;
+    bool empty() const { return width <= 0 || height <= 0; }
+};
+// Reads one image like ReadImage, but decodes it straight into the window that `place`
+// gives for the picture's size (asked only for a picture with pixels, after its pixels are
+// spent from the budget), keeping nothing else.
+std::optional<DecodedPicture>
+ReadImageInto(CStream& s, const std::function<PixelWindow(int32_t w, int32_t h)>& place,
+              bool* unknown_scheme = nullptr);
 // Writes an image: its stored encoding when that still gives its pixels, else the
 // run-length schemes: the palette scheme when it has at most 256 colours (palette in order
 // of first appearance), else true colour. Deterministic.
@@ -75,6 +96,9 @@ void Bitmap24_BoundingBox(const Bitmap24& image, int32_t& left, int32_t& top, in
 // A record's claimed picture size held against its pictures: when one of them holds pixels
 // and the claim differs from its size, that size is taken and a warning added ("sprite" or
 // "background" is `kind`), so that nothing is ever sized by a claim the file does not back.
+void take_picture_size(int32_t& width, int32_t& height, int32_t picture_width,
+                       int32_t picture_height, const char* kind,
+                       std::vector<std::string>* warnings);
 void take_pictures_size(int32_t& width, int32_t& height, std::span<const Bitmap24> pictures,
                         const char* kind, std::vector<std::string>* warnings);
 

@@ -15,13 +15,31 @@ bool CBackground::read(CStream& s, std::vector<std::string>* warnings) {
     videomem = ReadBool(s);
     loadonuse = ReadBool(s);
     image.reset();
-    if (ReadBool(s)) {
-        bool unknown = false;
+    strip.reset();
+    if (!ReadBool(s)) return true;
+    bool unknown = false;
+    if (!s.keep_encodings() && !loadonuse) {
+        // The picture's pixels are spent before they are asked a place.
+        auto picture = ReadImageInto(
+            s,
+            [&](int32_t w, int32_t h) {
+                take_picture_size(width, height, w, h, "background", warnings);
+                strip.emplace(w, h, 1);
+                return strip->cell(0);
+            },
+            &unknown);
+        if (picture && strip) strip->set_frame(0, *picture);
+        // A picture without pixels still stands for a (black) picture of the claimed size.
+        if (picture && !strip && width > 0 && height > 0) {
+            s.check_pixels(int64_t(width) * height, s.file_offset());
+            strip.emplace(width, height, 1);
+        }
+    } else {
         image = ReadImage(s, &unknown);
-        if (unknown && warnings)
-            warnings->push_back("Internal error: Unknown image compression scheme.");
         if (image) take_pictures_size(width, height, std::span(&*image, 1), "background", warnings);
     }
+    if (unknown && warnings)
+        warnings->push_back("Internal error: Unknown image compression scheme.");
     return true;
 }
 
@@ -47,6 +65,7 @@ bool CBackground::load_from_file(const std::string& path, bool transparent_flag,
     width = picture->width;
     height = picture->height;
     image = std::move(*picture);
+    strip.reset();
     transparent = transparent_flag;
     videomem = videomem_flag;
     loadonuse = loadonuse_flag;

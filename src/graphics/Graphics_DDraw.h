@@ -61,6 +61,9 @@ class DDSurface {
     // filled with it). False, leaving no surface, for a size that is not positive or too
     // large. `videomem` is kept for the record: all our surfaces live in memory.
     bool create(int32_t w, int32_t h, bool videomem, uint32_t colour_key, bool transparent);
+    // Makes a surface of a picture, taking its pixels over; false (no surface) for a size
+    // that is not positive or too large, or pixels that do not match it.
+    bool adopt(Image32 pixels);
     bool exists() const { return !surface.pixels.empty(); }
     void release();
     // Our surfaces are never lost, so restoring succeeds whenever there is a surface.
@@ -131,6 +134,9 @@ class DDSurface {
     uint32_t uniform_pixel_ = 0;
 
     void hand_over_shown(bool overwritten);
+    // Rows of a copy whose memory is asked for before they are written.
+    static constexpr int64_t prefetch_ahead = 8;
+    void prefetch_row(int64_t y, int64_t x0, int64_t x1);
 };
 
 // A drawing layer draws into a target surface, subtracting the target's offsets (the

@@ -58,12 +58,6 @@ int64_t remainder_of(int64_t v, int64_t m) {
 
 } // namespace
 
-int32_t strip_per_row(int32_t width, int32_t number) {
-    int32_t n = width > 0 ? 640 / width : 1;
-    if (number < n) n = number;
-    return n < 1 ? 1 : n;
-}
-
 RRect RSprite::cell(int32_t i) const {
     int32_t col = i % per_row, row = i / per_row;
     return {col * width, row * height, (col + 1) * width, (row + 1) * height};
@@ -86,17 +80,31 @@ void CDrawables::build_all_releasing(Game& game) {
     free_all();
     for (int32_t i = 0; i < game.sprites.count(); ++i) {
         CSprite* sprite = game.sprites.get(i);
-        build_sprite(i, sprite);
+        std::optional<PictureStrip> none;
+        build_sprite(i, sprite, sprite ? sprite->strip : none);
         if (sprite) std::vector<Bitmap24>().swap(sprite->frames);
     }
     for (int32_t i = 0; i < game.backgrounds.count(); ++i) {
         CBackground* background = game.backgrounds.get(i);
-        build_background(i, background);
+        std::optional<PictureStrip> none;
+        build_background(i, background, background ? background->strip : none);
         if (background) background->image.reset();
     }
 }
 
 void CDrawables::build_sprite(int32_t id, const CSprite* sprite) {
+    // A sprite that still holds its strip keeps it: the record gets a copy.
+    std::optional<PictureStrip> strip = sprite ? sprite->strip : std::nullopt;
+    build_sprite(id, sprite, strip);
+}
+
+void CDrawables::build_background(int32_t id, const CBackground* background) {
+    std::optional<PictureStrip> strip = background ? background->strip : std::nullopt;
+    build_background(id, background, strip);
+}
+
+void CDrawables::build_sprite(int32_t id, const CSprite* sprite,
+                              std::optional<PictureStrip>& strip) {
     if (id < 0) return;
     if (size_t(id) >= sprites.size()) sprites.resize(size_t(id) + 1);
     RSprite& r = sprites[size_t(id)];
@@ -113,10 +121,11 @@ void CDrawables::build_sprite(int32_t id, const CSprite* sprite) {
         for (const auto& f : sprite->frames) frames.push_back(&f);
     }
     r.exists = sprite != nullptr;
-    build(r, frames);
+    build(r, frames, strip);
 }
 
-void CDrawables::build_background(int32_t id, const CBackground* background) {
+void CDrawables::build_background(int32_t id, const CBackground* background,
+                                  std::optional<PictureStrip>& strip) {
     if (id < 0) return;
     if (size_t(id) >= backgrounds.size()) backgrounds.resize(size_t(id) + 1);
     RSprite& r = backgrounds[size_t(id)];
@@ -132,11 +141,12 @@ void CDrawables::build_background(int32_t id, const CBackground* background) {
         if (background->image) frames.push_back(&*background->image);
     }
     // A background without a picture has nothing to draw.
-    r.exists = background != nullptr && !frames.empty();
-    build(r, frames);
+    r.exists = background != nullptr && (!frames.empty() || strip);
+    build(r, frames, strip);
 }
 
-void CDrawables::build(RSprite& r, const std::vector<const Bitmap24*>& frames) {
+void CDrawables::build(RSprite& r, const std::vector<const Bitmap24*>& frames,
+                       std::optional<PictureStrip>& strip) {
     r.ready = false;
     r.surface.reset();
     r.parked.reset();
@@ -152,42 +162,55 @@ void CDrawables::build(RSprite& r, const std::vector<const Bitmap24*>& frames) {
         r.exists = false;
         return;
     }
-    const Bitmap24* first = frames.empty() ? nullptr : frames[0];
-    uint32_t fill = 0;
-    if (r.transparent && first && !first->empty()) fill = Bitmap24_TransparentColor(*first);
-    if (r.loadonuse && temp && temp->exists()) {
-        Bitmap24 strip{int32_t(strip_w), int32_t(strip_h), fill};
+    auto surface = std::make_unique<DDSurface>();
+    if (strip) {
+        // Decoded at load straight into its strip: the surface takes the pixels over.
+        const bool same_shape = strip->frame_width() == r.width &&
+                                strip->frame_height() == r.height && strip->number() == r.number;
+        Image32 pixels = std::move(*strip).finish(r.transparent);
+        strip.reset();
+        r.loadonuse = false;
+        if (!same_shape || !surface->adopt(std::move(pixels))) {
+            r.exists = false;
+            return;
+        }
+    } else {
+        const Bitmap24* first = frames.empty() ? nullptr : frames[0];
+        uint32_t fill = 0;
+        if (r.transparent && first && !first->empty()) fill = Bitmap24_TransparentColor(*first);
+        if (r.loadonuse && temp && temp->exists()) {
+            Bitmap24 strip24{int32_t(strip_w), int32_t(strip_h), fill};
+            for (int32_t i = 0; i < r.number && size_t(i) < frames.size(); ++i) {
+                const Bitmap24& f = *frames[size_t(i)];
+                if (f.empty()) continue; // a frame stored without picture stays empty
+                std::optional<uint32_t> key;
+                if (r.transparent) key = Bitmap24_TransparentColor(f);
+                draw_into(strip24, f, r.cell(i), key);
+            }
+            if (r.file_name.empty()) r.file_name = temp->new_file_name("");
+            CStream s;
+            WriteInt(s, strip24.width);
+            WriteInt(s, strip24.height);
+            auto bmp = EncodeBmp(strip24);
+            s.write_raw(bmp.data(), bmp.size());
+            if (write_file(r.file_name, s.bytes())) return;
+            // When the file cannot be written the picture stays in memory: losing it would
+            // be worse than using the memory.
+        }
+        r.loadonuse = false;
+        // The frames go straight into the surface, each into its cell over the fill colour;
+        // the surface's colour key is then its bottom-left pixel, as the strip's would be.
+        if (!surface->create(int32_t(strip_w), int32_t(strip_h), r.videomem, 0, false))
+            return; // no surface: draws are skipped
+        surface->fill(fill);
         for (int32_t i = 0; i < r.number && size_t(i) < frames.size(); ++i) {
             const Bitmap24& f = *frames[size_t(i)];
-            if (f.empty()) continue; // a frame stored without picture stays empty
+            if (f.empty()) continue;
             std::optional<uint32_t> key;
             if (r.transparent) key = Bitmap24_TransparentColor(f);
-            draw_into(strip, f, r.cell(i), key);
+            surface->clip = r.cell(i);
+            surface->draw_bitmap(f, surface->clip.left, surface->clip.top, key);
         }
-        if (r.file_name.empty()) r.file_name = temp->new_file_name("");
-        CStream s;
-        WriteInt(s, strip.width);
-        WriteInt(s, strip.height);
-        auto bmp = EncodeBmp(strip);
-        s.write_raw(bmp.data(), bmp.size());
-        if (write_file(r.file_name, s.bytes())) return;
-        // When the file cannot be written the picture stays in memory: losing it would be
-        // worse than using the memory.
-    }
-    r.loadonuse = false;
-    // The frames go straight into the surface, each into its cell over the fill colour;
-    // the surface's colour key is then its bottom-left pixel, as the strip's would be.
-    auto surface = std::make_unique<DDSurface>();
-    if (!surface->create(int32_t(strip_w), int32_t(strip_h), r.videomem, 0, false))
-        return; // no surface: draws are skipped
-    surface->fill(fill);
-    for (int32_t i = 0; i < r.number && size_t(i) < frames.size(); ++i) {
-        const Bitmap24& f = *frames[size_t(i)];
-        if (f.empty()) continue;
-        std::optional<uint32_t> key;
-        if (r.transparent) key = Bitmap24_TransparentColor(f);
-        surface->clip = r.cell(i);
-        surface->draw_bitmap(f, surface->clip.left, surface->clip.top, key);
     }
     surface->clip = {0, 0, surface->width, surface->height};
     surface->transparent = r.transparent;

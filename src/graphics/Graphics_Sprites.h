@@ -38,10 +38,6 @@ struct RSprite {
     RRect cell(int32_t i) const;
 };
 
-// Frames per strip row for frames of this width: 640 div width, at most the frame count,
-// at least 1.
-int32_t strip_per_row(int32_t width, int32_t number);
-
 class CDrawables : public DrawingLayer {
   public:
     // Indexed like the sprite list and the background list.
@@ -62,7 +58,8 @@ class CDrawables : public DrawingLayer {
     // picture, so that no picture is held twice for long (display initialisation).
     void build_all_releasing(Game& game);
     // One record (after add or replace); the arrays grow when the id lies beyond them. A
-    // missing resource (nullptr) leaves a record that does not exist.
+    // missing resource (nullptr) leaves a record that does not exist. A resource that holds
+    // a strip decoded at load keeps it (the record gets a copy).
     void build_sprite(int32_t id, const CSprite* sprite);
     void build_background(int32_t id, const CBackground* background);
     // Frees a record's surface, strip and temporary file.
@@ -112,7 +109,13 @@ class CDrawables : public DrawingLayer {
     DDSurface* target_ = nullptr;
     int32_t x_offset_ = 0, y_offset_ = 0;
 
-    void build(RSprite& r, const std::vector<const Bitmap24*>& frames);
+    // `strip`, when it holds the resource's strip decoded at load, is taken over and
+    // emptied; else the record is made from the frames.
+    void build_sprite(int32_t id, const CSprite* sprite, std::optional<PictureStrip>& strip);
+    void build_background(int32_t id, const CBackground* background,
+                          std::optional<PictureStrip>& strip);
+    void build(RSprite& r, const std::vector<const Bitmap24*>& frames,
+               std::optional<PictureStrip>& strip);
     bool restore(RSprite& r);
     void free(RSprite& r);
     RSprite* usable(std::vector<RSprite>& list, int32_t id);

@@ -32,25 +32,54 @@ bool CSprite::read(CStream& s, std::vector<std::string>* warnings) {
     yoffset = ReadInt(s);
     number = ReadCount(s, "frame count", max_frames, 4);
     frames.clear();
-    frames.reserve(size_t(number));
+    strip.reset();
+    // The strip and the collision masks hold every frame at the sprite's size, whatever
+    // the frames themselves hold: what the pictures have not paid for is spent at the end.
+    int64_t decoded = 0;
+    if (!s.keep_encodings() && !loadonuse) {
+        read_into_strip(s, at, decoded, warnings);
+    } else {
+        frames.reserve(size_t(number));
+        for (int32_t i = 0; i < number; ++i) {
+            bool unknown = false;
+            auto img = ReadImage(s, &unknown);
+            if (unknown && warnings) warnings->push_back(unknown_scheme_message);
+            frames.push_back(img ? std::move(*img) : Bitmap24());
+            decoded += int64_t(frames.back().width) * frames.back().height;
+        }
+        take_pictures_size(width, height, frames, "sprite", warnings);
+    }
+    if (number > 0 && width > 0 && height > 0)
+        s.spend_pixels(std::max<int64_t>(0, pixel_extent() - decoded), at);
+    return true;
+}
+
+void CSprite::read_into_strip(CStream& s, size_t at, int64_t& decoded,
+                              std::vector<std::string>* warnings) {
+    // The strip is made for the size of the first picture with pixels, which the sprite
+    // takes; its memory is held against the budget before the pictures pay for it.
+    auto make_strip = [&] {
+        s.check_pixels(std::max<int64_t>(0, pixel_extent() - decoded), at);
+        strip.emplace(width, height, number);
+    };
     for (int32_t i = 0; i < number; ++i) {
         bool unknown = false;
-        auto img = ReadImage(s, &unknown);
+        auto picture = ReadImageInto(
+            s,
+            [&](int32_t w, int32_t h) {
+                decoded += int64_t(w) * h;
+                if (!strip) {
+                    take_picture_size(width, height, w, h, "sprite", warnings);
+                    make_strip();
+                }
+                return strip->cell(i);
+            },
+            &unknown);
         if (unknown && warnings) warnings->push_back(unknown_scheme_message);
-        frames.push_back(img ? std::move(*img) : Bitmap24());
+        if (picture && strip) strip->set_frame(i, *picture);
     }
-    take_pictures_size(width, height, frames, "sprite", warnings);
-    // The strip and the collision masks hold every frame at the sprite's size, whatever
-    // the frames themselves hold: what the pictures have not paid for yet is spent now.
-    if (number > 0 && width > 0 && height > 0) {
-        int64_t decoded = 0;
-        for (const Bitmap24& f : frames) decoded += int64_t(f.width) * f.height;
-        const int64_t per_frame = int64_t(width) * height;
-        const int64_t extent =
-            per_frame > INT64_MAX / number ? INT64_MAX : per_frame * int64_t(number);
-        s.spend_pixels(std::max<int64_t>(0, extent - decoded), at);
-    }
-    return true;
+    // Frames without pictures still have their place on the surface.
+    if (!strip && number > 0 && width > 0 && height > 0) make_strip();
 }
 
 void CSprite::write(CStream& s) const {
@@ -75,6 +104,25 @@ void CSprite::write(CStream& s) const {
         else
             WriteImage(s, f);
     }
+}
+
+int64_t CSprite::pixel_extent() const {
+    if (number <= 0 || width <= 0 || height <= 0) return 0;
+    const int64_t per_frame = int64_t(width) * height;
+    return per_frame > INT64_MAX / number ? INT64_MAX : per_frame * int64_t(number);
+}
+
+bool CSprite::frame_opaque_bits(int32_t i, int32_t w, int32_t h, std::vector<uint8_t>& bits) const {
+    if (strip) return i < strip->number() && strip->opaque_bits(i, w, h, bits);
+    if (i < 0 || size_t(i) >= frames.size() || frames[size_t(i)].empty()) return false;
+    const Bitmap24& f = frames[size_t(i)];
+    bits.assign(size_t(w) * size_t(h), 0);
+    const uint32_t t = Bitmap24_TransparentColor(f);
+    const int32_t fw = std::min(w, f.width), fh = std::min(h, f.height);
+    for (int32_t y = 0; y < fh; ++y)
+        for (int32_t x = 0; x < fw; ++x)
+            bits[size_t(y) * size_t(w) + size_t(x)] = f.pixel(x, y) != t;
+    return true;
 }
 
 void CSprite::compute_bounding_box() {
@@ -122,6 +170,7 @@ bool CSprite::load_from_file(const std::string& path, int32_t imgnumb, bool prec
         }
     }
     frames = std::move(loaded);
+    strip.reset();
     number = int32_t(frames.size());
     width = frames[0].width;
     height = frames[0].height;

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/Support_Bitmap24.h"
+#include "base/Support_Strip.h"
 
 namespace kelvane {
 
@@ -22,9 +24,18 @@ class CSprite {
     // One picture per frame; an empty picture stands for a frame stored without image.
     std::vector<Bitmap24> frames;
     bool transparent = true;
+    // A game loaded to run holds the frames of a sprite that is not loaded on use here
+    // instead (`frames` stays empty): decoded straight into the strip that its display
+    // surface takes over.
+    std::optional<PictureStrip> strip;
+
+    // Which pixels of frame i (cut to w x h, the rest 0) differ from its see-through
+    // colour, its bottom-left pixel; false when the frame has no picture.
+    bool frame_opaque_bits(int32_t i, int32_t w, int32_t h, std::vector<uint8_t>& bits) const;
 
     // Reads the record; false for a wrong record version. Malformed data throws.
-    // `warnings` collects non-fatal problems (an unknown image scheme).
+    // `warnings` collects non-fatal problems (an unknown image scheme). A stream that keeps
+    // no encodings (a game loaded to run) fills `strip`, unless the sprite is loaded on use.
     bool read(CStream& s, std::vector<std::string>* warnings = nullptr);
     void write(CStream& s) const;
     // The bounding box from the frames, the mode and the transparency.
@@ -35,6 +46,12 @@ class CSprite {
     // frame count.
     bool load_from_file(const std::string& path, int32_t imgnumb, bool precise, bool transparent,
                         bool videomem, bool loadonuse, int32_t xorig, int32_t yorig);
+
+  private:
+    // Pixels of every frame at the sprite's size.
+    int64_t pixel_extent() const;
+    void read_into_strip(CStream& s, size_t at, int64_t& decoded,
+                         std::vector<std::string>* warnings);
 };
 
 } // namespace kelvane

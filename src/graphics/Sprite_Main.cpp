@@ -46,9 +46,9 @@ bool sprite_delete(Game& game, CDrawables& images, int32_t id) {
 
 void release_resource_images(Game& game) {
     for (int32_t i = 0; i < game.backgrounds.count(); ++i)
-        if (CBackground* b = game.backgrounds.get(i)) b->image.reset();
+        if (CBackground* b = game.backgrounds.get(i)) b->image.reset(), b->strip.reset();
     for (int32_t i = 0; i < game.sprites.count(); ++i)
-        if (CSprite* s = game.sprites.get(i)) s->frames.clear();
+        if (CSprite* s = game.sprites.get(i)) s->frames.clear(), s->strip.reset();
 }
 
 } // namespace kelvane

@@ -1,5 +1,7 @@
 // A file mapped into memory for reading, whose pages the reader gives back as it moves
-// on: a large game file is read without ever holding all of it.
+// on: a large game file is read without ever holding all of it. A file cut short by someone
+// else while it is mapped does not end the program: the pages past its new end read as
+// zeros, and the mapping says that the file changed.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +26,9 @@ class MappedFile {
     // Gives back the memory of the whole pages before `offset`; reading them again reads
     // the file again.
     void release_before(size_t offset) const;
+    // True when the file was cut short (a page past its end was touched) or written to
+    // since it was mapped: what was read from the mapping cannot be trusted.
+    bool changed() const;
 
   private:
     MappedFile() = default;
@@ -31,6 +36,9 @@ class MappedFile {
     size_t size_ = 0;
     void* mapping_ = nullptr;
     mutable size_t released_ = 0;
+    int fd_ = -1;           // kept open to see whether the file changed
+    int watch_ = -1;        // the mapping's slot in the bus-error handler's table
+    int64_t stamp_[3] = {}; // size, modification and change times (ns) when mapped
 };
 
 } // namespace kelvane

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/Support_Bitmap24.h"
+#include "base/Support_Strip.h"
 #include "platform/Audio.h"
 
 namespace kelvane {
@@ -28,14 +29,6 @@ class Dialogs {
     virtual bool show_error(const std::string& text, bool can_ignore) = 0;
     // True when the texts already go to stderr (then callers need not print them again).
     virtual bool shown_on_stderr() const { return false; }
-};
-
-// A picture of 32-bit pixels 0x00RRGGBB, rows from the top, no padding: the drawing
-// buffer and every display surface are kept in this form, and the display presents it.
-struct Image32 {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint32_t> pixels;
 };
 
 // The pictures of the loading window that a game may bring, from its options.

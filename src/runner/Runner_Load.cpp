@@ -216,19 +216,28 @@ LoadResult load_game_file(const std::string& path, Game& game, const ProgressFn&
         r.diagnostic = "cannot be opened: " + why;
         return r;
     }
+    // A file cut short or written to while it was read gave the loader zeros or a mix of
+    // two files: whatever came of it is no game.
+    auto checked = [&](LoadResult r) {
+        if (!file->changed()) return r;
+        game = Game();
+        LoadResult changed;
+        changed.diagnostic = "the game file was cut short or changed while it was read";
+        return changed;
+    };
     // A standalone game carries its block at its end, wherever the runner's code ends.
     auto fused = find_fused_block(path);
     if (fused && fused->offset <= file->size() && fused->size <= file->size() - fused->offset) {
         CStream s = CStream::view(file->data() + fused->offset, size_t(fused->size),
                                   game_block_offset, file);
         s.set_release([&](size_t at) { file->release_before(size_t(fused->offset) + at); });
-        return load_game_stream(s, game, progress, options);
+        return checked(load_game_stream(s, game, progress, options));
     }
     if (file->size() < game_block_offset) return too_short(file->size(), game);
     CStream s = CStream::view(file->data(), file->size(), 0, file);
     s.seek(game_block_offset);
     s.set_release([&](size_t at) { file->release_before(at); });
-    return load_game_stream(s, game, progress, options);
+    return checked(load_game_stream(s, game, progress, options));
 }
 
 std::vector<uint8_t> write_game_bytes(const Game& game, int32_t seed) {

@@ -162,10 +162,14 @@ void WriteBlock(CStream& s, const std::vector<uint8_t>& bytes) {
     s.write_coded(bytes.data(), bytes.size());
 }
 
-void CStream::spend_pixels(int64_t pixels, size_t at) {
+void CStream::check_pixels(int64_t pixels, size_t at) const {
     if (pixels < 0 || pixels > pixels_left_)
         throw StreamError(
             "pictures of more than " + std::to_string(max_stream_pixels) + " pixels in all", at);
+}
+
+void CStream::spend_pixels(int64_t pixels, size_t at) {
+    check_pixels(pixels, at);
     pixels_left_ -= pixels;
 }
 

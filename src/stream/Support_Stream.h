@@ -91,6 +91,9 @@ class CStream {
     // backed by its bytes, a stream of a few hundred kilobytes must not unpack into
     // gigabytes. Throws (at file offset `at`) when `pixels` more would exceed it.
     void spend_pixels(int64_t pixels, size_t at);
+    // Throws as spend_pixels would, spending nothing (for memory taken before the pictures
+    // that pay for it are read).
+    void check_pixels(int64_t pixels, size_t at) const;
     int64_t pixels_left() const { return pixels_left_; }
     // What one game file or save may hold in pictures: 2^25 pixels (32 MiB of pixels,
     // some 100 screens of 640 x 480).

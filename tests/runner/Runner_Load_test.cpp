@@ -1,13 +1,19 @@
 // Loading game files: header checks and their messages, every section, damaged files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <random>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Sample_Game.h"
+#include "graphics/Graphics_Sprites.h"
+#include "run/Collision_Main.h"
 #include "runner/Runner_Load.h"
 
 using namespace kelvane;
@@ -286,6 +292,16 @@ TEST(Loader, PicturesOfAGameFileShareOneBudget) {
 
 namespace {
 
+// Cell i of a strip as a picture of its own.
+Image32 cell_of(PictureStrip& strip, int32_t i) {
+    const PixelWindow c = strip.cell(i);
+    Image32 out{c.width, c.height, {}};
+    for (int32_t y = 0; y < c.height; ++y)
+        out.pixels.insert(out.pixels.end(), c.pixels + size_t(y) * c.stride,
+                          c.pixels + size_t(y) * c.stride + size_t(c.width));
+    return out;
+}
+
 std::string write_temp_file(const std::vector<uint8_t>& bytes, const std::string& name) {
     std::string path = ::testing::TempDir() + name + "-" + std::to_string(::getpid());
     std::ofstream(path, std::ios::binary)
@@ -323,14 +339,230 @@ TEST(Loader, AGameFileLoadsAsItsBytesDoWithOrWithoutEncodings) {
     Game running;
     r = load_game_file(path, running, {}, {.keep_encodings = false});
     ASSERT_TRUE(r.ok) << r.describe();
-    ASSERT_EQ(running.sprites.get(0)->frames.size(), 6u);
-    for (size_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(running.sprites.get(0)->frames[i], big->frames[i]) << i;
-        EXPECT_FALSE(running.sprites.get(0)->frames[i].stored) << i;
+    CSprite& loaded = *running.sprites.get(0);
+    EXPECT_TRUE(loaded.frames.empty());
+    ASSERT_TRUE(loaded.strip);
+    ASSERT_EQ(loaded.strip->number(), 6);
+    for (int32_t i = 0; i < 6; ++i) {
+        const Image32 cell = cell_of(*loaded.strip, i);
+        EXPECT_EQ(to_bitmap24(cell), big->frames[size_t(i)]) << i;
     }
-    ASSERT_TRUE(running.backgrounds.get(0)->image);
-    EXPECT_EQ(*running.backgrounds.get(0)->image, *g.backgrounds.get(0)->image);
+    EXPECT_FALSE(running.backgrounds.get(0)->image);
+    ASSERT_TRUE(running.backgrounds.get(0)->strip);
+    EXPECT_EQ(to_bitmap24(cell_of(*running.backgrounds.get(0)->strip, 0)),
+              *g.backgrounds.get(0)->image);
     std::remove(path.c_str());
+}
+
+namespace {
+
+// A picture stored in the given scheme (0 a Windows bitmap, 1 or 2 runs of one pixel, which
+// the writer keeps because they give the same pixels).
+Bitmap24 stored_as(Bitmap24 picture, int32_t scheme) {
+    CStream s;
+    if (scheme == 0) {
+        const int32_t zero = 0;
+        s.write_raw(&zero, 4);
+        auto bmp = EncodeBmp(picture);
+        s.write_raw(bmp.data(), bmp.size());
+    } else {
+        std::vector<uint32_t> palette;
+        for (int32_t y = 0; y < picture.height; ++y)
+            for (int32_t x = 0; x < picture.width; ++x)
+                if (std::find(palette.begin(), palette.end(), picture.pixel(x, y)) == palette.end())
+                    palette.push_back(picture.pixel(x, y));
+        auto put = [&](int32_t v) { s.write_raw(&v, 4); };
+        auto put_colour = [&](uint32_t c) {
+            uint8_t bgr[3] = {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)};
+            s.write_raw(bgr, 3);
+        };
+        put(scheme);
+        if (scheme == 2) {
+            put(int32_t(palette.size()));
+            for (uint32_t c : palette) put_colour(c);
+        }
+        put(picture.width);
+        put(picture.height);
+        for (int32_t y = 0; y < picture.height; ++y) {
+            put(picture.width);
+            for (int32_t x = 0; x < picture.width; ++x) s.write_raw("\1", 1);
+            for (int32_t x = 0; x < picture.width; ++x) {
+                uint32_t c = picture.pixel(x, y);
+                if (scheme == 1) {
+                    put_colour(c);
+                } else {
+                    auto k =
+                        uint8_t(std::find(palette.begin(), palette.end(), c) - palette.begin());
+                    s.write_raw(&k, 1);
+                }
+            }
+        }
+    }
+    picture.stored = std::make_shared<const std::vector<uint8_t>>(s.take_bytes());
+    return picture;
+}
+
+// A picture of w x h whose pixels take one of `colours` values, with `key` at the
+// bottom-left and wherever (x + y) % 5 == 0, and red (another frame's key) where x % 7 == 3.
+Bitmap24 noisy(int32_t w, int32_t h, uint32_t key, int colours, uint32_t seed) {
+    std::mt19937 random(seed);
+    Bitmap24 b(w, h);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            b.set_pixel(x, y,
+                        (x + y) % 5 == 0 ? key
+                        : x % 7 == 3     ? 0x0000FFu
+                                         : 0x010203u * uint32_t(random() % colours));
+    b.set_pixel(0, h - 1, key);
+    return b;
+}
+
+} // namespace
+
+// Pictures decoded at load straight into their strips give the surfaces and the collision
+// masks that the frames read as 24-bit pictures give, for every scheme, frames of other
+// sizes than the first, frames without picture, see-through colours that differ from frame
+// to frame (and appear as plain colours in other frames), rows narrower than four pixels,
+// and strips with empty cells.
+TEST(Loader, PicturesDecodedIntoStripsDrawAsTheirFrames) {
+    const uint32_t red = 0x0000FF, green = 0x00FF00, blue = 0xFF0000;
+    struct Case {
+        const char* what;
+        std::vector<Bitmap24> frames;
+        bool transparent = true;
+        bool loadonuse = false;
+    };
+    std::vector<Case> cases = {
+        {"keys differ per frame",
+         {noisy(100, 5, red, 4, 1), noisy(100, 5, green, 4, 2), noisy(100, 5, red, 4, 3)}},
+        {"sizes differ",
+         {noisy(40, 30, blue, 3, 4), noisy(20, 10, green, 3, 5), noisy(70, 50, red, 3, 6),
+          Bitmap24(), noisy(40, 30, 0, 2, 7)}},
+        {"first frame empty", {Bitmap24(), noisy(30, 20, green, 5, 8)}},
+        {"opaque", {noisy(100, 5, red, 200, 9), noisy(100, 5, green, 4, 10)}, false},
+        {"narrow", {noisy(1, 7, red, 3, 11), noisy(3, 7, green, 3, 12), noisy(2, 7, red, 3, 13)}},
+        {"scheme 0",
+         {stored_as(noisy(33, 9, red, 6, 14), 0), stored_as(noisy(33, 9, blue, 6, 15), 0)}},
+        {"scheme 1", {stored_as(noisy(17, 4, red, 3, 16), 1)}},
+        {"scheme 2",
+         {stored_as(noisy(17, 4, red, 3, 17), 2), stored_as(noisy(5, 4, blue, 3, 18), 2)}},
+        {"wide frames", {noisy(700, 3, red, 4, 19), noisy(700, 3, green, 4, 20)}},
+        {"loaded on use", {noisy(50, 8, red, 4, 21), noisy(50, 8, green, 4, 22)}, true, true},
+    };
+    Game g;
+    add_room(g);
+    for (const Case& c : cases) {
+        auto s = std::make_unique<CSprite>();
+        s->frames = c.frames;
+        s->number = int32_t(c.frames.size());
+        s->width = s->height = 1; // the first picture's size is taken
+        s->transparent = c.transparent;
+        s->loadonuse = c.loadonuse;
+        g.sprites.add(c.what, std::move(s));
+        auto b = std::make_unique<CBackground>();
+        b->image = c.frames.back();
+        b->width = b->height = 1;
+        b->transparent = c.transparent;
+        b->loadonuse = c.loadonuse;
+        g.backgrounds.add(c.what, std::move(b));
+    }
+    g.backgrounds.add("no picture", std::make_unique<CBackground>());
+    const std::string path = write_temp_file(write_game_bytes(g, 77), "strips.kgame");
+
+    Game as_frames, as_strips;
+    ASSERT_TRUE(load_game_file(path, as_frames).ok);
+    ASSERT_TRUE(load_game_file(path, as_strips, {}, {.keep_encodings = false}).ok);
+    std::remove(path.c_str());
+    EXPECT_TRUE(as_strips.sprites.get(0)->strip);
+    EXPECT_FALSE(as_strips.sprites.get(int32_t(cases.size()) - 1)->strip); // loaded on use
+    CollisionMasks masks_of_frames, masks_of_strips;
+    masks_of_frames.build_all(as_frames, [](const std::string&) {});
+    masks_of_strips.build_all(as_strips, [](const std::string&) {});
+    CDrawables from_frames, from_strips;
+    from_frames.build_all_releasing(as_frames);
+    from_strips.build_all_releasing(as_strips);
+    EXPECT_FALSE(as_strips.sprites.get(0)->strip); // taken over by the surface
+
+    auto same_records = [&](const std::vector<RSprite>& a, const std::vector<RSprite>& b,
+                            const std::string& kind) {
+        ASSERT_EQ(a.size(), b.size());
+        for (size_t i = 0; i < a.size(); ++i) {
+            const std::string what = kind + " " + std::to_string(i);
+            ASSERT_EQ(a[i].exists, b[i].exists) << what;
+            EXPECT_EQ(a[i].loadonuse, b[i].loadonuse) << what;
+            if (!a[i].exists || a[i].loadonuse) continue;
+            ASSERT_TRUE(a[i].surface && b[i].surface) << what;
+            EXPECT_EQ(a[i].surface->surface.pixels, b[i].surface->surface.pixels) << what;
+            EXPECT_EQ(a[i].surface->width, b[i].surface->width) << what;
+            EXPECT_EQ(a[i].surface->transparent, b[i].surface->transparent) << what;
+            EXPECT_EQ(a[i].surface->colour_key(), b[i].surface->colour_key()) << what;
+        }
+    };
+    same_records(from_frames.sprites, from_strips.sprites, "sprite");
+    same_records(from_frames.backgrounds, from_strips.backgrounds, "background");
+    for (int32_t i = 0; i < int32_t(cases.size()); ++i) {
+        const CMask* a = masks_of_frames.mask(i);
+        const CMask* b = masks_of_strips.mask(i);
+        ASSERT_TRUE(a && b);
+        EXPECT_EQ(a->valid, b->valid) << cases[size_t(i)].what;
+        EXPECT_EQ(a->images, b->images) << cases[size_t(i)].what;
+    }
+    EXPECT_TRUE(masks_of_strips.mask(0)->valid);
+}
+
+// Someone cuts the game file short, or writes into it, while it loads: the pages that are
+// gone would end the program with a bus error when touched; the load fails instead, saying
+// why, and a later load of the repaired file works.
+TEST(Loader, AFileCutShortOrChangedWhileLoadingIsALoadError) {
+    Game g = sample_game();
+    std::mt19937 random(3);
+    Bitmap24 frame(640, 512);
+    for (auto& b : frame.pixels) b = uint8_t(random());
+    CSprite* big = g.sprites.get(0);
+    big->frames.assign(4, frame);
+    big->number = 4;
+    big->width = 640, big->height = 512;
+    const auto bytes = write_game_bytes(g, 11);
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> change;
+    };
+    const Case cases[] = {
+        {"cut short",
+         [](const std::string& path) {
+             // At a page's start: the next page read lies wholly past the end.
+             const off_t end = off_t(game_block_offset + 100000) / 65536 * 65536;
+             ASSERT_EQ(::truncate(path.c_str(), end), 0);
+         }},
+        {"written into",
+         [&](const std::string& path) {
+             std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
+             f.seekp(std::streamoff(bytes.size() - 4096));
+             f.write(std::string(4096, 'x').data(), 4096);
+         }},
+    };
+    for (const Case& c : cases) {
+        const std::string path = write_temp_file(bytes, "changing.kgame");
+        // A time stamp in the past, so that the write shows even within one clock tick.
+        const timespec past[2] = {{1000000, 0}, {1000000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), past, 0), 0);
+        Game loaded;
+        bool changed = false;
+        LoadResult r = load_game_file(path, loaded, [&](int percent, const std::string&) {
+            if (percent == 10 && !changed) c.change(path), changed = true;
+        });
+        EXPECT_TRUE(changed) << c.what;
+        EXPECT_FALSE(r.ok) << c.what;
+        EXPECT_EQ(r.diagnostic, "the game file was cut short or changed while it was read")
+            << c.what;
+        EXPECT_EQ(loaded.sprites.count(), 0) << c.what;
+
+        std::remove(path.c_str());
+        write_temp_file(bytes, "changing.kgame");
+        r = load_game_file(path, loaded);
+        EXPECT_TRUE(r.ok) << c.what << ": " << r.describe();
+        std::remove(path.c_str());
+    }
 }
 
 TEST(Loader, FilesThatCannotBeGamesSayWhy) {
