@@ -134,6 +134,9 @@ class DDSurface {
     uint32_t uniform_pixel_ = 0;
 
     void hand_over_shown(bool overwritten);
+    // Rows of a copy whose memory is asked for before they are written.
+    static constexpr int64_t prefetch_ahead = 8;
+    void prefetch_row(int64_t y, int64_t x0, int64_t x1);
 };
 
 // A drawing layer draws into a target surface, subtracting the target's offsets (the

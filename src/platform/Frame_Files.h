@@ -16,7 +16,7 @@
 
 namespace kelvane {
 
-// The picture as a PNG file: 24-bit colour, fast compression (zlib level 1, one filter).
+// The picture as a PNG file: 24-bit colour, the "up" filter, fast deflate (level 1).
 // False when the file cannot be written.
 bool write_png_file(const std::string& path, const Image32& picture);
 

@@ -106,11 +106,6 @@ struct UnscaledShape {
         left = rx - s->xoffset, top = ry - s->yoffset, width = m->width, height = m->height;
         none = width <= 0 || height <= 0;
     }
-    bool at(int64_t x, int64_t y) const {
-        if (!bits) return true;
-        const int64_t px = x - left, py = y - top;
-        return px >= 0 && px < width && py >= 0 && py < height && bits[py * width + px] != 0;
-    }
 };
 
 } // namespace
@@ -140,9 +135,29 @@ bool instances_collide(const CollisionMasks& masks, const CInstance& a, const CI
             left = std::max(left, sh->left), right = std::min(right, sh->left + sh->width - 1);
             top = std::max(top, sh->top), bottom = std::min(bottom, sh->top + sh->height - 1);
         }
-        for (int64_t y = top; y <= bottom; ++y)
-            for (int64_t x = left; x <= right; ++x)
-                if (sha.at(x, y) && shb.at(x, y)) return true;
+        if (left > right || top > bottom) return false;
+        // Inside that part a shape without a mask is hit everywhere: only the masks' rows
+        // are read, and a pixel hits when every mask read has it.
+        const UnscaledShape* shapes[2] = {&sha, &shb};
+        const uint8_t* rows[2] = {nullptr, nullptr};
+        int64_t strides[2] = {0, 0}, n = 0;
+        for (const UnscaledShape* sh : shapes) {
+            if (!sh->bits) continue;
+            rows[n] = sh->bits + (top - sh->top) * sh->width + (left - sh->left);
+            strides[n++] = sh->width;
+        }
+        if (n == 0) return true;
+        const int64_t w = right - left + 1;
+        for (int64_t y = top; y <= bottom; ++y) {
+            uint8_t any = 0;
+            if (n == 2)
+                for (int64_t x = 0; x < w; ++x) any |= (rows[0][x] != 0) & (rows[1][x] != 0);
+            else
+                for (int64_t x = 0; x < w; ++x) any |= rows[0][x] != 0;
+            if (any) return true;
+            rows[0] += strides[0];
+            if (n == 2) rows[1] += strides[1];
+        }
         return false;
     }
     // Room pixels in 64 bits: boxes far out reach the ends of the 32-bit range.

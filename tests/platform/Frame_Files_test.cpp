@@ -28,6 +28,11 @@ std::vector<uint32_t> decoded(const fs::path& path) {
     return out;
 }
 
+// 0x00RRGGBB as the Windows colour that a decoded picture gives (red lowest).
+uint32_t pixel_colour_of(uint32_t p) {
+    return (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF);
+}
+
 } // namespace
 
 TEST(FrameFiles, EachStepsLastPictureIsWrittenWithItsPixelsBeforeTheWriterEnds) {
@@ -60,6 +65,39 @@ TEST(FrameFiles, EachStepsLastPictureIsWrittenWithItsPixelsBeforeTheWriterEnds) 
         EXPECT_EQ(decoded(dir / name), expected);
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 40);
+    fs::remove_all(dir);
+}
+
+TEST(FrameFiles, PicturesOfEveryKindDecodeWithAnyReaderToTheirPixels) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("kelvane-frame-png-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    // Noise whose data spans several chunks, flat areas with edges, a row and a column
+    // alone; the top byte of a pixel is not part of its colour.
+    struct Case {
+        const char* name;
+        int32_t width, height;
+    };
+    const Case cases[] = {
+        {"noise", 400, 400}, {"flat", 640, 480}, {"row", 97, 1}, {"column", 1, 53}};
+    uint32_t seed = 12345;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Image32 picture{c.width, c.height, {}};
+        std::vector<uint32_t> windows;
+        for (int32_t y = 0; y < c.height; ++y)
+            for (int32_t x = 0; x < c.width; ++x) {
+                seed = seed * 1103515245u + 12345u;
+                uint32_t p = std::string(c.name) == "flat" ? (x / 64 + y / 48) % 3 * 0x7F3F1Fu
+                                                           : seed >> 8 ^ seed << 24;
+                picture.pixels.push_back(p);
+                windows.push_back(pixel_colour_of(p));
+            }
+        const fs::path path = dir / (std::string(c.name) + ".png");
+        ASSERT_TRUE(write_png_file(path.string(), picture));
+        EXPECT_EQ(decoded(path), windows);
+    }
+    EXPECT_FALSE(write_png_file((dir / "none.png").string(), Image32{0, 0, {}}));
     fs::remove_all(dir);
 }
 
