@@ -179,15 +179,22 @@ TEST(Loader, RoomOrderMustHoldARoom) {
     EXPECT_NE(r.diagnostic.find("room order"), std::string::npos);
 }
 
+namespace {
+// The tools' load (24-bit pictures with their encodings) and a game's load to run
+// (pictures decoded into their strips) read damaged files alike.
+constexpr LoadOptions both_loads[] = {{.keep_encodings = true}, {.keep_encodings = false}};
+} // namespace
+
 TEST(Loader, EveryTruncationFailsCleanly) {
     auto bytes = write_game_bytes(sample_game(), 77);
-    for (size_t len = game_block_offset; len < bytes.size(); ++len) {
-        Game back;
-        LoadResult r =
-            load_game_bytes(std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(len)), back);
-        ASSERT_FALSE(r.ok) << "truncated at " << len;
-        ASSERT_FALSE(r.diagnostic.empty() && r.message.empty()) << len;
-    }
+    for (LoadOptions options : both_loads)
+        for (size_t len = game_block_offset; len < bytes.size(); ++len) {
+            Game back;
+            LoadResult r = load_game_bytes(
+                std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(len)), back, {}, options);
+            ASSERT_FALSE(r.ok) << "truncated at " << len;
+            ASSERT_FALSE(r.diagnostic.empty() && r.message.empty()) << len;
+        }
 }
 
 TEST(Loader, CorruptedBytesNeverCrash) {
@@ -200,10 +207,12 @@ TEST(Loader, CorruptedBytesNeverCrash) {
             size_t at = game_block_offset + rng() % (bytes.size() - game_block_offset);
             bytes[at] = uint8_t(rng());
         }
-        Game back;
-        LoadResult r = load_game_bytes(std::move(bytes), back);
-        if (!r.ok) {
-            EXPECT_FALSE(r.diagnostic.empty() && r.message.empty());
+        for (LoadOptions options : both_loads) {
+            Game back;
+            LoadResult r = load_game_bytes(bytes, back, {}, options);
+            if (!r.ok) {
+                EXPECT_FALSE(r.diagnostic.empty() && r.message.empty());
+            }
         }
     }
 }
@@ -281,11 +290,13 @@ TEST(Loader, PicturesOfAGameFileShareOneBudget) {
             g.backgrounds.add("bg", std::move(b));
         }
         add_room(g);
-        Game loaded;
-        LoadResult r = load_game_bytes(write_game_bytes(g, 3), loaded);
-        EXPECT_EQ(r.ok, c.loads) << c.what << ": " << r.describe();
-        if (!c.loads) {
-            EXPECT_NE(r.diagnostic.find("pixels in all"), std::string::npos) << c.what;
+        for (LoadOptions options : both_loads) {
+            Game loaded;
+            LoadResult r = load_game_bytes(write_game_bytes(g, 3), loaded, {}, options);
+            EXPECT_EQ(r.ok, c.loads) << c.what << ": " << r.describe();
+            if (!c.loads) {
+                EXPECT_NE(r.diagnostic.find("pixels in all"), std::string::npos) << c.what;
+            }
         }
     }
 }
