@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 #include "code/Code_Class.h"
 #include "code/Code_Main.h"
@@ -87,21 +88,57 @@ class Compiler {
     CodeCache& c_;
     Compiled out_;
 
-    // Marks the steps of counting loops (Op::step_test): `v += e`, then `v` read and
-    // compared with a constant as a condition.
+    // Marks the steps of counting loops (Op::step_test): `v += e`, then `v`, read in
+    // place, compared with a constant as a condition.
     void fuse() {
         auto& code = out_.code;
-        for (size_t n = 0; n + 2 < code.size(); ++n) {
+        for (size_t n = 0; n + 1 < code.size(); ++n) {
             Ins& u = code[n];
-            const Ins& g = code[n + 1];
-            const Ins& j = code[n + 2];
-            bool self_var = plain_scope(u.x) && g.op == Op::get_self;
-            bool global_var = u.x == scope_global && g.op == Op::get_global;
-            if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.b >= builtin_limit &&
-                (self_var || global_var) && g.b == u.b && g.c < 0 && j.op == Op::compare_jump &&
-                j.b == g.a && j.c < 0)
+            const Ins& j = code[n + 1];
+            uint8_t kind = plain_scope(u.x) ? self_variable : global_variable;
+            if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.slot >= 0 &&
+                j.op == Op::compare_jump && (j.vars & 3) == kind && j.b == u.slot &&
+                (j.vars >> 2) == in_register && j.c < 0)
                 u.op = Op::step_test;
         }
+    }
+
+    // The slot of a plain user variable of self / a global one.
+    std::map<int32_t, int32_t> self_slots_, global_slots_;
+    int32_t slot(bool self, int32_t id) {
+        auto& slots = self ? self_slots_ : global_slots_;
+        auto& ids = self ? out_.self_ids : out_.global_ids;
+        auto [at, added] = slots.emplace(id, int32_t(ids.size()));
+        if (added) ids.push_back(id);
+        return at->second;
+    }
+
+    // How a reference can be read in place by the instruction that uses it; in_register
+    // when it needs reading into a register first.
+    static uint8_t direct_kind(const Operand& o) {
+        if (!o.ref || o.scope_reg >= 0 || o.index_reg >= 0) return in_register;
+        if (o.id >= builtin_limit && plain_scope(o.scope)) return self_variable;
+        if (o.id >= builtin_limit && o.scope == scope_global) return global_variable;
+        if (plain_scope(o.scope) && o.id >= bv_argument0 && o.id <= bv_argument9)
+            return argument_slot;
+        return in_register;
+    }
+
+    // Two evaluated operands as the operands b and c of one instruction, read at `token`
+    // in their order: in place where they can be, else into registers now. The left one
+    // is read in place only when the right one's read does not come before it.
+    void read_pair(const Operand& l, const Operand& r, bool pair, int32_t token, int32_t& lv,
+                   int32_t& rv, uint8_t& vars) {
+        uint8_t lk = direct_kind(l), rk = pair ? direct_kind(r) : uint8_t(in_register);
+        if (pair && r.ref && rk == in_register) lk = in_register;
+        lv = lk ? direct(l, lk) : read(l, token);
+        rv = !pair ? 0 : rk ? direct(r, rk) : read(r, token);
+        vars = uint8_t(lk | rk << 2);
+    }
+
+    int32_t direct(const Operand& o, uint8_t kind) {
+        if (kind == argument_slot) return o.id - bv_argument0;
+        return slot(kind == self_variable, o.id);
     }
     int32_t top_ = 0;  // the next free register
     int32_t with_ = 0; // `with` statements open around the current one
@@ -130,6 +167,7 @@ class Compiler {
         return int32_t(out_.code.size()) - 1;
     }
     int32_t here() const { return int32_t(out_.code.size()); }
+    Ins& at(int32_t n) { return out_.code[size_t(n)]; }
     void patch(int32_t at, int32_t target) { out_.code[size_t(at)].a = target; }
     void raise(int32_t token, const char* message) {
         out_.messages.emplace_back(message);
@@ -176,9 +214,10 @@ class Compiler {
         if (o.scope_reg >= 0) {
             emit(Op::get_dyn, dst, o.id, o.index_reg, o.scope_reg, token);
         } else if (o.id >= builtin_limit && plain_scope(o.scope)) {
-            emit(Op::get_self, dst, o.id, o.index_reg, o.scope, token);
+            at(emit(Op::get_self, dst, o.id, o.index_reg, o.scope, token)).slot = slot(true, o.id);
         } else if (o.id >= builtin_limit && o.scope == scope_global) {
-            emit(Op::get_global, dst, o.id, o.index_reg, o.scope, token);
+            at(emit(Op::get_global, dst, o.id, o.index_reg, o.scope, token)).slot =
+                slot(false, o.id);
         } else if (plain_scope(o.scope) && o.id >= bv_argument0 && o.id <= bv_argument9) {
             // A plain argumentN names its slot whatever the index.
             emit(Op::get_arg, dst, o.id - bv_argument0, -1, o.scope, token);
@@ -231,20 +270,20 @@ class Compiler {
 
     // Both operands are evaluated, then read, left first; their registers are free again
     // after (the result may take the first of them).
-    void operands(const Expr* e, int32_t& lv, int32_t& rv) {
+    void operands(const Expr* e, int32_t& lv, int32_t& rv, uint8_t& vars) {
         int32_t mark = top_;
         Operand l = eval(e->a);
         Operand r = eval(e->b);
-        lv = read(l, e->end);
-        rv = read(r, e->end);
+        read_pair(l, r, true, e->end, lv, rv, vars);
         top_ = mark;
     }
 
     int32_t binary(const Expr* e) {
         int32_t lv = 0, rv = 0;
-        operands(e, lv, rv);
+        uint8_t vars = 0;
+        operands(e, lv, rv, vars);
         int32_t dst = alloc();
-        emit(binary_op(e->op), dst, lv, rv, 0, e->end);
+        at(emit(binary_op(e->op), dst, lv, rv, 0, e->end)).vars = vars;
         return dst;
     }
 
@@ -254,11 +293,12 @@ class Compiler {
         Operand i = eval(e->a);
         Operand j;
         if (e->b) j = eval(e->b);
-        int32_t iv = read(i, e->end);
-        int32_t jv = e->b ? read(j, e->end) : 0;
+        int32_t iv = 0, jv = 0;
+        uint8_t vars = 0;
+        read_pair(i, j, e->b != nullptr, e->end, iv, jv, vars);
         top_ = mark;
         int32_t dst = alloc();
-        emit(e->b ? Op::index2 : Op::index1, dst, iv, jv, 0, e->end);
+        at(emit(e->b ? Op::index2 : Op::index1, dst, iv, jv, 0, e->end)).vars = vars;
         return dst;
     }
 
@@ -314,10 +354,12 @@ class Compiler {
     int32_t condition_jump(const Expr* e, int32_t token, bool when) {
         if (e->kind == EK::binary && e->op >= tk_less && e->op <= tk_greater) {
             int32_t lv = 0, rv = 0;
-            operands(e, lv, rv);
-            int32_t at = emit(Op::compare_jump, 0, lv, rv, when ? 1 : 0, e->end);
-            out_.code[size_t(at)].extra = e->op;
-            return at;
+            uint8_t vars = 0;
+            operands(e, lv, rv, vars);
+            int32_t n = emit(Op::compare_jump, 0, lv, rv, when ? 1 : 0, e->end);
+            at(n).extra = e->op;
+            at(n).vars = vars;
+            return n;
         }
         int32_t c = value(e, token);
         return emit(when ? Op::jump_true : Op::jump_false, 0, c, 0, 0, 0);
@@ -480,21 +522,27 @@ class Compiler {
             raise(at, "Left-hand side of assignment is not a variable.");
             return;
         }
+        // A plain user variable of self or a global one has a slot.
+        bool self = plain_scope(target.scope);
+        int32_t var_slot = target.scope_reg < 0 && target.id >= builtin_limit &&
+                                   (self || target.scope == scope_global)
+                               ? slot(self, target.id)
+                               : -1;
         if (s->op != tk_assign) {
-            Ins& i = out_.code[size_t(emit(
-                target.scope_reg >= 0 ? Op::update_dyn : Op::update, v, target.id, target.index_reg,
-                target.scope_reg >= 0 ? target.scope_reg : target.scope, at))];
+            Ins& i = this->at(emit(target.scope_reg >= 0 ? Op::update_dyn : Op::update, v,
+                                   target.id, target.index_reg,
+                                   target.scope_reg >= 0 ? target.scope_reg : target.scope, at));
             i.extra = s->op;
+            i.slot = var_slot;
             return;
         }
-        if (target.scope_reg >= 0)
-            emit(Op::set_dyn, v, target.id, target.index_reg, target.scope_reg, at);
-        else if (target.id >= builtin_limit && plain_scope(target.scope))
-            emit(Op::set_self, v, target.id, target.index_reg, target.scope, at);
-        else if (target.id >= builtin_limit && target.scope == scope_global)
-            emit(Op::set_global, v, target.id, target.index_reg, target.scope, at);
-        else
-            emit(Op::set, v, target.id, target.index_reg, target.scope, at);
+        Op op = target.scope_reg >= 0 ? Op::set_dyn
+                : var_slot < 0        ? Op::set
+                : self                ? Op::set_self
+                                      : Op::set_global;
+        this->at(emit(op, v, target.id, target.index_reg,
+                      target.scope_reg >= 0 ? target.scope_reg : target.scope, at))
+            .slot = var_slot;
     }
 };
 
@@ -551,6 +599,20 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         return std::string(buf);
     };
     auto index = [&](int32_t r) { return r < 0 ? std::string() : "[r" + std::to_string(r) + "]"; };
+    // Operand b or c of an instruction, which may be a variable read in place.
+    auto in = [&](const Ins& i, bool second) {
+        int32_t o = second ? i.c : i.b;
+        switch (second ? i.vars >> 2 : i.vars & 3) {
+        case self_variable:
+            return "#" + std::to_string(c.self_ids[size_t(o)]);
+        case global_variable:
+            return "global.#" + std::to_string(c.global_ids[size_t(o)]);
+        case argument_slot:
+            return "argument" + std::to_string(o);
+        default:
+            return operand(o);
+        }
+    };
     std::string out = "registers " + std::to_string(c.registers) + ", with levels " +
                       std::to_string(c.with_depth) + "\n";
     int32_t last = -1;
@@ -605,7 +667,7 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::logical_not:
         case Op::index1:
         case Op::dot_scope:
-            line += "r" + std::to_string(i.a) + ", " + operand(i.b);
+            line += "r" + std::to_string(i.a) + ", " + in(i, false);
             break;
         case Op::call:
             line += "r" + std::to_string(i.a) + " := " +
@@ -622,7 +684,7 @@ std::string disassemble(const Compiled& c, const CCode& code) {
             break;
         case Op::compare_jump: {
             static const char* const names[] = {"<", "<=", "=", "!=", ">=", ">"};
-            line += operand(i.b) + " " + names[i.extra - tk_less] + " " + operand(i.c) + " is " +
+            line += in(i, false) + " " + names[i.extra - tk_less] + " " + in(i, true) + " is " +
                     (i.x ? "true" : "false") + " -> " + std::to_string(i.a);
             break;
         }
@@ -647,7 +709,7 @@ std::string disassemble(const Compiled& c, const CCode& code) {
             line += "\"" + c.messages[size_t(i.b)] + "\"";
             break;
         default:
-            line += "r" + std::to_string(i.a) + ", " + operand(i.b) + ", " + operand(i.c);
+            line += "r" + std::to_string(i.a) + ", " + in(i, false) + ", " + in(i, true);
             break;
         }
         // Where an error of the instruction would be placed.

@@ -4,13 +4,25 @@
 //
 // An instruction is an opcode and three operands, plus the token a message names when the
 // instruction raises an error. An operand is a register of the run's frame (>= 0) or a
-// constant of the compiled code (-1 - its index). Registers hold whole values; the
-// compiler hands them out as a stack, so a frame needs only as many as the deepest
-// expression. A variable that an operator reads stays a reference (its scope, id and
-// array index) until both operands are evaluated; the read is then its own instruction,
-// at the operator's token, so reads and errors happen in the order the parser gives.
-// Syntax errors become `raise` instructions at the place where parsing stopped: the code
-// before them runs, then they raise, exactly when parsing would have met them.
+// constant of the compiled code (-1 - its index). The operands of arithmetic,
+// comparisons, array indices and conditions may instead name a variable that is read in
+// place (OperandKind): a plain user variable of self or a global one, or an argument
+// slot. Their read is the instruction's own, at its token, in the order of the operands.
+//
+// Variable slots. Each plain user variable of self and each global one that the code
+// names gets a slot of the compiled code (Ins::slot, Compiled::self_ids and global_ids);
+// a frame of the machine keeps in each slot the variable found there, once found, so that
+// it is not searched again. A variable never moves or goes away while code runs (lists
+// keep their variables until the instance is freed or the game restarts or loads, all
+// between runs), so a slot stays right until self changes: a `with` empties the frame's
+// self slots as it moves self. A variable not found leaves its slot empty and is searched
+// for again at its next use, which sees a variable created meanwhile. Registers hold whole values;
+// the compiler hands them out as a stack, so a frame needs only as many as the deepest expression.
+// A variable that an operator reads stays a reference (its scope, id and array index) until both
+// operands are evaluated; the read is then its own instruction, at the operator's token, so reads
+// and errors happen in the order the parser gives. Syntax errors become `raise` instructions at the
+// place where parsing stopped: the code before them runs, then they raise, exactly when parsing
+// would have met them.
 #pragma once
 
 #include <cstdint>
@@ -72,10 +84,10 @@ enum class Op : uint8_t {
     // is x (1 true, 0 false). The comparison itself is exactly the operator's.
     compare_jump,
     // The step of a counting loop: an `update` (+= of a plain variable of self or a
-    // global one) followed by the read of that variable and a compare_jump of it with a
-    // constant. Written over the update by fuse(); the two instructions after it stay, so
-    // that whenever the fast case (reals all through) does not hold the three run as
-    // they are, and jumps to them still land on them.
+    // global one) followed by a compare_jump of that variable, read in place, with a
+    // constant. Written over the update by fuse(); the compare_jump after it stays, so
+    // that whenever the fast case (reals all through) does not hold the two run as they
+    // are, and jumps to the compare_jump still land on it.
     step_test,
     repeat_start, // b := the rounded count in b
     repeat_next,  // to a when count b is used up, else b -= 1
@@ -86,13 +98,27 @@ enum class Op : uint8_t {
     raise,        // the error b (index into messages) at the token
 };
 
+// Where an operand of an instruction is: a register or constant, or a variable read in
+// place (the operand is then the variable's slot, or the argument slot's number).
+enum OperandKind : uint8_t {
+    in_register = 0,
+    self_variable = 1,
+    global_variable = 2,
+    argument_slot = 3,
+};
+
 struct Ins {
     Op op;
+    // The kinds (OperandKind) of operand b (bits 0-1) and of operand c (bits 2-3).
+    uint8_t vars = 0;
     // Small operand: a scope, an argument count, an assignment operator.
     int32_t x = 0;
     int32_t a = 0, b = 0, c = 0;
     int32_t extra = 0; // update, compare_jump: the operator's token kind
     int32_t token = 0; // where an error raised by this instruction is placed
+    // The variable slot of get_self, set_self, get_global, set_global, and of update and
+    // step_test on a plain variable of self or a global one; -1 for none.
+    int32_t slot = -1;
 };
 
 struct Compiled {
@@ -102,6 +128,9 @@ struct Compiled {
     std::vector<RValue> constants;
     std::vector<std::string> messages;
     int32_t registers = 0;
+    // The variable ids of the slots of self's variables and of the global ones.
+    std::vector<int32_t> self_ids;
+    std::vector<int32_t> global_ids;
     // Nesting of `with` statements: each needs its own iteration state.
     int32_t with_depth = 0;
 };

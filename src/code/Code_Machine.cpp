@@ -2,9 +2,10 @@
 // computed goto.
 //
 // Arithmetic and comparison on two reals are done inline; every other case (strings, type
-// errors, division by 0) goes to the shared operator code of Code_Operators. Variables are
-// reached through RunVariables (Code_Variables), which says how the slots of self's
-// variables are kept and why nothing needs invalidating.
+// errors, division by 0) goes to the shared operator code of Code_Operators. Plain user
+// variables of self and global ones are kept in the frame's variable slots once found
+// (Code_Compile.h says when a slot is emptied); every other variable is reached through
+// RunVariables (Code_Variables).
 //
 // A run takes a frame of registers from the value stack of the script state and keeps one
 // iteration state per `with` level. A script call does not start a run of its own: the
@@ -18,6 +19,7 @@
 // depth of nested runs and frames is limited (max_run_depth) and checked at every call.
 #include "code/Code_Machine.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <optional>
@@ -58,6 +60,9 @@ struct CallFrame {
     const std::vector<RToken>* tokens = nullptr;
     RValue* regs = nullptr;
     std::vector<WithState> withs;
+    // The variables of the code's slots (Compiled::self_ids, global_ids), once found.
+    std::vector<CVariable*> self_vars;
+    std::vector<CVariable*> global_vars;
     // An error was recorded by this frame (only the first one counts).
     bool recorded = false;
     // Of a script call: the caller's call instruction, its self and other at the call,
@@ -136,6 +141,17 @@ class Machine {
     CallFrame* f_ = nullptr;
     int32_t base_;
     int32_t depth_ = 0;
+    // The current frame's variable slots.
+    CVariable** self_vars_ = nullptr;
+    CVariable** global_vars_ = nullptr;
+    // What a variable operand that does not exist reads as with uninit_zero, per operand.
+    RValue missing_[2];
+
+    void use(CallFrame& f) {
+        f_ = &f;
+        self_vars_ = f.self_vars.data();
+        global_vars_ = f.global_vars.data();
+    }
 
     void enter(CallFrame& f, const CCode& code, const Compiled& c) {
         f.regs = ss_.registers.push(c.registers);
@@ -144,7 +160,9 @@ class Machine {
         f.tokens = &code.tokens()->items;
         f.recorded = false;
         if (f.withs.size() < size_t(c.with_depth)) f.withs.resize(size_t(c.with_depth));
-        f_ = &f;
+        f.self_vars.assign(c.self_ids.size(), nullptr);
+        f.global_vars.assign(c.global_ids.size(), nullptr);
+        use(f);
     }
 
     // Ends the current script frame as a run ends: its registers given back, the error it
@@ -160,7 +178,7 @@ class Machine {
         v_.other = f.other;
         ss_.frames.give_back();
         --depth_;
-        f_ = depth_ == 0 ? &root_ : &ss_.frames.at(base_ + depth_ - 1);
+        use(depth_ == 0 ? root_ : ss_.frames.at(base_ + depth_ - 1));
         return f.return_to;
     }
 
@@ -179,6 +197,51 @@ class Machine {
 
     const RValue& k(int32_t operand) const {
         return operand >= 0 ? f_->regs[operand] : f_->c->constants[size_t(-1 - operand)];
+    }
+
+    // ---- variable slots ----
+
+    // The variable of a slot of self's variables / of the global ones, found and kept on
+    // first use; null while it does not exist.
+    CVariable* self_var(int32_t slot) {
+        CVariable* v = self_vars_[slot];
+        return v ? v : find_self_var(slot);
+    }
+    CVariable* global_var(int32_t slot) {
+        CVariable* v = global_vars_[slot];
+        return v ? v : find_global_var(slot);
+    }
+    [[gnu::noinline]] CVariable* find_self_var(int32_t slot) {
+        CVariableList* list = v_.self_locals();
+        if (!list) return nullptr;
+        return self_vars_[slot] = list->find(f_->c->self_ids[size_t(slot)]);
+    }
+    [[gnu::noinline]] CVariable* find_global_var(int32_t slot) {
+        return global_vars_[slot] = ss_.globals.find(f_->c->global_ids[size_t(slot)]);
+    }
+    // Self changes (`with`): the slots of its variables no longer hold.
+    void forget_self_vars() { std::fill(f_->self_vars.begin(), f_->self_vars.end(), nullptr); }
+
+    // Operand b (which 0) or c (which 1) of an instruction: a register or constant, or a
+    // variable read in place as a get would read it.
+    const RValue& variable(uint32_t kind, int32_t o, const Ins& i, int which) {
+        if (kind == argument_slot) return ss_.arguments[size_t(o)];
+        CVariable* v = kind == self_variable ? self_var(o) : global_var(o);
+        if (v) [[likely]]
+            return v->value;
+        return missing(kind, o, i, which);
+    }
+    [[gnu::noinline]] const RValue& missing(uint32_t kind, int32_t o, const Ins& i, int which) {
+        bool self = kind == self_variable;
+        int32_t id = (self ? f_->c->self_ids : f_->c->global_ids)[size_t(o)];
+        RValue& out = missing_[which];
+        read_var(self ? scope_self : scope_global, id, 0, i.token, out);
+        return out;
+    }
+    const RValue& operand(const Ins& i, int which) {
+        uint32_t kind = which ? i.vars >> 2 : i.vars & 3u;
+        int32_t o = which ? i.c : i.b;
+        return kind ? variable(kind, o, i, which) : k(o);
     }
 
     // ---- variables ----
@@ -224,24 +287,25 @@ class Machine {
 
     // ---- values ----
 
-    [[gnu::noinline]] void binary_slow(const Ins& i, int32_t op) {
+    // l and r are the operands as the instruction read them.
+    [[gnu::noinline]] void binary_slow(const Ins& i, int32_t op, const RValue& l, const RValue& r) {
         RValue& d = f_->regs[i.a];
         const char* error;
-        if (i.b == i.a) {
-            error = apply_operator(op, d, k(i.c));
+        if ((i.vars & 3) == in_register && i.b == i.a) {
+            error = apply_operator(op, d, r);
         } else {
-            RValue l = k(i.b);
-            error = apply_operator(op, l, k(i.c));
-            if (!error) d = std::move(l);
+            RValue v = l;
+            error = apply_operator(op, v, r);
+            if (!error) d = std::move(v);
         }
         if (error) raise(i.token, error);
     }
 
     // A comparison of other than two reals, as a condition.
-    [[gnu::noinline]] bool compare_slow(const Ins& i) {
-        RValue l = k(i.b);
-        if (const char* error = apply_operator(i.extra, l, k(i.c))) raise(i.token, error);
-        return l.real >= 0.5;
+    [[gnu::noinline]] bool compare_slow(const Ins& i, const RValue& l, const RValue& r) {
+        RValue v = l;
+        if (const char* error = apply_operator(i.extra, v, r)) raise(i.token, error);
+        return v.real >= 0.5;
     }
 
     [[gnu::noinline]] void prefix(const Ins& i, int32_t op) {
@@ -252,7 +316,8 @@ class Machine {
 
     [[gnu::noinline]] void index(const Ins& i, bool two) {
         const char* error = nullptr;
-        int32_t n = combined_index(k(i.b), two ? &k(i.c) : nullptr, error);
+        const RValue& first = operand(i, 0);
+        int32_t n = combined_index(first, two ? &operand(i, 1) : nullptr, error);
         if (error) raise(i.token, error);
         f_->regs[i.a].index = n;
     }
@@ -370,6 +435,7 @@ class Machine {
     // back to what they were around the statement.
     [[gnu::noinline]] CInstance* with_next(const Ins& i) {
         WithState& w = f_->withs[size_t(i.c)];
+        forget_self_vars();
         v_.self = w.old_self;
         v_.other = w.old_other;
         switch (w.mode) {
@@ -403,6 +469,9 @@ void Machine::run() {
     const RValue* kc = f_->c->constants.data();
     // An operand: a register, or a constant.
 #define K(operand) ((operand) >= 0 ? r[operand] : kc[-1 - (operand)])
+// Operand b or c: also a variable read in place.
+#define OPERAND_B (ip->vars & 3 ? variable(ip->vars & 3u, ip->b, *ip, 0) : K(ip->b))
+#define OPERAND_C (ip->vars >> 2 ? variable(ip->vars >> 2, ip->c, *ip, 1) : K(ip->c))
 // After a change of frame.
 #define RELOAD()                                                                                   \
     do {                                                                                           \
@@ -434,8 +503,8 @@ void Machine::run() {
 // An operator on two reals inline; anything else out of line.
 #define ARITH(LABEL, TOKEN, GUARD, EXPR)                                                           \
     LABEL : {                                                                                      \
-        const RValue& l = K(ip->b);                                                                \
-        const RValue& rr = K(ip->c);                                                               \
+        const RValue& l = OPERAND_B;                                                               \
+        const RValue& rr = OPERAND_C;                                                              \
         if (l.kind == kind_real && rr.kind == kind_real && (GUARD)) {                              \
             double a = l.real, b = rr.real;                                                        \
             RValue& d = r[ip->a];                                                                  \
@@ -443,24 +512,22 @@ void Machine::run() {
             d.real = (EXPR);                                                                       \
             NEXT();                                                                                \
         }                                                                                          \
-        binary_slow(*ip, TOKEN);                                                                   \
+        binary_slow(*ip, TOKEN, l, rr);                                                            \
         NEXT();                                                                                    \
     }
 
             DISPATCH();
 
         get_self : {
-            if (CVariableList* list = v_.self_locals()) {
-                if (const CVariable* v = list->find(ip->b)) {
-                    r[ip->a] = v->get(index_of(*ip));
-                    NEXT();
-                }
+            if (const CVariable* v = self_var(ip->slot)) {
+                r[ip->a] = v->get(index_of(*ip));
+                NEXT();
             }
             read_var(ip->x, ip->b, index_of(*ip), ip->token, r[ip->a]);
             NEXT();
         }
         get_global : {
-            if (const CVariable* v = ss_.globals.find(ip->b)) {
+            if (const CVariable* v = global_var(ip->slot)) {
                 r[ip->a] = v->get(index_of(*ip));
                 NEXT();
             }
@@ -477,17 +544,22 @@ void Machine::run() {
             read_var(r[ip->x].index, ip->b, index_of(*ip), ip->token, r[ip->a]);
             NEXT();
         set_self : {
-            if (CVariableList* list = v_.self_locals()) {
-                int32_t n = index_of(*ip);
-                list->make(ip->b).cell(n) = take(ip->a);
+            CVariable* v = self_vars_[ip->slot];
+            if (!v) {
+                if (CVariableList* list = v_.self_locals())
+                    v = self_vars_[ip->slot] = &list->make(ip->b);
+            }
+            if (v) {
+                v->cell(index_of(*ip)) = take(ip->a);
                 NEXT();
             }
             write_var(ip->x, ip->b, index_of(*ip), take(ip->a), ip->token);
             NEXT();
         }
         set_global : {
-            int32_t n = index_of(*ip);
-            ss_.globals.make(ip->b).cell(n) = take(ip->a);
+            CVariable* v = global_vars_[ip->slot];
+            if (!v) v = global_vars_[ip->slot] = &ss_.globals.make(ip->b);
+            v->cell(index_of(*ip)) = take(ip->a);
             NEXT();
         }
         set:
@@ -497,17 +569,14 @@ void Machine::run() {
             write_var(r[ip->x].index, ip->b, index_of(*ip), take(ip->a), ip->token);
             NEXT();
         update : {
-            // The common case, a real added to a real of self, in place.
+            // The common case, a real added to a real of self or a global one, in place.
             const RValue& v = K(ip->a);
-            if (ip->extra == tk_add_assign && v.kind == kind_real && ip->c < 0 &&
-                RunVariables::plain_scope(ip->x)) {
-                if (CVariableList* list = v_.self_locals()) {
-                    if (CVariable* var = list->find(ip->b)) {
-                        if (var->value.kind == kind_real) {
-                            var->value.real += v.real;
-                            NEXT();
-                        }
-                    }
+            if (ip->slot >= 0 && ip->extra == tk_add_assign && v.kind == kind_real && ip->c < 0) {
+                CVariable* var =
+                    RunVariables::plain_scope(ip->x) ? self_var(ip->slot) : global_var(ip->slot);
+                if (var && var->value.kind == kind_real) {
+                    var->value.real += v.real;
+                    NEXT();
                 }
             }
             this->update(*ip, ip->x);
@@ -582,11 +651,11 @@ void Machine::run() {
             }
             NEXT();
         compare_jump : {
-            const RValue& l = K(ip->b);
-            const RValue& rr = K(ip->c);
+            const RValue& l = OPERAND_B;
+            const RValue& rr = OPERAND_C;
             bool truth = l.kind == kind_real && rr.kind == kind_real
                              ? compare_reals(ip->extra, l.real - rr.real)
-                             : compare_slow(*ip);
+                             : compare_slow(*ip, l, rr);
             if (truth == (ip->x != 0)) {
                 ip = code + ip->a;
                 DISPATCH();
@@ -594,22 +663,21 @@ void Machine::run() {
             NEXT();
         }
         step_test : {
-            // The update, the read and the comparison with the constant at once, when all are
-            // reals and the variable exists; otherwise the update alone, then the others.
+            // The update and the comparison with the constant at once, when both are reals
+            // and the variable exists; otherwise the update alone, then the comparison.
             const RValue& v = K(ip->a);
-            if (v.kind == kind_real) {
-                CVariableList* list = ip->x == scope_global ? &ss_.globals : v_.self_locals();
-                CVariable* var = list ? list->find(ip->b) : nullptr;
-                const Ins& j = ip[2];
-                const RValue& limit = kc[-1 - j.c];
-                if (var && var->value.kind == kind_real && limit.kind == kind_real) {
+            const Ins& j = ip[1];
+            const RValue& limit = kc[-1 - j.c];
+            if (v.kind == kind_real && limit.kind == kind_real) {
+                CVariable* var =
+                    RunVariables::plain_scope(ip->x) ? self_var(ip->slot) : global_var(ip->slot);
+                if (var && var->value.kind == kind_real) {
                     var->value.real += v.real;
-                    r[ip[1].a] = var->value;
                     if (compare_reals(j.extra, var->value.real - limit.real) == (j.x != 0)) {
                         ip = code + j.a;
                         DISPATCH();
                     }
-                    ip += 3;
+                    ip += 2;
                     DISPATCH();
                 }
             }
@@ -670,6 +738,8 @@ void Machine::run() {
         RELOAD();
     }
 #undef ARITH
+#undef OPERAND_B
+#undef OPERAND_C
 #undef K
 #undef NEXT
 #undef DISPATCH

@@ -8,7 +8,9 @@
 // list a variable is found by id in constant time and never moves (CVariableList), so a
 // variable created while the run goes on needs nothing invalidated. Built-in variables of
 // self and the argument slots are reached without choosing an instance for the scope.
-// Everything else goes through the general access layer (Variable_Main).
+// Everything else goes through the general access layer (Variable_Main). The machine keeps
+// on top of this the variables it found, per frame, in the slots of the compiled code
+// (Code_Compile.h).
 #pragma once
 
 #include <cstdint>

@@ -17,9 +17,12 @@ TEST(Listing, SyntaxErrorsBecomeInstructionsThatRaiseWhenReached) {
                        "global.c = (2";
     CCode code(text, s.rt);
     std::string listing = machine_listing(code);
-    // The loop's test is one instruction that jumps back to the body.
-    EXPECT_NE(listing.find("compare_jump     r0 < 3 is true -> 2  @2:21"), std::string::npos)
+    // The loop's test is one instruction that reads the variable in place and jumps back
+    // to the body; the step before it is fused with it.
+    EXPECT_NE(listing.find("compare_jump     global.#100000 < 3 is true -> 2  @2:21"),
+              std::string::npos)
         << listing;
+    EXPECT_NE(listing.find("step_test        (-5).#100000 op= 1"), std::string::npos) << listing;
     // The error in the untaken block is compiled but never reached; the one of the last
     // line is raised at its position.
     EXPECT_NE(listing.find("raise            \"Unexpected symbol\"  @3:24"), std::string::npos)
