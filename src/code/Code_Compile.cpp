@@ -221,6 +221,8 @@ class Compiler {
         } else if (plain_scope(o.scope) && o.id >= bv_argument0 && o.id <= bv_argument9) {
             // A plain argumentN names its slot whatever the index.
             emit(Op::get_arg, dst, o.id - bv_argument0, -1, o.scope, token);
+        } else if (plain_scope(o.scope) && o.id < builtin_limit) {
+            emit(Op::get_builtin, dst, o.id, o.index_reg, o.scope, token);
         } else {
             emit(Op::get, dst, o.id, o.index_reg, o.scope, token);
         }
@@ -548,14 +550,14 @@ class Compiler {
 
 const char* op_name(Op op) {
     static const char* const names[] = {
-        "get_self",     "get_global", "get_arg",      "get",         "get_dyn",       "set_self",
-        "set_global",   "set",        "set_dyn",      "update",      "update_dyn",    "move",
-        "add",          "sub",        "mul",          "divide",      "div",           "mod",
-        "less",         "less_equal", "equal",        "not_equal",   "greater_equal", "greater",
-        "and",          "or",         "negate",       "plus",        "not",           "index1",
-        "index2",       "dot_scope",  "call",         "jump",        "jump_false",    "jump_true",
-        "compare_jump", "step_test",  "repeat_start", "repeat_next", "with_start",    "with_next",
-        "return",       "stop",       "raise",
+        "get_self",  "get_global",   "get_arg",    "get",          "get_dyn",     "get_builtin",
+        "set_self",  "set_global",   "set",        "set_dyn",      "update",      "update_dyn",
+        "move",      "add",          "sub",        "mul",          "divide",      "div",
+        "mod",       "less",         "less_equal", "equal",        "not_equal",   "greater_equal",
+        "greater",   "and",          "or",         "negate",       "plus",        "not",
+        "index1",    "index2",       "dot_scope",  "call",         "jump",        "jump_false",
+        "jump_true", "compare_jump", "step_test",  "repeat_start", "repeat_next", "with_start",
+        "with_next", "return",       "stop",       "raise",
     };
     static_assert(sizeof(names) / sizeof(names[0]) == size_t(Op::raise) + 1);
     return names[size_t(op)];
@@ -633,11 +635,12 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::get_global:
         case Op::get:
         case Op::get_dyn:
+        case Op::get_builtin:
             line += "r" + std::to_string(i.a) + " := ";
-            line += i.op == Op::get_dyn      ? "(r" + std::to_string(i.x) + ")."
-                    : i.op == Op::get_global ? std::string("global.")
-                    : i.op == Op::get        ? "(" + std::to_string(i.x) + ")."
-                                             : std::string();
+            line += i.op == Op::get_dyn                          ? "(r" + std::to_string(i.x) + ")."
+                    : i.op == Op::get_global                     ? std::string("global.")
+                    : i.op == Op::get || i.op == Op::get_builtin ? "(" + std::to_string(i.x) + ")."
+                                                                 : std::string();
             line += "#" + std::to_string(i.b) + index(i.c);
             break;
         case Op::get_arg:

@@ -45,6 +45,8 @@ enum class Op : uint8_t {
     get_arg,
     get,     // x: scope (static)
     get_dyn, // scope from register x
+    // A built-in variable named plainly (x, room_width): its accessor with self.
+    get_builtin,
     set_self,
     set_global,
     set,     // x: scope; fails with "Cannot assign a value to the variable."

@@ -110,14 +110,21 @@ class Machine {
   public:
     Machine(Runtime& rt, CInstance* self, CInstance* other, const CCode& code, const Compiled& c)
         : rt_(rt), ss_(rt.script), v_(rt, self, other), base_(ss_.frames.used()) {
-        enter(root_, code, c);
+        CallFrame& root = ss_.frames.take();
+        try {
+            enter(root, code, c);
+        } catch (...) {
+            ss_.frames.give_back();
+            throw;
+        }
     }
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
     ~Machine() {
         // Frames left by anything but an error or a return (nothing else is expected).
         while (depth_ > 0) drop_frame();
-        ss_.registers.pop(root_.regs, root_.c->registers);
+        ss_.registers.pop(f_->regs, f_->c->registers);
+        ss_.frames.give_back();
     }
 
     RValue result;
@@ -135,17 +142,15 @@ class Machine {
     Runtime& rt_;
     ScriptState& ss_;
     RunVariables v_;
-    // The outermost frame, the current one, and how many script calls lie above the
-    // outermost (their frames are those of the script state from base_ on).
-    CallFrame root_;
+    // The current frame, and how many script calls lie above the outermost. The frames are
+    // those of the script state from base_ on (the outermost first), so that a run
+    // allocates nothing once runs as deep have been made before.
     CallFrame* f_ = nullptr;
     int32_t base_;
     int32_t depth_ = 0;
     // The current frame's variable slots.
     CVariable** self_vars_ = nullptr;
     CVariable** global_vars_ = nullptr;
-    // What a variable operand that does not exist reads as with uninit_zero, per operand.
-    RValue missing_[2];
 
     void use(CallFrame& f) {
         f_ = &f;
@@ -178,7 +183,7 @@ class Machine {
         v_.other = f.other;
         ss_.frames.give_back();
         --depth_;
-        use(depth_ == 0 ? root_ : ss_.frames.at(base_ + depth_ - 1));
+        use(ss_.frames.at(base_ + depth_));
         return f.return_to;
     }
 
@@ -222,26 +227,30 @@ class Machine {
     // Self changes (`with`): the slots of its variables no longer hold.
     void forget_self_vars() { std::fill(f_->self_vars.begin(), f_->self_vars.end(), nullptr); }
 
-    // Operand b (which 0) or c (which 1) of an instruction: a register or constant, or a
-    // variable read in place as a get would read it.
-    const RValue& variable(uint32_t kind, int32_t o, const Ins& i, int which) {
+    // A variable operand (kind: OperandKind, o: its slot or argument number), read in
+    // place as a get would read it.
+    const RValue& variable(uint32_t kind, int32_t o, const Ins& i) {
         if (kind == argument_slot) return ss_.arguments[size_t(o)];
         CVariable* v = kind == self_variable ? self_var(o) : global_var(o);
         if (v) [[likely]]
             return v->value;
-        return missing(kind, o, i, which);
+        return missing(kind, o, i);
     }
-    [[gnu::noinline]] const RValue& missing(uint32_t kind, int32_t o, const Ins& i, int which) {
+    // A variable operand that does not exist: the error of its read, or with uninit_zero
+    // real 0 (the general read cannot find it either).
+    [[gnu::noinline]] const RValue& missing(uint32_t kind, int32_t o, const Ins& i) {
+        static const RValue zero;
         bool self = kind == self_variable;
         int32_t id = (self ? f_->c->self_ids : f_->c->global_ids)[size_t(o)];
-        RValue& out = missing_[which];
+        RValue out;
         read_var(self ? scope_self : scope_global, id, 0, i.token, out);
-        return out;
+        return zero;
     }
+    // Operand b (which 0) or c (which 1) of an instruction.
     const RValue& operand(const Ins& i, int which) {
         uint32_t kind = which ? i.vars >> 2 : i.vars & 3u;
         int32_t o = which ? i.c : i.b;
-        return kind ? variable(kind, o, i, which) : k(o);
+        return kind ? variable(kind, o, i) : k(o);
     }
 
     // ---- variables ----
@@ -470,8 +479,8 @@ void Machine::run() {
     // An operand: a register, or a constant.
 #define K(operand) ((operand) >= 0 ? r[operand] : kc[-1 - (operand)])
 // Operand b or c: also a variable read in place.
-#define OPERAND_B (ip->vars & 3 ? variable(ip->vars & 3u, ip->b, *ip, 0) : K(ip->b))
-#define OPERAND_C (ip->vars >> 2 ? variable(ip->vars >> 2, ip->c, *ip, 1) : K(ip->c))
+#define OPERAND_B (ip->vars & 3 ? variable(ip->vars & 3u, ip->b, *ip) : K(ip->b))
+#define OPERAND_C (ip->vars >> 2 ? variable(ip->vars >> 2, ip->c, *ip) : K(ip->c))
 // After a change of frame.
 #define RELOAD()                                                                                   \
     do {                                                                                           \
@@ -483,15 +492,16 @@ void Machine::run() {
     for (;;) {
         try {
             static void* const labels[] = {
-                &&get_self,   &&get_global,   &&get_arg,       &&get,          &&get_dyn,
-                &&set_self,   &&set_global,   &&set,           &&set_dyn,      &&update,
-                &&update_dyn, &&move,         &&add,           &&sub,          &&mul,
-                &&divide,     &&div,          &&mod,           &&less,         &&less_equal,
-                &&equal,      &&not_equal,    &&greater_equal, &&greater,      &&logical_and,
-                &&logical_or, &&negate,       &&plus,          &&logical_not,  &&index1,
-                &&index2,     &&dot_scope,    &&call,          &&jump,         &&jump_false,
-                &&jump_true,  &&compare_jump, &&step_test,     &&repeat_start, &&repeat_next,
-                &&with_start, &&with_next,    &&ret,           &&stop,         &&raise,
+                &&get_self,    &&get_global, &&get_arg,      &&get,           &&get_dyn,
+                &&get_builtin, &&set_self,   &&set_global,   &&set,           &&set_dyn,
+                &&update,      &&update_dyn, &&move,         &&add,           &&sub,
+                &&mul,         &&divide,     &&div,          &&mod,           &&less,
+                &&less_equal,  &&equal,      &&not_equal,    &&greater_equal, &&greater,
+                &&logical_and, &&logical_or, &&negate,       &&plus,          &&logical_not,
+                &&index1,      &&index2,     &&dot_scope,    &&call,          &&jump,
+                &&jump_false,  &&jump_true,  &&compare_jump, &&step_test,     &&repeat_start,
+                &&repeat_next, &&with_start, &&with_next,    &&ret,           &&stop,
+                &&raise,
             };
             static_assert(sizeof(labels) / sizeof(labels[0]) == size_t(Op::raise) + 1);
 #define DISPATCH() goto* labels[size_t(ip->op)]
@@ -542,6 +552,11 @@ void Machine::run() {
             NEXT();
         get_dyn:
             read_var(r[ip->x].index, ip->b, index_of(*ip), ip->token, r[ip->a]);
+            NEXT();
+        get_builtin:
+            // Straight to the built-in's accessor; the general read for its failure.
+            if (!read_builtin(rt_, v_.self, ip->b, index_of(*ip), r[ip->a]))
+                read_var(ip->x, ip->b, index_of(*ip), ip->token, r[ip->a]);
             NEXT();
         set_self : {
             CVariable* v = self_vars_[ip->slot];
@@ -611,12 +626,33 @@ void Machine::run() {
         logical_not:
             prefix(*ip, tk_not);
             NEXT();
-        index1:
+        index1 : {
+            // An index in range inline; the checks and their errors out of line.
+            const RValue& i = OPERAND_B;
+            if (i.kind == kind_real) {
+                double n = round_even(i.real);
+                if (n >= 0 && n < array_row_size) {
+                    r[ip->a].index = int32_t(n);
+                    NEXT();
+                }
+            }
             index(*ip, false);
             NEXT();
-        index2:
+        }
+        index2 : {
+            const RValue& i = OPERAND_B;
+            const RValue& j = OPERAND_C;
+            if (i.kind == kind_real && j.kind == kind_real) {
+                double m = round_even(i.real), n = round_even(j.real);
+                if (m >= 0 && n >= 0 && m < array_row_size && n < array_row_size &&
+                    m * n <= 1000000) {
+                    r[ip->a].index = int32_t(m) * array_row_size + int32_t(n);
+                    NEXT();
+                }
+            }
             index(*ip, true);
             NEXT();
+        }
         dot_scope : {
             const RValue& l = K(ip->b);
             if (l.kind != kind_real) raise(ip->token, "Wrong type of arguments.");

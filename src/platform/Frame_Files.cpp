@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 
 namespace fs = std::filesystem;
 
@@ -27,6 +28,9 @@ constexpr size_t max_chunk = size_t(1) << 18;
 
 struct Compressor {
     libdeflate_compressor* c = nullptr;
+    Compressor() = default;
+    Compressor(const Compressor&) = delete;
+    Compressor& operator=(const Compressor&) = delete;
     ~Compressor() { libdeflate_free_compressor(c); }
 };
 
@@ -109,7 +113,14 @@ bool write_png_file(const std::string& path, const Image32& picture) {
         picture.pixels.size() != size_t(picture.width) * size_t(picture.height))
         return false;
     thread_local EncodeState state;
-    if (!encode(picture, state)) return false;
+    // The encoder holds the whole picture filtered and compressed: a picture too large for
+    // the memory left fails like a full disk, it does not end the program.
+    try {
+        if (!encode(picture, state)) return false;
+    } catch (const std::bad_alloc&) {
+        state.filtered = {}, state.deflated = {}, state.file = {};
+        return false;
+    }
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
     bool ok = std::fwrite(state.file.data(), 1, state.file.size(), file) == state.file.size();
