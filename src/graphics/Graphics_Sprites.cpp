@@ -69,13 +69,6 @@ void CDrawables::set_target(DDSurface* target, int32_t x_offset, int32_t y_offse
     y_offset_ = y_offset;
 }
 
-void CDrawables::build_all(const Game& game) {
-    free_all();
-    for (int32_t i = 0; i < game.sprites.count(); ++i) build_sprite(i, game.sprites.get(i));
-    for (int32_t i = 0; i < game.backgrounds.count(); ++i)
-        build_background(i, game.backgrounds.get(i));
-}
-
 void CDrawables::build_all_releasing(Game& game) {
     free_all();
     for (int32_t i = 0; i < game.sprites.count(); ++i) {

@@ -52,10 +52,9 @@ class CDrawables : public DrawingLayer {
     // with nullptr when a deleted sprite's mask must go.
     std::function<void(int32_t id, const CSprite* sprite)> mask_hook;
 
-    // All records from the game's lists: sprites first, then backgrounds.
-    void build_all(const Game& game);
-    // The same, freeing each resource's own frames as soon as its record holds the
-    // picture, so that no picture is held twice for long (display initialisation).
+    // All records from the game's lists, sprites first, then backgrounds, freeing each
+    // resource's own frames as soon as its record holds the picture, so that no picture is
+    // held twice for long (display initialisation).
     void build_all_releasing(Game& game);
     // One record (after add or replace); the arrays grow when the id lies beyond them. A
     // missing resource (nullptr) leaves a record that does not exist. A resource that holds

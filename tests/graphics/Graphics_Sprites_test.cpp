@@ -293,7 +293,7 @@ TEST(Drawables, MissingOrEmptyResourcesDrawNothing) {
     g.backgrounds.resize(1);
     g.backgrounds.set(0, "bg_without_picture", std::make_unique<CBackground>());
     Canvas c(2, 1);
-    c.images.build_all(g);
+    c.images.build_all_releasing(g);
     EXPECT_EQ(c.images.sprites.size(), 3u);
     for (int32_t id : {-1, 0, 1, 2, 3, 1000}) {
         c.images.draw_sprite(id, 0, 0, 0);

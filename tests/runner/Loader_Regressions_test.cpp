@@ -40,7 +40,9 @@ TEST(LoaderRegressions, SeedCorpusLoadsOrFailsCleanly) {
         const bool found_by_fuzzing =
             name.size() == 40 && name.find_first_not_of("0123456789abcdef") == std::string::npos;
         if (found_by_fuzzing) {
-            if (!r.ok) EXPECT_FALSE(r.message.empty() && r.diagnostic.empty()) << entry.path();
+            if (!r.ok) {
+                EXPECT_FALSE(r.message.empty() && r.diagnostic.empty()) << entry.path();
+            }
         } else {
             EXPECT_TRUE(r.ok) << entry.path() << ": " << r.diagnostic;
             ++named;
