@@ -42,16 +42,17 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The video decoder loads FFmpeg's libraries itself when a game opens a video, so the
-# program's links do not name them: their packages are named here, at the versions built
-# against (libavcodec59 and so on).
+# The video decoder loads FFmpeg's libraries itself when a game opens a video, and the
+# sound output SDL2_mixer when sound first opens, so the program's links do not name them:
+# their packages are named here, FFmpeg's at the versions built against (libavcodec59 and
+# so on).
 set(KELVANE_FFMPEG_PACKAGES)
 foreach(module libavformat libavcodec libswscale libswresample libavutil)
     string(REGEX MATCH "^[0-9]+" major "${AV_${module}_VERSION}")
     list(APPEND KELVANE_FFMPEG_PACKAGES "${module}${major}")
 endforeach()
 list(JOIN KELVANE_FFMPEG_PACKAGES ", " KELVANE_FFMPEG_PACKAGES)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, fluid-soundfont-gm, ${KELVANE_FFMPEG_PACKAGES}")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, fluid-soundfont-gm, libsdl2-mixer-2.0-0, ${KELVANE_FFMPEG_PACKAGES}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

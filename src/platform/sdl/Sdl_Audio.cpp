@@ -7,12 +7,73 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <dlfcn.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <string>
 
 namespace kelvane {
+
+namespace {
+
+// SDL2_mixer is loaded when sound is first opened or decoded, not when the program starts:
+// with its decoders (FluidSynth and its GLib, FLAC, Vorbis, MP3, MOD) it is some thirty
+// libraries that a run without sound would carry for nothing.
+#define KELVANE_MIXER_FUNCTIONS(X)                                                                 \
+    X(Mix_SetSoundFonts)                                                                           \
+    X(Mix_Init)                                                                                    \
+    X(Mix_OpenAudioDevice)                                                                         \
+    X(Mix_CloseAudio)                                                                              \
+    X(Mix_Quit)                                                                                    \
+    X(Mix_LoadWAV)                                                                                 \
+    X(Mix_FreeChunk)                                                                               \
+    X(Mix_LoadMUS)                                                                                 \
+    X(Mix_MusicDuration)                                                                           \
+    X(Mix_FreeMusic)                                                                               \
+    X(Mix_SetPostMix)
+
+struct Mixer {
+#define KELVANE_MIXER_POINTER(name) decltype(&::name) name = nullptr;
+    KELVANE_MIXER_FUNCTIONS(KELVANE_MIXER_POINTER)
+#undef KELVANE_MIXER_POINTER
+};
+
+const Mixer* mix = nullptr;
+std::string mix_error;
+std::once_flag mix_once;
+
+void load_mixer() {
+    // Kept loaded for the rest of the run, as a linked library would be.
+    void* library = ::dlopen("libSDL2_mixer-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        const char* why = ::dlerror();
+        mix_error = "SDL2_mixer cannot be loaded (" + std::string(why ? why : "") + ")";
+        return;
+    }
+    static Mixer loaded;
+#define KELVANE_MIXER_FIND(name)                                                                   \
+    loaded.name = reinterpret_cast<decltype(&::name)>(::dlsym(library, #name));                    \
+    if (!loaded.name) {                                                                            \
+        mix_error = "SDL2_mixer's function " #name " is missing";                                  \
+        return;                                                                                    \
+    }
+    KELVANE_MIXER_FUNCTIONS(KELVANE_MIXER_FIND)
+#undef KELVANE_MIXER_FIND
+    mix = &loaded;
+}
+
+// True once SDL2_mixer is loaded; else false with the reason.
+bool have_mixer(std::string* error) {
+    std::call_once(mix_once, load_mixer);
+    if (!mix && error) *error = mix_error;
+    return mix != nullptr;
+}
+
+} // namespace
 
 namespace {
 
@@ -32,7 +93,7 @@ void choose_sound_font() {
           "/usr/share/soundfonts/default.sf2", "/usr/share/sounds/sf3/default-GM.sf3"}) {
         std::error_code ec;
         if (std::filesystem::is_regular_file(f, ec)) {
-            Mix_SetSoundFonts(f);
+            mix->Mix_SetSoundFonts(f);
             return;
         }
     }
@@ -40,16 +101,17 @@ void choose_sound_font() {
 
 bool open_mixer(bool device, std::string* error) {
     if (mixer_state.open) return mixer_state.on_device == device || !device;
+    if (!have_mixer(error)) return false;
     if (!device) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         if (error) *error = SDL_GetError();
         return false;
     }
-    Mix_Init(MIX_INIT_FLAC | MIX_INIT_MOD | MIX_INIT_MP3 | MIX_INIT_OGG | MIX_INIT_MID |
-             MIX_INIT_OPUS);
+    mix->Mix_Init(MIX_INIT_FLAC | MIX_INIT_MOD | MIX_INIT_MP3 | MIX_INIT_OGG | MIX_INIT_MID |
+                  MIX_INIT_OPUS);
     choose_sound_font();
     // No format changes allowed: SDL converts to the device, our mixer sees one format.
-    if (Mix_OpenAudioDevice(audio_rate, AUDIO_S16SYS, 2, 1024, nullptr, 0) != 0) {
+    if (mix->Mix_OpenAudioDevice(audio_rate, AUDIO_S16SYS, 2, 1024, nullptr, 0) != 0) {
         if (error) *error = Mix_GetError();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
@@ -60,8 +122,8 @@ bool open_mixer(bool device, std::string* error) {
 
 void close_mixer() {
     if (!mixer_state.open) return;
-    Mix_CloseAudio();
-    Mix_Quit();
+    mix->Mix_CloseAudio();
+    mix->Mix_Quit();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     mixer_state = {};
 }
@@ -76,7 +138,7 @@ bool open_decoder() {
 
 WavePtr decode_file(const std::string& path) {
     if (!open_decoder()) return nullptr;
-    Mix_Chunk* chunk = Mix_LoadWAV(path.c_str());
+    Mix_Chunk* chunk = mix->Mix_LoadWAV(path.c_str());
     if (!chunk) return nullptr;
     auto wave = std::make_shared<RWave>();
     wave->rate = audio_rate;
@@ -84,7 +146,7 @@ WavePtr decode_file(const std::string& path) {
     const size_t samples = chunk->alen / sizeof(int16_t);
     wave->samples.resize(samples);
     std::memcpy(wave->samples.data(), chunk->abuf, samples * sizeof(int16_t));
-    Mix_FreeChunk(chunk);
+    mix->Mix_FreeChunk(chunk);
     if (wave->frames() == 0) return nullptr;
     return wave;
 }
@@ -92,9 +154,9 @@ WavePtr decode_file(const std::string& path) {
 // SDL2_mixer knows the length of most music files without decoding them; MIDI it does not.
 int64_t file_length_ms(const std::string& path) {
     if (!open_decoder()) return 0;
-    if (Mix_Music* music = Mix_LoadMUS(path.c_str())) {
-        const double seconds = Mix_MusicDuration(music);
-        Mix_FreeMusic(music);
+    if (Mix_Music* music = mix->Mix_LoadMUS(path.c_str())) {
+        const double seconds = mix->Mix_MusicDuration(music);
+        mix->Mix_FreeMusic(music);
         if (seconds > 0) return int64_t(seconds * 1000);
     }
     WavePtr w = decode_file(path);
@@ -104,9 +166,9 @@ int64_t file_length_ms(const std::string& path) {
 // The device output: SDL2_mixer's stream gets our voices added, clipped once.
 class SdlAudio : public Audio {
   public:
-    SdlAudio() { Mix_SetPostMix(&SdlAudio::post_mix, this); }
+    SdlAudio() { mix->Mix_SetPostMix(&SdlAudio::post_mix, this); }
     ~SdlAudio() override {
-        Mix_SetPostMix(nullptr, nullptr);
+        mix->Mix_SetPostMix(nullptr, nullptr);
         close_mixer();
     }
     WavePtr decode(const std::string& path) override { return decode_file(path); }
