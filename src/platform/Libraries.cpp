@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <set>
 
 #include "platform/Files.h"
@@ -55,6 +56,17 @@ void* ForeignLibrary::find(const std::string& name) const {
         holder != own)
         return nullptr;
     return address;
+}
+
+bool LateLibrary::open(const std::string& soname, std::string& error) {
+    library_ = ForeignLibrary::open(soname, error);
+    if (!library_) return false;
+    // Never closed: code of the library may still run while the program ends.
+    static std::mutex kept_lock;
+    static auto* kept = new std::vector<std::shared_ptr<ForeignLibrary>>();
+    std::lock_guard<std::mutex> hold(kept_lock);
+    kept->push_back(library_);
+    return true;
 }
 
 std::vector<std::string> library_file_names(const std::string& base) {

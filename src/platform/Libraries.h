@@ -1,6 +1,7 @@
 // Dynamic libraries that games call: finding a library the game names the Windows way
 // (`foo.dll`), loading it, finding a function in it, and calling that function with the C
-// calling convention. The only code that includes the loader's and libffi's headers.
+// calling convention; and the system libraries the runner itself loads only when it first
+// needs them. The only code that includes the loader's and libffi's headers.
 #pragma once
 
 #include <memory>
@@ -33,6 +34,28 @@ class ForeignLibrary {
         : handle_(handle), host_name_(std::move(host_name)) {}
     void* handle_;
     std::string host_name_;
+};
+
+// A system library that a part of the runner loads the first time it needs it (FFmpeg for
+// videos, SDL2_mixer for sound), so that runs without that need neither load it at start-up
+// nor carry it in memory. Once loaded it stays loaded until the program ends, as a linked
+// library would.
+class LateLibrary {
+  public:
+    // Loads the library of this file name from the system library path; false with the
+    // loader's reason in `error`.
+    bool open(const std::string& soname, std::string& error);
+    // Sets `function` to the library's own function `name`; false, with a reason naming
+    // `what` and the function in `error`, when it has none.
+    template <typename F>
+    bool find(F& function, const char* name, const std::string& what, std::string& error) const {
+        function = reinterpret_cast<F>(library_ ? library_->find(name) : nullptr);
+        if (!function) error = what + "'s function " + name + " is missing";
+        return function != nullptr;
+    }
+
+  private:
+    std::shared_ptr<ForeignLibrary> library_;
 };
 
 // The file names a Windows library name stands for, in the order they are tried: for

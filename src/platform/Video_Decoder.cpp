@@ -1,8 +1,6 @@
 // Decoding videos with FFmpeg.
 #include "platform/Video_Decoder.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <iterator>
 #include <mutex>
@@ -16,6 +14,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
+
+#include "platform/Libraries.h"
 
 namespace kelvane {
 
@@ -88,28 +88,22 @@ void load_ffmpeg() {
         {"avcodec", KELVANE_FFMPEG_SONAME(avcodec, LIBAVCODEC_VERSION_MAJOR)},
         {"avformat", KELVANE_FFMPEG_SONAME(avformat, LIBAVFORMAT_VERSION_MAJOR)},
     };
-    void* handles[std::size(names)] = {};
+    LateLibrary libraries[std::size(names)];
     for (size_t i = 0; i < std::size(names); ++i) {
-        // Kept loaded for the rest of the run, as a linked library would be.
-        handles[i] = ::dlopen(names[i].second.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handles[i]) {
-            const char* why = ::dlerror();
-            ff_error = "FFmpeg cannot be loaded (" + std::string(why ? why : names[i].second) + ")";
+        std::string why;
+        if (!libraries[i].open(names[i].second, why)) {
+            ff_error = "FFmpeg cannot be loaded (" + why + ")";
             return;
         }
     }
-    auto handle_of = [&](std::string_view library) {
-        for (size_t i = 0; i < std::size(names); ++i)
-            if (library == names[i].first) return handles[i];
-        return static_cast<void*>(nullptr);
+    auto library = [&](std::string_view name) -> const LateLibrary& {
+        size_t i = 0;
+        while (i + 1 < std::size(names) && name != names[i].first) ++i;
+        return libraries[i];
     };
     static FFmpeg loaded;
-#define KELVANE_FFMPEG_FIND(library, name)                                                         \
-    loaded.name = reinterpret_cast<decltype(&::name)>(::dlsym(handle_of(#library), #name));        \
-    if (!loaded.name) {                                                                            \
-        ff_error = "FFmpeg's function " #name " is missing";                                       \
-        return;                                                                                    \
-    }
+#define KELVANE_FFMPEG_FIND(lib, name)                                                             \
+    if (!library(#lib).find(loaded.name, #name, "FFmpeg", ff_error)) return;
     KELVANE_FFMPEG_FUNCTIONS(KELVANE_FFMPEG_FIND)
 #undef KELVANE_FFMPEG_FIND
     ff = &loaded;

@@ -7,14 +7,14 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <string>
+
+#include "platform/Libraries.h"
 
 namespace kelvane {
 
@@ -47,20 +47,15 @@ std::string mix_error;
 std::once_flag mix_once;
 
 void load_mixer() {
-    // Kept loaded for the rest of the run, as a linked library would be.
-    void* library = ::dlopen("libSDL2_mixer-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        const char* why = ::dlerror();
-        mix_error = "SDL2_mixer cannot be loaded (" + std::string(why ? why : "") + ")";
+    static LateLibrary library;
+    std::string why;
+    if (!library.open("libSDL2_mixer-2.0.so.0", why)) {
+        mix_error = "SDL2_mixer cannot be loaded (" + why + ")";
         return;
     }
     static Mixer loaded;
 #define KELVANE_MIXER_FIND(name)                                                                   \
-    loaded.name = reinterpret_cast<decltype(&::name)>(::dlsym(library, #name));                    \
-    if (!loaded.name) {                                                                            \
-        mix_error = "SDL2_mixer's function " #name " is missing";                                  \
-        return;                                                                                    \
-    }
+    if (!library.find(loaded.name, #name, "SDL2_mixer", mix_error)) return;
     KELVANE_MIXER_FUNCTIONS(KELVANE_MIXER_FIND)
 #undef KELVANE_MIXER_FIND
     mix = &loaded;
