@@ -32,7 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::private_folder();
     Runtime rt;
     rt.temp.create();
-    if (!load_game_block(std::vector<uint8_t>(data, data + size), rt.game).ok) return 0;
+    // Loaded as the runner loads a game to play it: pictures straight into their strips.
+    LoadOptions load;
+    load.keep_encodings = false;
+    if (!load_game_block(std::vector<uint8_t>(data, data + size), rt.game, {}, load).ok) return 0;
     rt.masks.build_all(rt.game, [](const std::string&) {});
     Platform platform = make_headless_platform();
     platform.clock = std::make_unique<InstantClock>();
