@@ -33,6 +33,15 @@ bool plain_scope(int32_t scope) {
     return scope == scope_unqualified || scope == scope_self;
 }
 
+// An instance built-in that is not an array: reached through its field (Op::get_field).
+bool field_builtin(int32_t id) {
+    const RBuiltIn* e = id >= first_instance_builtin ? builtin_entry(id) : nullptr;
+    return e && e->array == 0;
+}
+bool writable_field(int32_t id) {
+    return field_builtin(id) && builtin_entry(id)->writable;
+}
+
 Op binary_op(int32_t token_kind) {
     switch (token_kind) {
     case tk_plus:
@@ -97,8 +106,8 @@ class Compiler {
             const Ins& j = code[n + 1];
             uint8_t kind = plain_scope(u.x) ? self_variable : global_variable;
             if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.slot >= 0 &&
-                j.op == Op::compare_jump && (j.vars & 3) == kind && j.b == u.slot &&
-                (j.vars >> 2) == in_register && j.c < 0)
+                j.op == Op::compare_jump && kind_b(j) == kind && j.b == u.slot &&
+                kind_c(j) == in_register && j.c < 0)
                 u.op = Op::step_test;
         }
     }
@@ -121,6 +130,7 @@ class Compiler {
         if (o.id >= builtin_limit && o.scope == scope_global) return global_variable;
         if (plain_scope(o.scope) && o.id >= bv_argument0 && o.id <= bv_argument9)
             return argument_slot;
+        if (plain_scope(o.scope) && o.id < builtin_limit) return builtin_variable;
         return in_register;
     }
 
@@ -133,11 +143,12 @@ class Compiler {
         if (pair && r.ref && rk == in_register) lk = in_register;
         lv = lk ? direct(l, lk) : read(l, token);
         rv = !pair ? 0 : rk ? direct(r, rk) : read(r, token);
-        vars = uint8_t(lk | rk << 2);
+        vars = operand_kinds(lk, rk);
     }
 
     int32_t direct(const Operand& o, uint8_t kind) {
         if (kind == argument_slot) return o.id - bv_argument0;
+        if (kind == builtin_variable) return o.id;
         return slot(kind == self_variable, o.id);
     }
     int32_t top_ = 0;  // the next free register
@@ -222,7 +233,8 @@ class Compiler {
             // A plain argumentN names its slot whatever the index.
             emit(Op::get_arg, dst, o.id - bv_argument0, -1, o.scope, token);
         } else if (plain_scope(o.scope) && o.id < builtin_limit) {
-            emit(Op::get_builtin, dst, o.id, o.index_reg, o.scope, token);
+            emit(field_builtin(o.id) ? Op::get_field : Op::get_builtin, dst, o.id, o.index_reg,
+                 o.scope, token);
         } else {
             emit(Op::get, dst, o.id, o.index_reg, o.scope, token);
         }
@@ -530,15 +542,20 @@ class Compiler {
                                    (self || target.scope == scope_global)
                                ? slot(self, target.id)
                                : -1;
+        // A writable instance built-in of self that is not an array: through its field.
+        bool field = target.scope_reg < 0 && self && writable_field(target.id);
         if (s->op != tk_assign) {
-            Ins& i = this->at(emit(target.scope_reg >= 0 ? Op::update_dyn : Op::update, v,
-                                   target.id, target.index_reg,
+            Ins& i = this->at(emit(target.scope_reg >= 0 ? Op::update_dyn
+                                   : field               ? Op::update_field
+                                                         : Op::update,
+                                   v, target.id, target.index_reg,
                                    target.scope_reg >= 0 ? target.scope_reg : target.scope, at));
             i.extra = s->op;
             i.slot = var_slot;
             return;
         }
         Op op = target.scope_reg >= 0 ? Op::set_dyn
+                : field               ? Op::set_field
                 : var_slot < 0        ? Op::set
                 : self                ? Op::set_self
                                       : Op::set_global;
@@ -558,6 +575,9 @@ const char* op_name(Op op) {
         "get",
         "get_dyn",
         "get_builtin",
+        "get_field",
+        "set_field",
+        "update_field",
         "set_self",
         "set_global",
         "set",
@@ -645,13 +665,15 @@ std::string disassemble(const Compiled& c, const CCode& code) {
     // Operand b or c of an instruction, which may be a variable read in place.
     auto in = [&](const Ins& i, bool second) {
         int32_t o = second ? i.c : i.b;
-        switch (second ? i.vars >> 2 : i.vars & 3) {
+        switch (second ? kind_c(i) : kind_b(i)) {
         case self_variable:
             return "#" + std::to_string(c.self_ids[size_t(o)]);
         case global_variable:
             return "global.#" + std::to_string(c.global_ids[size_t(o)]);
         case argument_slot:
             return "argument" + std::to_string(o);
+        case builtin_variable:
+            return "#" + std::to_string(o);
         default:
             return operand(o);
         }
@@ -677,11 +699,13 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::get:
         case Op::get_dyn:
         case Op::get_builtin:
+        case Op::get_field:
             line += "r" + std::to_string(i.a) + " := ";
-            line += i.op == Op::get_dyn                          ? "(r" + std::to_string(i.x) + ")."
-                    : i.op == Op::get_global                     ? std::string("global.")
-                    : i.op == Op::get || i.op == Op::get_builtin ? "(" + std::to_string(i.x) + ")."
-                                                                 : std::string();
+            line += i.op == Op::get_dyn      ? "(r" + std::to_string(i.x) + ")."
+                    : i.op == Op::get_global ? std::string("global.")
+                    : i.op == Op::get || i.op == Op::get_builtin || i.op == Op::get_field
+                        ? "(" + std::to_string(i.x) + ")."
+                        : std::string();
             line += "#" + std::to_string(i.b) + index(i.c);
             break;
         case Op::get_arg:
@@ -693,13 +717,16 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::set_dyn:
         case Op::update:
         case Op::update_dyn:
-        case Op::step_test: {
-            bool update = i.op == Op::update || i.op == Op::step_test;
+        case Op::step_test:
+        case Op::set_field:
+        case Op::update_field: {
+            bool update = i.op == Op::update || i.op == Op::step_test || i.op == Op::update_field;
             line += i.op == Op::set_dyn || i.op == Op::update_dyn
                         ? "(r" + std::to_string(i.x) + ")."
-                    : i.op == Op::set_global    ? std::string("global.")
-                    : i.op == Op::set || update ? "(" + std::to_string(i.x) + ")."
-                                                : std::string();
+                    : i.op == Op::set_global ? std::string("global.")
+                    : i.op == Op::set || i.op == Op::set_field || update
+                        ? "(" + std::to_string(i.x) + ")."
+                        : std::string();
             line += "#" + std::to_string(i.b) + index(i.c);
             line += update || i.op == Op::update_dyn ? " op= " : " := ";
             line += operand(i.a);

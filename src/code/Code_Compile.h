@@ -6,8 +6,9 @@
 // instruction raises an error. An operand is a register of the run's frame (>= 0) or a
 // constant of the compiled code (-1 - its index). The operands of arithmetic,
 // comparisons, array indices and conditions may instead name a variable that is read in
-// place (OperandKind): a plain user variable of self or a global one, or an argument
-// slot. Their read is the instruction's own, at its token, in the order of the operands.
+// place (OperandKind): a plain user variable of self or a global one, an argument slot,
+// or a built-in named plainly. Their read is the instruction's own, at its token, in the order of
+// the operands.
 //
 // Variable slots. Each plain user variable of self and each global one that the code
 // names gets a slot of the compiled code (Ins::slot, Compiled::self_ids and global_ids);
@@ -47,6 +48,13 @@ enum class Op : uint8_t {
     get_dyn, // scope from register x
     // A built-in variable named plainly (x, room_width): its accessor with self.
     get_builtin,
+    // An instance built-in of self that is not an array (x, y, depth): straight from the
+    // instance's field when the instances give its place (InstanceAccess::builtin_fields),
+    // else as get_builtin / set / update do. set_field and update_field only for writable
+    // ones; update_field as update.
+    get_field,
+    set_field,
+    update_field,
     set_self,
     set_global,
     set,     // x: scope; fails with "Cannot assign a value to the variable."
@@ -101,17 +109,20 @@ enum class Op : uint8_t {
 };
 
 // Where an operand of an instruction is: a register or constant, or a variable read in
-// place (the operand is then the variable's slot, or the argument slot's number).
+// place (the operand is then the variable's slot, the argument slot's number, or the
+// built-in's id).
 enum OperandKind : uint8_t {
     in_register = 0,
     self_variable = 1,
     global_variable = 2,
     argument_slot = 3,
+    builtin_variable = 4, // a built-in named plainly, not an argument slot, cell 0
 };
 
 struct Ins {
     Op op;
-    // The kinds (OperandKind) of operand b (bits 0-1) and of operand c (bits 2-3).
+    // The kinds (OperandKind) of operand b (bits 0-2) and of operand c (bits 3-5): see
+    // kind_b, kind_c, operand_kinds.
     uint8_t vars = 0;
     // Small operand: a scope, an argument count, an assignment operator.
     int32_t x = 0;
@@ -122,6 +133,17 @@ struct Ins {
     // step_test on a plain variable of self or a global one; -1 for none.
     int32_t slot = -1;
 };
+
+// The kinds of the operands b and c of an instruction (Ins::vars).
+inline uint32_t kind_b(const Ins& i) {
+    return i.vars & 7u;
+}
+inline uint32_t kind_c(const Ins& i) {
+    return uint32_t(i.vars) >> 3;
+}
+inline uint8_t operand_kinds(uint32_t b, uint32_t c) {
+    return uint8_t(b | c << 3);
+}
 
 struct Compiled {
     std::vector<Ins> code;

@@ -4,8 +4,11 @@
 // Arithmetic and comparison on two reals are done inline; every other case (strings, type
 // errors, division by 0) goes to the shared operator code of Code_Operators. Plain user
 // variables of self and global ones are kept in the frame's variable slots once found
-// (Code_Compile.h says when a slot is emptied); every other variable is reached through
-// RunVariables (Code_Variables).
+// (Code_Compile.h says when a slot is emptied). The instance built-ins of self (x, y,
+// depth ...) are read straight from the fields of the current self where the instances
+// say where those lie (InstanceAccess::builtin_fields) and written there when the setter
+// is a plain store; a write with effects (x moves the bounding box) goes to the setter.
+// Every other variable is reached through RunVariables (Code_Variables).
 //
 // A run takes a frame of registers from the value stack of the script state and keeps one
 // iteration state per `with` level. A script call does not start a run of its own: the
@@ -227,10 +230,11 @@ class Machine {
     // Self changes (`with`): the slots of its variables no longer hold.
     void forget_self_vars() { std::fill(f_->self_vars.begin(), f_->self_vars.end(), nullptr); }
 
-    // A variable operand (kind: OperandKind, o: its slot or argument number), read in
-    // place as a get would read it.
-    const RValue& variable(uint32_t kind, int32_t o, const Ins& i) {
+    // A variable operand (kind: OperandKind, o: its slot, argument number or built-in id)
+    // of operand b (which 0) or c (which 1), read in place as a get would read it.
+    const RValue& variable(uint32_t kind, int32_t o, const Ins& i, int which) {
         if (kind == argument_slot) return ss_.arguments[size_t(o)];
+        if (kind == builtin_variable) return builtin(o, i, which);
         CVariable* v = kind == self_variable ? self_var(o) : global_var(o);
         if (v) [[likely]]
             return v->value;
@@ -246,11 +250,78 @@ class Machine {
         read_var(self ? scope_self : scope_global, id, 0, i.token, out);
         return zero;
     }
-    // Operand b (which 0) or c (which 1) of an instruction.
-    const RValue& operand(const Ins& i, int which) {
-        uint32_t kind = which ? i.vars >> 2 : i.vars & 3u;
-        int32_t o = which ? i.c : i.b;
-        return kind ? variable(kind, o, i) : k(o);
+    // A built-in operand read in place: a field of self's is read straight; the number
+    // of any other field, and any other built-in, is read into the operand's own scratch
+    // value (the two operands of an instruction do not share one).
+    RValue scratch_[2];
+    const RValue& builtin(int32_t id, const Ins& i, int which) {
+        const BuiltInField* f = id >= first_instance_builtin ? field(id) : nullptr;
+        if (!f) return builtin_slow(id, i, which);
+        if (f->storage == BuiltInField::value)
+            return *reinterpret_cast<const RValue*>(f->in(v_.self));
+        RValue& s = scratch_[which];
+        s.kind = kind_real;
+        s.real = f->number(v_.self);
+        return s;
+    }
+    [[gnu::noinline]] const RValue& builtin_slow(int32_t id, const Ins& i, int which) {
+        RValue& s = scratch_[which];
+        if (!read_builtin(rt_, v_.self, id, 0, s)) read_var(scope_self, id, 0, i.token, s);
+        return s;
+    }
+
+    // ---- instance built-ins of self ----
+
+    // The field of self's instance built-in `id` (not an array), or null when the instances
+    // do not give it: then the general access reaches it.
+    const BuiltInField* field(int32_t id) const {
+        InstanceAccess* ia = ss_.instances;
+        if (!ia || !ia->builtin_fields || !v_.self) [[unlikely]]
+            return nullptr;
+        const BuiltInField* f = &ia->builtin_fields[id - first_instance_builtin];
+        return f->storage != BuiltInField::none ? f : nullptr;
+    }
+
+    // Reads a field into a register.
+    void read_field(const BuiltInField& f, RValue& out) {
+        if (f.storage == BuiltInField::value)
+            out = *reinterpret_cast<const RValue*>(f.in(v_.self));
+        else
+            out = RValue(f.number(v_.self));
+    }
+
+    // Combines a field with a real (the compound assignments on two reals) and writes the
+    // result back; false when the combination is not that simple (the general update then
+    // does it all).
+    bool update_field(const Ins& i, const BuiltInField& f, double v) {
+        double cur;
+        if (f.storage == BuiltInField::value) {
+            const RValue& c = *reinterpret_cast<const RValue*>(f.in(v_.self));
+            if (c.kind != kind_real) return false;
+            cur = c.real;
+        } else {
+            cur = f.number(v_.self);
+        }
+        switch (i.extra) {
+        case tk_add_assign:
+            cur += v;
+            break;
+        case tk_sub_assign:
+            cur -= v;
+            break;
+        case tk_mul_assign:
+            cur *= v;
+            break;
+        default:
+            if (v == 0) return false;
+            cur /= v;
+            break;
+        }
+        if (f.plain_store)
+            f.store(v_.self, cur);
+        else
+            write_var(i.x, i.b, 0, RValue(cur), i.token);
+        return true;
     }
 
     // ---- variables ----
@@ -300,7 +371,7 @@ class Machine {
     [[gnu::noinline]] void binary_slow(const Ins& i, int32_t op, const RValue& l, const RValue& r) {
         RValue& d = f_->regs[i.a];
         const char* error;
-        if ((i.vars & 3) == in_register && i.b == i.a) {
+        if (kind_b(i) == in_register && i.b == i.a) {
             error = apply_operator(op, d, r);
         } else {
             RValue v = l;
@@ -323,10 +394,10 @@ class Machine {
         f_->regs[i.a] = std::move(v);
     }
 
-    [[gnu::noinline]] void index(const Ins& i, bool two) {
+    // first, second: the operands as the instruction read them (second null for index1).
+    [[gnu::noinline]] void index(const Ins& i, const RValue& first, const RValue* second) {
         const char* error = nullptr;
-        const RValue& first = operand(i, 0);
-        int32_t n = combined_index(first, two ? &operand(i, 1) : nullptr, error);
+        int32_t n = combined_index(first, second, error);
         if (error) raise(i.token, error);
         f_->regs[i.a].index = n;
     }
@@ -479,8 +550,8 @@ void Machine::run() {
     // An operand: a register, or a constant.
 #define K(operand) ((operand) >= 0 ? r[operand] : kc[-1 - (operand)])
 // Operand b or c: also a variable read in place.
-#define OPERAND_B (ip->vars & 3 ? variable(ip->vars & 3u, ip->b, *ip) : K(ip->b))
-#define OPERAND_C (ip->vars >> 2 ? variable(ip->vars >> 2, ip->c, *ip) : K(ip->c))
+#define OPERAND_B (kind_b(*ip) ? variable(kind_b(*ip), ip->b, *ip, 0) : K(ip->b))
+#define OPERAND_C (kind_c(*ip) ? variable(kind_c(*ip), ip->c, *ip, 1) : K(ip->c))
 // After a change of frame.
 #define RELOAD()                                                                                   \
     do {                                                                                           \
@@ -500,6 +571,9 @@ void Machine::run() {
                 &&get,
                 &&get_dyn,
                 &&get_builtin,
+                &&get_field,
+                &&set_field,
+                &&update_field,
                 &&set_self,
                 &&set_global,
                 &&set,
@@ -597,6 +671,26 @@ void Machine::run() {
             if (!read_builtin(rt_, v_.self, ip->b, index_of(*ip), r[ip->a]))
                 read_var(ip->x, ip->b, index_of(*ip), ip->token, r[ip->a]);
             NEXT();
+        get_field:
+            if (const BuiltInField* f = field(ip->b)) [[likely]] {
+                read_field(*f, r[ip->a]);
+                NEXT();
+            }
+            goto get_builtin;
+        set_field : {
+            const BuiltInField* f = field(ip->b);
+            if (f && f->plain_store) {
+                f->store(v_.self, K(ip->a).real);
+                NEXT();
+            }
+            goto set;
+        }
+        update_field : {
+            const RValue& v = K(ip->a);
+            if (const BuiltInField* f = field(ip->b); f && v.kind == kind_real)
+                if (this->update_field(*ip, *f, v.real)) NEXT();
+            goto update;
+        }
         set_self : {
             CVariable* v = self_vars_[ip->slot];
             if (!v) {
@@ -675,7 +769,7 @@ void Machine::run() {
                     NEXT();
                 }
             }
-            index(*ip, false);
+            index(*ip, i, nullptr);
             NEXT();
         }
         index2 : {
@@ -689,7 +783,7 @@ void Machine::run() {
                     NEXT();
                 }
             }
-            index(*ip, true);
+            index(*ip, i, &j);
             NEXT();
         }
         dot_scope : {
