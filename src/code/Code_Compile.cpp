@@ -10,6 +10,7 @@
 
 #include "code/Code_Class.h"
 #include "code/Code_Main.h"
+#include "code/Code_Operators.h"
 #include "code/Code_Tree.h"
 #include "code/Variable_BuiltIn.h"
 #include "functions/Function_Main.h"
@@ -276,6 +277,8 @@ class Compiler {
             int32_t mark = top_;
             int32_t v = value(e->a, e->end);
             top_ = mark;
+            int32_t op = e->kind == EK::negate ? tk_minus : e->kind == EK::plus ? tk_plus : tk_not;
+            if (int32_t folded; fold(op, v, nullptr, folded)) return folded;
             int32_t dst = alloc();
             emit(e->kind == EK::negate ? Op::negate
                  : e->kind == EK::plus ? Op::plus
@@ -304,10 +307,25 @@ class Compiler {
         top_ = mark;
     }
 
+    // Constants folded: an operator on two constants, or a prefix on one, that cannot fail
+    // becomes the constant it gives; one that fails stays, to fail when it runs (and so
+    // does one whose string grows long).
+    bool fold(int32_t op, int32_t lv, const int32_t* rv, int32_t& out) {
+        if (lv >= 0 || (rv && *rv >= 0)) return false;
+        RValue v = out_.constants[size_t(-1 - lv)];
+        const char* error =
+            rv ? apply_operator(op, v, out_.constants[size_t(-1 - *rv)]) : apply_prefix(op, v);
+        // Long strings are left to the run, which keeps no intermediate ones.
+        if (error || v.str.size() > 1024) return false;
+        out = constant(v);
+        return true;
+    }
+
     int32_t binary(const Expr* e) {
         int32_t lv = 0, rv = 0;
         uint8_t vars = 0;
         operands(e, lv, rv, vars);
+        if (int32_t folded; !vars && fold(e->op, lv, &rv, folded)) return folded;
         int32_t dst = alloc();
         at(emit(binary_op(e->op), dst, lv, rv, 0, e->end)).vars = vars;
         return dst;
