@@ -10,6 +10,7 @@
 
 #include "code/Code_Class.h"
 #include "code/Code_Main.h"
+#include "code/Code_Operators.h"
 #include "code/Code_Tree.h"
 #include "code/Variable_BuiltIn.h"
 #include "functions/Function_Main.h"
@@ -224,11 +225,20 @@ class Compiler {
         int32_t dst = alloc();
         if (o.scope_reg >= 0) {
             emit(Op::get_dyn, dst, o.id, o.index_reg, o.scope_reg, token);
-        } else if (o.id >= builtin_limit && plain_scope(o.scope)) {
-            at(emit(Op::get_self, dst, o.id, o.index_reg, o.scope, token)).slot = slot(true, o.id);
-        } else if (o.id >= builtin_limit && o.scope == scope_global) {
-            at(emit(Op::get_global, dst, o.id, o.index_reg, o.scope, token)).slot =
-                slot(false, o.id);
+        } else if (o.id >= builtin_limit && (plain_scope(o.scope) || o.scope == scope_global)) {
+            bool self = plain_scope(o.scope);
+            Ins index{};
+            if (take_index(o, index)) {
+                Ins& i = at(emit(index.op == Op::index1 ? Op::get_cell1 : Op::get_cell2, dst,
+                                 index.b, index.c, o.scope, token));
+                i.vars = index.vars;
+                i.extra = index.token;
+                i.slot = slot(self, o.id);
+            } else {
+                at(emit(self ? Op::get_self : Op::get_global, dst, o.id, o.index_reg, o.scope,
+                        token))
+                    .slot = slot(self, o.id);
+            }
         } else if (plain_scope(o.scope) && o.id >= bv_argument0 && o.id <= bv_argument9) {
             // A plain argumentN names its slot whatever the index.
             emit(Op::get_arg, dst, o.id - bv_argument0, -1, o.scope, token);
@@ -239,6 +249,21 @@ class Compiler {
             emit(Op::get, dst, o.id, o.index_reg, o.scope, token);
         }
         return dst;
+    }
+
+    // When the instruction last written is the index1 or index2 that computed o's index,
+    // takes it back into `index`, so that the instruction using the cell computes the index
+    // itself, at the same place in the order of reads.
+    // Only an index1 when `two` is false.
+    bool take_index(const Operand& o, Ins& index, bool two = true) {
+        if (o.index_reg < 0 || out_.code.empty()) return false;
+        const Ins& last = out_.code.back();
+        if ((last.op != Op::index1 && (!two || last.op != Op::index2)) || last.a != o.index_reg)
+            return false;
+        index = last;
+        out_.code.pop_back();
+        out_.statement.pop_back();
+        return true;
     }
 
     // Evaluates and reads: the value of an expression, a variable being read at `token`.
@@ -264,6 +289,8 @@ class Compiler {
             int32_t mark = top_;
             int32_t v = value(e->a, e->end);
             top_ = mark;
+            int32_t op = e->kind == EK::negate ? tk_minus : e->kind == EK::plus ? tk_plus : tk_not;
+            if (int32_t folded; fold(op, v, nullptr, folded)) return folded;
             int32_t dst = alloc();
             emit(e->kind == EK::negate ? Op::negate
                  : e->kind == EK::plus ? Op::plus
@@ -292,10 +319,25 @@ class Compiler {
         top_ = mark;
     }
 
+    // Constants folded: an operator on two constants, or a prefix on one, that cannot fail
+    // becomes the constant it gives; one that fails stays, to fail when it runs (and so
+    // does one whose string grows long).
+    bool fold(int32_t op, int32_t lv, const int32_t* rv, int32_t& out) {
+        if (lv >= 0 || (rv && *rv >= 0)) return false;
+        RValue v = out_.constants[size_t(-1 - lv)];
+        const char* error =
+            rv ? apply_operator(op, v, out_.constants[size_t(-1 - *rv)]) : apply_prefix(op, v);
+        // Long strings are left to the run, which keeps no intermediate ones.
+        if (error || v.str.size() > 1024) return false;
+        out = constant(v);
+        return true;
+    }
+
     int32_t binary(const Expr* e) {
         int32_t lv = 0, rv = 0;
         uint8_t vars = 0;
         operands(e, lv, rv, vars);
+        if (int32_t folded; !vars && fold(e->op, lv, &rv, folded)) return folded;
         int32_t dst = alloc();
         at(emit(binary_op(e->op), dst, lv, rv, 0, e->end)).vars = vars;
         return dst;
@@ -530,18 +572,32 @@ class Compiler {
             return;
         }
         Operand target = eval(s->e);
-        int32_t v = value(s->rhs, s->rhs_end);
         int32_t at = s->rhs_end;
+        // A plain user variable of self or a global one has a slot.
+        bool self = plain_scope(target.scope);
+        int32_t var_slot = target.ref && target.scope_reg < 0 && target.id >= builtin_limit &&
+                                   (self || target.scope == scope_global)
+                               ? slot(self, target.id)
+                               : -1;
+        Operand rhs = eval(s->rhs);
+        Ins index{};
+        if (s->op == tk_assign && var_slot >= 0 && !(rhs.ref && !direct_kind(rhs)) &&
+            take_index(target, index, false)) {
+            // name[i] = a value or a variable read in place: one instruction computes the
+            // index, reads the value and writes the cell.
+            uint8_t kind = direct_kind(rhs);
+            Ins& i = this->at(emit(Op::set_cell1, 0, index.b, kind ? direct(rhs, kind) : rhs.v,
+                                   target.scope, at));
+            i.vars = operand_kinds(kind_b(index), kind);
+            i.extra = index.token;
+            i.slot = var_slot;
+            return;
+        }
+        int32_t v = read(rhs, at);
         if (!target.ref) {
             raise(at, "Left-hand side of assignment is not a variable.");
             return;
         }
-        // A plain user variable of self or a global one has a slot.
-        bool self = plain_scope(target.scope);
-        int32_t var_slot = target.scope_reg < 0 && target.id >= builtin_limit &&
-                                   (self || target.scope == scope_global)
-                               ? slot(self, target.id)
-                               : -1;
         // A writable instance built-in of self that is not an array: through its field.
         bool field = target.scope_reg < 0 && self && writable_field(target.id);
         if (s->op != tk_assign) {
@@ -604,6 +660,9 @@ const char* op_name(Op op) {
         "not",
         "index1",
         "index2",
+        "get_cell1",
+        "get_cell2",
+        "set_cell1",
         "dot_scope",
         "call",
         "jump",
@@ -678,6 +737,12 @@ std::string disassemble(const Compiled& c, const CCode& code) {
             return operand(o);
         }
     };
+    // The variable of a cell instruction.
+    auto cell = [&](const Ins& i) {
+        bool self = i.x == scope_self || i.x == scope_unqualified;
+        return (self ? "#" : "global.#") +
+               std::to_string((self ? c.self_ids : c.global_ids)[size_t(i.slot)]);
+    };
     std::string out = "registers " + std::to_string(c.registers) + ", with levels " +
                       std::to_string(c.with_depth) + "\n";
     int32_t last = -1;
@@ -739,6 +804,14 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::index1:
         case Op::dot_scope:
             line += "r" + std::to_string(i.a) + ", " + in(i, false);
+            break;
+        case Op::get_cell1:
+        case Op::get_cell2:
+            line += "r" + std::to_string(i.a) + " := " + cell(i) + "[" + in(i, false) +
+                    (i.op == Op::get_cell2 ? ", " + in(i, true) : std::string()) + "]";
+            break;
+        case Op::set_cell1:
+            line += cell(i) + "[" + in(i, false) + "] := " + in(i, true);
             break;
         case Op::call:
             line += "r" + std::to_string(i.a) + " := " +

@@ -82,8 +82,16 @@ enum class Op : uint8_t {
     negate,
     plus,
     logical_not,
-    index1,    // a := the combined index of [b]
-    index2,    // a := the combined index of [b, c]
+    index1, // a := the combined index of [b]
+    index2, // a := the combined index of [b, c]
+    // An array cell of a plain user variable of self or of a global one (x: the scope,
+    // slot: the variable's slot): the index is computed from the operands as index1 and
+    // index2 compute it, its errors placed at extra, then the cell is read or written at
+    // token. The compiler writes these over an index1 or index2 directly followed by the
+    // read or the write of the cell.
+    get_cell1, // a := cell [b]
+    get_cell2, // a := cell [b, c]
+    set_cell1, // cell [b] := c
     dot_scope, // a := the scope named by the value b ("Wrong type of arguments." else)
     call,      // a: result, b: function, c: first argument register, x: argument count
     // Control. a: jump target.
@@ -127,10 +135,13 @@ struct Ins {
     // Small operand: a scope, an argument count, an assignment operator.
     int32_t x = 0;
     int32_t a = 0, b = 0, c = 0;
-    int32_t extra = 0; // update, compare_jump: the operator's token kind
+    // update, compare_jump: the operator's token kind; the cell instructions: the token of
+    // the index's errors.
+    int32_t extra = 0;
     int32_t token = 0; // where an error raised by this instruction is placed
-    // The variable slot of get_self, set_self, get_global, set_global, and of update and
-    // step_test on a plain variable of self or a global one; -1 for none.
+    // The variable slot of get_self, set_self, get_global, set_global, of the cell
+    // instructions, and of update and step_test on a plain variable of self or a global
+    // one; -1 for none.
     int32_t slot = -1;
 };
 

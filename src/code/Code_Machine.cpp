@@ -91,6 +91,9 @@ struct RunStopped {};
 
 // A comparison operator (its token kind) on two reals, from their difference.
 inline bool compare_reals(int32_t op, double d) {
+    // The test of nearly every counting loop, without the jump table of the switch.
+    if (op == tk_less) [[likely]]
+        return d < 0;
     switch (op) {
     case tk_less:
         return d < 0;
@@ -233,30 +236,42 @@ class Machine {
     // A variable operand (kind: OperandKind, o: its slot, argument number or built-in id)
     // of operand b (which 0) or c (which 1), read in place as a get would read it.
     const RValue& variable(uint32_t kind, int32_t o, const Ins& i, int which) {
+        return variable_at(kind, o, i.token, which);
+    }
+    // The same, its error placed at `token`.
+    const RValue& variable_at(uint32_t kind, int32_t o, int32_t token, int which) {
         if (kind == argument_slot) return ss_.arguments[size_t(o)];
-        if (kind == builtin_variable) return builtin(o, i, which);
+        if (kind == builtin_variable) return builtin(o, token, which);
         CVariable* v = kind == self_variable ? self_var(o) : global_var(o);
         if (v) [[likely]]
             return v->value;
-        return missing(kind, o, i);
+        return missing(kind, o, token);
     }
     // A variable operand that does not exist: the error of its read, or with uninit_zero
     // real 0 (the general read cannot find it either).
-    [[gnu::noinline]] const RValue& missing(uint32_t kind, int32_t o, const Ins& i) {
+    [[gnu::noinline]] const RValue& missing(uint32_t kind, int32_t o, int32_t token) {
         static const RValue zero;
         bool self = kind == self_variable;
         int32_t id = (self ? f_->c->self_ids : f_->c->global_ids)[size_t(o)];
         RValue out;
-        read_var(self ? scope_self : scope_global, id, 0, i.token, out);
+        read_var(self ? scope_self : scope_global, id, 0, token, out);
         return zero;
     }
+    // Operand b (which 0) or c (which 1) of an instruction; a variable's error at `token`.
+    const RValue& operand(const Ins& i, int which, int32_t token) {
+        uint32_t kind = which ? kind_c(i) : kind_b(i);
+        int32_t o = which ? i.c : i.b;
+        return kind ? variable_at(kind, o, token, which) : k(o);
+    }
+    const RValue& operand(const Ins& i, int which) { return operand(i, which, i.token); }
+
     // A built-in operand read in place: a field of self's is read straight; the number
     // of any other field, and any other built-in, is read into the operand's own scratch
     // value (the two operands of an instruction do not share one).
     RValue scratch_[2];
-    const RValue& builtin(int32_t id, const Ins& i, int which) {
+    const RValue& builtin(int32_t id, int32_t token, int which) {
         const BuiltInField* f = id >= first_instance_builtin ? field(id) : nullptr;
-        if (!f) return builtin_slow(id, i, which);
+        if (!f) return builtin_slow(id, token, which);
         if (f->storage == BuiltInField::value)
             return *reinterpret_cast<const RValue*>(f->in(v_.self));
         RValue& s = scratch_[which];
@@ -264,9 +279,9 @@ class Machine {
         s.real = f->number(v_.self);
         return s;
     }
-    [[gnu::noinline]] const RValue& builtin_slow(int32_t id, const Ins& i, int which) {
+    [[gnu::noinline]] const RValue& builtin_slow(int32_t id, int32_t token, int which) {
         RValue& s = scratch_[which];
-        if (!read_builtin(rt_, v_.self, id, 0, s)) read_var(scope_self, id, 0, i.token, s);
+        if (!read_builtin(rt_, v_.self, id, 0, s)) read_var(scope_self, id, 0, token, s);
         return s;
     }
 
@@ -347,6 +362,14 @@ class Machine {
         return f_->c->constants[size_t(-1 - operand)];
     }
 
+    // Stores what take() gives straight into a cell.
+    void store(RValue& cell, int32_t operand) {
+        if (operand >= 0)
+            cell = std::move(f_->regs[operand]);
+        else
+            cell = f_->c->constants[size_t(-1 - operand)];
+    }
+
     int32_t index_of(const Ins& i) const { return i.c < 0 ? 0 : f_->regs[i.c].index; }
 
     [[gnu::noinline]] void update(const Ins& i, int32_t scope) {
@@ -394,12 +417,46 @@ class Machine {
         f_->regs[i.a] = std::move(v);
     }
 
-    // first, second: the operands as the instruction read them (second null for index1).
-    [[gnu::noinline]] void index(const Ins& i, const RValue& first, const RValue* second) {
+    // The combined index of operands b (and c when `two`), read and checked at `token`.
+    [[gnu::noinline]] int32_t index(const Ins& i, bool two, int32_t token) {
         const char* error = nullptr;
-        int32_t n = combined_index(first, second, error);
-        if (error) raise(i.token, error);
-        f_->regs[i.a].index = n;
+        const RValue& first = operand(i, 0, token);
+        int32_t n = combined_index(first, two ? &operand(i, 1, token) : nullptr, error);
+        if (error) raise(token, error);
+        return n;
+    }
+
+    // The variable of a cell instruction (null while it does not exist), and its id.
+    CVariable* cell_var(const Ins& i) {
+        return RunVariables::plain_scope(i.x) ? self_var(i.slot) : global_var(i.slot);
+    }
+    int32_t cell_var_id(const Ins& i) const {
+        return (RunVariables::plain_scope(i.x) ? f_->c->self_ids
+                                               : f_->c->global_ids)[size_t(i.slot)];
+    }
+    // A cell of a variable that does not exist yet: read as the general read reads it.
+    [[gnu::noinline]] void get_missing_cell(const Ins& i, int32_t n) {
+        read_var(i.x, cell_var_id(i), n, i.token, f_->regs[i.a]);
+    }
+    // Writes cell n of a cell instruction's variable, made when missing, as set_self and
+    // set_global write.
+    void set_cell(const Ins& i, int32_t n, const RValue& v) {
+        CVariable* var;
+        if (RunVariables::plain_scope(i.x)) {
+            var = self_vars_[i.slot];
+            if (!var) {
+                if (CVariableList* list = v_.self_locals())
+                    var = self_vars_[i.slot] = &list->make(cell_var_id(i));
+            }
+        } else {
+            var = global_vars_[i.slot];
+            if (!var) var = global_vars_[i.slot] = &ss_.globals.make(cell_var_id(i));
+        }
+        if (var) [[likely]] {
+            var->cell(n) = v;
+            return;
+        }
+        write_var(i.x, cell_var_id(i), n, RValue(v), i.token);
     }
 
     // The checks every call makes once its arguments are computed.
@@ -600,6 +657,9 @@ void Machine::run() {
                 &&logical_not,
                 &&index1,
                 &&index2,
+                &&get_cell1,
+                &&get_cell2,
+                &&set_cell1,
                 &&dot_scope,
                 &&call,
                 &&jump,
@@ -697,8 +757,8 @@ void Machine::run() {
                 if (CVariableList* list = v_.self_locals())
                     v = self_vars_[ip->slot] = &list->make(ip->b);
             }
-            if (v) {
-                v->cell(index_of(*ip)) = take(ip->a);
+            if (v) [[likely]] {
+                store(v->cell(index_of(*ip)), ip->a);
                 NEXT();
             }
             write_var(ip->x, ip->b, index_of(*ip), take(ip->a), ip->token);
@@ -707,7 +767,7 @@ void Machine::run() {
         set_global : {
             CVariable* v = global_vars_[ip->slot];
             if (!v) v = global_vars_[ip->slot] = &ss_.globals.make(ip->b);
-            v->cell(index_of(*ip)) = take(ip->a);
+            store(v->cell(index_of(*ip)), ip->a);
             NEXT();
         }
         set:
@@ -769,7 +829,7 @@ void Machine::run() {
                     NEXT();
                 }
             }
-            index(*ip, i, nullptr);
+            r[ip->a].index = index(*ip, false, ip->token);
             NEXT();
         }
         index2 : {
@@ -783,7 +843,57 @@ void Machine::run() {
                     NEXT();
                 }
             }
-            index(*ip, i, &j);
+            r[ip->a].index = index(*ip, true, ip->token);
+            NEXT();
+        }
+        get_cell1 : {
+            // The index inline when in range, as index1; then the read, as get_self.
+            const RValue& i =
+                kind_b(*ip) ? variable_at(kind_b(*ip), ip->b, ip->extra, 0) : K(ip->b);
+            int32_t n;
+            double m = round_even(i.real);
+            if (i.kind == kind_real && m >= 0 && m < array_row_size) [[likely]]
+                n = int32_t(m);
+            else
+                n = index(*ip, false, ip->extra);
+            if (const CVariable* v = cell_var(*ip)) [[likely]] {
+                r[ip->a] = v->get(n);
+                NEXT();
+            }
+            get_missing_cell(*ip, n);
+            NEXT();
+        }
+        get_cell2 : {
+            // The index inline when in range, as index2.
+            const RValue& i =
+                kind_b(*ip) ? variable_at(kind_b(*ip), ip->b, ip->extra, 0) : K(ip->b);
+            const RValue& j =
+                kind_c(*ip) ? variable_at(kind_c(*ip), ip->c, ip->extra, 1) : K(ip->c);
+            int32_t n;
+            double m = round_even(i.real), o = round_even(j.real);
+            if (i.kind == kind_real && j.kind == kind_real && m >= 0 && o >= 0 &&
+                m < array_row_size && o < array_row_size && m * o <= 1000000) [[likely]]
+                n = int32_t(m) * array_row_size + int32_t(o);
+            else
+                n = index(*ip, true, ip->extra);
+            if (const CVariable* v = cell_var(*ip)) [[likely]] {
+                r[ip->a] = v->get(n);
+                NEXT();
+            }
+            get_missing_cell(*ip, n);
+            NEXT();
+        }
+        set_cell1 : {
+            // The index, then the value read, then the cell written.
+            const RValue& i =
+                kind_b(*ip) ? variable_at(kind_b(*ip), ip->b, ip->extra, 0) : K(ip->b);
+            int32_t n;
+            double m = round_even(i.real);
+            if (i.kind == kind_real && m >= 0 && m < array_row_size) [[likely]]
+                n = int32_t(m);
+            else
+                n = index(*ip, false, ip->extra);
+            set_cell(*ip, n, OPERAND_C);
             NEXT();
         }
         dot_scope : {

@@ -218,6 +218,15 @@ class Generator {
         switch (choice) {
         case 0:
         case 1: {
+            if (pick(0, 3) == 0) {
+                // A cell set to a variable read in place, or to a constant: the index, the
+                // read and the write are one instruction; the index comes first.
+                static const char* const arrays[] = {"a", "d", "global.g", "global.k"};
+                static const char* const values[] = {"b",         "d",        "global.k", "x",
+                                                     "argument0", "global.h", "'v'",      "2"};
+                return std::string(arrays[pick(0, 3)]) + "[" + index() + "] = " +
+                       values[pick(0, 7)];
+            }
             static const char* const ops[] = {"=", ":=", "+=", "-=", "*=", "/="};
             return variable() + " " + ops[pick(0, 5)] + " " + expression(0);
         }
