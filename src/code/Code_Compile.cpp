@@ -99,7 +99,8 @@ class Compiler {
     Compiled out_;
 
     // Marks the steps of counting loops (Op::step_test): `v += e`, then `v`, read in
-    // place, compared with a constant as a condition.
+    // place, compared with a constant as a condition; then the other `v += e` of such
+    // variables (Op::add_to_self, add_to_global).
     void fuse() {
         auto& code = out_.code;
         for (size_t n = 0; n + 1 < code.size(); ++n) {
@@ -110,6 +111,10 @@ class Compiler {
                 j.op == Op::compare_jump && kind_b(j) == kind && j.b == u.slot &&
                 kind_c(j) == in_register && j.c < 0)
                 u.op = Op::step_test;
+        }
+        for (Ins& u : code) {
+            if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.slot >= 0)
+                u.op = plain_scope(u.x) ? Op::add_to_self : Op::add_to_global;
         }
     }
 
@@ -640,6 +645,8 @@ const char* op_name(Op op) {
         "set_dyn",
         "update",
         "update_dyn",
+        "add_to_self",
+        "add_to_global",
         "move",
         "add",
         "sub",
@@ -782,10 +789,13 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::set_dyn:
         case Op::update:
         case Op::update_dyn:
+        case Op::add_to_self:
+        case Op::add_to_global:
         case Op::step_test:
         case Op::set_field:
         case Op::update_field: {
-            bool update = i.op == Op::update || i.op == Op::step_test || i.op == Op::update_field;
+            bool update = i.op == Op::update || i.op == Op::step_test || i.op == Op::add_to_self ||
+                          i.op == Op::add_to_global || i.op == Op::update_field;
             line += i.op == Op::set_dyn || i.op == Op::update_dyn
                         ? "(r" + std::to_string(i.x) + ")."
                     : i.op == Op::set_global ? std::string("global.")

@@ -63,6 +63,11 @@ enum class Op : uint8_t {
     // operator; see Ins::extra.
     update,
     update_dyn,
+    // `+=` of a real to a plain variable of self / of a global one that holds a real, in
+    // place (a: the value, slot: the variable's); any other case runs as the update it
+    // was compiled from. Written over such updates by fuse().
+    add_to_self,
+    add_to_global,
     // Values. a: destination; b, c: operands.
     move,
     add,
@@ -140,8 +145,8 @@ struct Ins {
     int32_t extra = 0;
     int32_t token = 0; // where an error raised by this instruction is placed
     // The variable slot of get_self, set_self, get_global, set_global, of the cell
-    // instructions, and of update and step_test on a plain variable of self or a global
-    // one; -1 for none.
+    // instructions, and of update, add_to_self, add_to_global and step_test on a plain
+    // variable of self or a global one; -1 for none.
     int32_t slot = -1;
 };
 

@@ -637,6 +637,8 @@ void Machine::run() {
                 &&set_dyn,
                 &&update,
                 &&update_dyn,
+                &&add_to_self,
+                &&add_to_global,
                 &&move,
                 &&add,
                 &&sub,
@@ -776,23 +778,32 @@ void Machine::run() {
         set_dyn:
             write_var(r[ip->x].index, ip->b, index_of(*ip), take(ip->a), ip->token);
             NEXT();
-        update : {
-            // The common case, a real added to a real of self or a global one, in place.
+        update:
+            this->update(*ip, ip->x);
+            NEXT();
+        update_dyn:
+            this->update(*ip, r[ip->x].index);
+            NEXT();
+        add_to_self : {
             const RValue& v = K(ip->a);
-            if (ip->slot >= 0 && ip->extra == tk_add_assign && v.kind == kind_real && ip->c < 0) {
-                CVariable* var =
-                    RunVariables::plain_scope(ip->x) ? self_var(ip->slot) : global_var(ip->slot);
-                if (var && var->value.kind == kind_real) {
-                    var->value.real += v.real;
-                    NEXT();
-                }
+            CVariable* var = self_var(ip->slot);
+            if (var && var->value.kind == kind_real && v.kind == kind_real) [[likely]] {
+                var->value.real += v.real;
+                NEXT();
             }
             this->update(*ip, ip->x);
             NEXT();
         }
-        update_dyn:
-            this->update(*ip, r[ip->x].index);
+        add_to_global : {
+            const RValue& v = K(ip->a);
+            CVariable* var = global_var(ip->slot);
+            if (var && var->value.kind == kind_real && v.kind == kind_real) [[likely]] {
+                var->value.real += v.real;
+                NEXT();
+            }
+            this->update(*ip, ip->x);
             NEXT();
+        }
         move:
             r[ip->a] = K(ip->b);
             NEXT();
