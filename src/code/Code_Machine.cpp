@@ -157,6 +157,9 @@ class Machine {
     // The current frame's variable slots.
     CVariable** self_vars_ = nullptr;
     CVariable** global_vars_ = nullptr;
+    // The fields of the instance built-ins (InstanceAccess::builtin_fields); the instances
+    // stay the same while code runs.
+    const BuiltInField* fields_ = ss_.instances ? ss_.instances->builtin_fields : nullptr;
 
     void use(CallFrame& f) {
         f_ = &f;
@@ -265,22 +268,23 @@ class Machine {
     }
     const RValue& operand(const Ins& i, int which) { return operand(i, which, i.token); }
 
-    // A built-in operand read in place: a field of self's is read straight; the number
-    // of any other field, and any other built-in, is read into the operand's own scratch
-    // value (the two operands of an instruction do not share one).
-    RValue scratch_[2];
+    // A built-in operand read in place: a field of self's is read straight; the number of
+    // any other field goes to the operand's own number (a real 0 but for its `real`, as a
+    // get would give it), and any other built-in is read whole into the operand's own
+    // value. The two operands of an instruction do not share one.
+    RValue numbers_[2];
+    RValue reads_[2];
     const RValue& builtin(int32_t id, int32_t token, int which) {
         const BuiltInField* f = id >= first_instance_builtin ? field(id) : nullptr;
         if (!f) return builtin_slow(id, token, which);
         if (f->storage == BuiltInField::value)
             return *reinterpret_cast<const RValue*>(f->in(v_.self));
-        RValue& s = scratch_[which];
-        s.kind = kind_real;
-        s.real = f->number(v_.self);
-        return s;
+        RValue& n = numbers_[which];
+        n.real = f->number(v_.self);
+        return n;
     }
     [[gnu::noinline]] const RValue& builtin_slow(int32_t id, int32_t token, int which) {
-        RValue& s = scratch_[which];
+        RValue& s = reads_[which];
         if (!read_builtin(rt_, v_.self, id, 0, s)) read_var(scope_self, id, 0, token, s);
         return s;
     }
@@ -290,10 +294,9 @@ class Machine {
     // The field of self's instance built-in `id` (not an array), or null when the instances
     // do not give it: then the general access reaches it.
     const BuiltInField* field(int32_t id) const {
-        InstanceAccess* ia = ss_.instances;
-        if (!ia || !ia->builtin_fields || !v_.self) [[unlikely]]
+        if (!fields_ || !v_.self) [[unlikely]]
             return nullptr;
-        const BuiltInField* f = &ia->builtin_fields[id - first_instance_builtin];
+        const BuiltInField* f = &fields_[id - first_instance_builtin];
         return f->storage != BuiltInField::none ? f : nullptr;
     }
 
