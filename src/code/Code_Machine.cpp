@@ -274,7 +274,7 @@ class Machine {
     // value. The two operands of an instruction do not share one.
     RValue numbers_[2];
     RValue reads_[2];
-    const RValue& builtin(int32_t id, int32_t token, int which) {
+    [[gnu::always_inline]] const RValue& builtin(int32_t id, int32_t token, int which) {
         const BuiltInField* f = id >= first_instance_builtin ? field(id) : nullptr;
         if (!f) return builtin_slow(id, token, which);
         if (f->storage == BuiltInField::value)
@@ -610,8 +610,15 @@ void Machine::run() {
     // An operand: a register, or a constant.
 #define K(operand) ((operand) >= 0 ? r[operand] : kc[-1 - (operand)])
 // Operand b or c: also a variable read in place.
-#define OPERAND_B (kind_b(*ip) ? variable(kind_b(*ip), ip->b, *ip, 0) : K(ip->b))
-#define OPERAND_C (kind_c(*ip) ? variable(kind_c(*ip), ip->c, *ip, 1) : K(ip->c))
+// A built-in's read is inline.
+#define OPERAND_B                                                                                  \
+    (kind_b(*ip) ? kind_b(*ip) == builtin_variable ? builtin(ip->b, ip->token, 0)                  \
+                                                   : variable(kind_b(*ip), ip->b, *ip, 0)          \
+                 : K(ip->b))
+#define OPERAND_C                                                                                  \
+    (kind_c(*ip) ? kind_c(*ip) == builtin_variable ? builtin(ip->c, ip->token, 1)                  \
+                                                   : variable(kind_c(*ip), ip->c, *ip, 1)          \
+                 : K(ip->c))
 // After a change of frame.
 #define RELOAD()                                                                                   \
     do {                                                                                           \
