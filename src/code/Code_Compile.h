@@ -34,7 +34,9 @@
 namespace kelvane {
 
 class CCode;
+class CScript;
 struct CodeCache;
+struct Compiled;
 
 enum class Op : uint8_t {
     // Variables. a: destination or source register, b: variable id, c: index register or
@@ -119,8 +121,18 @@ struct Ins {
     int32_t extra = 0; // update, compare_jump: the operator's token kind
     int32_t token = 0; // where an error raised by this instruction is placed
     // The variable slot of get_self, set_self, get_global, set_global, and of update and
-    // step_test on a plain variable of self or a global one; -1 for none.
+    // step_test on a plain variable of self or a global one; of a script call, its entry
+    // in Compiled::calls; -1 for none.
     int32_t slot = -1;
+};
+
+// The callee of a script call as the machine found it at its first call, so that later
+// calls go straight to its instructions. Kept while the script still holds that code
+// (scripts do not change while a game runs; the machine checks that they still hold it).
+struct CallSite {
+    const CScript* script = nullptr;
+    const CCode* code = nullptr;
+    const Compiled* c = nullptr;
 };
 
 struct Compiled {
@@ -135,6 +147,8 @@ struct Compiled {
     std::vector<int32_t> global_ids;
     // Nesting of `with` statements: each needs its own iteration state.
     int32_t with_depth = 0;
+    // One entry per script call (Ins::slot), filled by the machine.
+    mutable std::vector<CallSite> calls;
 };
 
 // Compiles the program / the first expression of the cache's tokens.
