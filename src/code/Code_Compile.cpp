@@ -10,6 +10,7 @@
 
 #include "code/Code_Class.h"
 #include "code/Code_Main.h"
+#include "code/Code_Operators.h"
 #include "code/Code_Tree.h"
 #include "code/Variable_BuiltIn.h"
 #include "functions/Function_Main.h"
@@ -31,6 +32,15 @@ struct Operand {
 
 bool plain_scope(int32_t scope) {
     return scope == scope_unqualified || scope == scope_self;
+}
+
+// An instance built-in that is not an array: reached through its field (Op::get_field).
+bool field_builtin(int32_t id) {
+    const RBuiltIn* e = id >= first_instance_builtin ? builtin_entry(id) : nullptr;
+    return e && e->array == 0;
+}
+bool writable_field(int32_t id) {
+    return field_builtin(id) && builtin_entry(id)->writable;
 }
 
 Op binary_op(int32_t token_kind) {
@@ -89,7 +99,8 @@ class Compiler {
     Compiled out_;
 
     // Marks the steps of counting loops (Op::step_test): `v += e`, then `v`, read in
-    // place, compared with a constant as a condition.
+    // place, compared with a constant as a condition; then the other `v += e` of such
+    // variables (Op::add_to_self, add_to_global).
     void fuse() {
         auto& code = out_.code;
         for (size_t n = 0; n + 1 < code.size(); ++n) {
@@ -97,9 +108,13 @@ class Compiler {
             const Ins& j = code[n + 1];
             uint8_t kind = plain_scope(u.x) ? self_variable : global_variable;
             if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.slot >= 0 &&
-                j.op == Op::compare_jump && (j.vars & 3) == kind && j.b == u.slot &&
-                (j.vars >> 2) == in_register && j.c < 0)
+                j.op == Op::compare_jump && kind_b(j) == kind && j.b == u.slot &&
+                kind_c(j) == in_register && j.c < 0)
                 u.op = Op::step_test;
+        }
+        for (Ins& u : code) {
+            if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.slot >= 0)
+                u.op = plain_scope(u.x) ? Op::add_to_self : Op::add_to_global;
         }
     }
 
@@ -121,6 +136,7 @@ class Compiler {
         if (o.id >= builtin_limit && o.scope == scope_global) return global_variable;
         if (plain_scope(o.scope) && o.id >= bv_argument0 && o.id <= bv_argument9)
             return argument_slot;
+        if (plain_scope(o.scope) && o.id < builtin_limit) return builtin_variable;
         return in_register;
     }
 
@@ -133,11 +149,12 @@ class Compiler {
         if (pair && r.ref && rk == in_register) lk = in_register;
         lv = lk ? direct(l, lk) : read(l, token);
         rv = !pair ? 0 : rk ? direct(r, rk) : read(r, token);
-        vars = uint8_t(lk | rk << 2);
+        vars = operand_kinds(lk, rk);
     }
 
     int32_t direct(const Operand& o, uint8_t kind) {
         if (kind == argument_slot) return o.id - bv_argument0;
+        if (kind == builtin_variable) return o.id;
         return slot(kind == self_variable, o.id);
     }
     int32_t top_ = 0;  // the next free register
@@ -213,20 +230,45 @@ class Compiler {
         int32_t dst = alloc();
         if (o.scope_reg >= 0) {
             emit(Op::get_dyn, dst, o.id, o.index_reg, o.scope_reg, token);
-        } else if (o.id >= builtin_limit && plain_scope(o.scope)) {
-            at(emit(Op::get_self, dst, o.id, o.index_reg, o.scope, token)).slot = slot(true, o.id);
-        } else if (o.id >= builtin_limit && o.scope == scope_global) {
-            at(emit(Op::get_global, dst, o.id, o.index_reg, o.scope, token)).slot =
-                slot(false, o.id);
+        } else if (o.id >= builtin_limit && (plain_scope(o.scope) || o.scope == scope_global)) {
+            bool self = plain_scope(o.scope);
+            Ins index{};
+            if (take_index(o, index)) {
+                Ins& i = at(emit(index.op == Op::index1 ? Op::get_cell1 : Op::get_cell2, dst,
+                                 index.b, index.c, o.scope, token));
+                i.vars = index.vars;
+                i.extra = index.token;
+                i.slot = slot(self, o.id);
+            } else {
+                at(emit(self ? Op::get_self : Op::get_global, dst, o.id, o.index_reg, o.scope,
+                        token))
+                    .slot = slot(self, o.id);
+            }
         } else if (plain_scope(o.scope) && o.id >= bv_argument0 && o.id <= bv_argument9) {
             // A plain argumentN names its slot whatever the index.
             emit(Op::get_arg, dst, o.id - bv_argument0, -1, o.scope, token);
         } else if (plain_scope(o.scope) && o.id < builtin_limit) {
-            emit(Op::get_builtin, dst, o.id, o.index_reg, o.scope, token);
+            emit(field_builtin(o.id) ? Op::get_field : Op::get_builtin, dst, o.id, o.index_reg,
+                 o.scope, token);
         } else {
             emit(Op::get, dst, o.id, o.index_reg, o.scope, token);
         }
         return dst;
+    }
+
+    // When the instruction last written is the index1 or index2 that computed o's index,
+    // takes it back into `index`, so that the instruction using the cell computes the index
+    // itself, at the same place in the order of reads.
+    // Only an index1 when `two` is false.
+    bool take_index(const Operand& o, Ins& index, bool two = true) {
+        if (o.index_reg < 0 || out_.code.empty()) return false;
+        const Ins& last = out_.code.back();
+        if ((last.op != Op::index1 && (!two || last.op != Op::index2)) || last.a != o.index_reg)
+            return false;
+        index = last;
+        out_.code.pop_back();
+        out_.statement.pop_back();
+        return true;
     }
 
     // Evaluates and reads: the value of an expression, a variable being read at `token`.
@@ -252,6 +294,8 @@ class Compiler {
             int32_t mark = top_;
             int32_t v = value(e->a, e->end);
             top_ = mark;
+            int32_t op = e->kind == EK::negate ? tk_minus : e->kind == EK::plus ? tk_plus : tk_not;
+            if (int32_t folded; fold(op, v, nullptr, folded)) return folded;
             int32_t dst = alloc();
             emit(e->kind == EK::negate ? Op::negate
                  : e->kind == EK::plus ? Op::plus
@@ -280,10 +324,25 @@ class Compiler {
         top_ = mark;
     }
 
+    // Constants folded: an operator on two constants, or a prefix on one, that cannot fail
+    // becomes the constant it gives; one that fails stays, to fail when it runs (and so
+    // does one whose string grows long).
+    bool fold(int32_t op, int32_t lv, const int32_t* rv, int32_t& out) {
+        if (lv >= 0 || (rv && *rv >= 0)) return false;
+        RValue v = out_.constants[size_t(-1 - lv)];
+        const char* error =
+            rv ? apply_operator(op, v, out_.constants[size_t(-1 - *rv)]) : apply_prefix(op, v);
+        // Long strings are left to the run, which keeps no intermediate ones.
+        if (error || v.str.size() > 1024) return false;
+        out = constant(v);
+        return true;
+    }
+
     int32_t binary(const Expr* e) {
         int32_t lv = 0, rv = 0;
         uint8_t vars = 0;
         operands(e, lv, rv, vars);
+        if (int32_t folded; !vars && fold(e->op, lv, &rv, folded)) return folded;
         int32_t dst = alloc();
         at(emit(binary_op(e->op), dst, lv, rv, 0, e->end)).vars = vars;
         return dst;
@@ -522,27 +581,46 @@ class Compiler {
             return;
         }
         Operand target = eval(s->e);
-        int32_t v = value(s->rhs, s->rhs_end);
         int32_t at = s->rhs_end;
+        // A plain user variable of self or a global one has a slot.
+        bool self = plain_scope(target.scope);
+        int32_t var_slot = target.ref && target.scope_reg < 0 && target.id >= builtin_limit &&
+                                   (self || target.scope == scope_global)
+                               ? slot(self, target.id)
+                               : -1;
+        Operand rhs = eval(s->rhs);
+        Ins index{};
+        if (s->op == tk_assign && var_slot >= 0 && !(rhs.ref && !direct_kind(rhs)) &&
+            take_index(target, index, false)) {
+            // name[i] = a value or a variable read in place: one instruction computes the
+            // index, reads the value and writes the cell.
+            uint8_t kind = direct_kind(rhs);
+            Ins& i = this->at(emit(Op::set_cell1, 0, index.b, kind ? direct(rhs, kind) : rhs.v,
+                                   target.scope, at));
+            i.vars = operand_kinds(kind_b(index), kind);
+            i.extra = index.token;
+            i.slot = var_slot;
+            return;
+        }
+        int32_t v = read(rhs, at);
         if (!target.ref) {
             raise(at, "Left-hand side of assignment is not a variable.");
             return;
         }
-        // A plain user variable of self or a global one has a slot.
-        bool self = plain_scope(target.scope);
-        int32_t var_slot = target.scope_reg < 0 && target.id >= builtin_limit &&
-                                   (self || target.scope == scope_global)
-                               ? slot(self, target.id)
-                               : -1;
+        // A writable instance built-in of self that is not an array: through its field.
+        bool field = target.scope_reg < 0 && self && writable_field(target.id);
         if (s->op != tk_assign) {
-            Ins& i = this->at(emit(target.scope_reg >= 0 ? Op::update_dyn : Op::update, v,
-                                   target.id, target.index_reg,
+            Ins& i = this->at(emit(target.scope_reg >= 0 ? Op::update_dyn
+                                   : field               ? Op::update_field
+                                                         : Op::update,
+                                   v, target.id, target.index_reg,
                                    target.scope_reg >= 0 ? target.scope_reg : target.scope, at));
             i.extra = s->op;
             i.slot = var_slot;
             return;
         }
         Op op = target.scope_reg >= 0 ? Op::set_dyn
+                : field               ? Op::set_field
                 : var_slot < 0        ? Op::set
                 : self                ? Op::set_self
                                       : Op::set_global;
@@ -562,12 +640,17 @@ const char* op_name(Op op) {
         "get",
         "get_dyn",
         "get_builtin",
+        "get_field",
+        "set_field",
+        "update_field",
         "set_self",
         "set_global",
         "set",
         "set_dyn",
         "update",
         "update_dyn",
+        "add_to_self",
+        "add_to_global",
         "move",
         "add",
         "sub",
@@ -588,6 +671,9 @@ const char* op_name(Op op) {
         "not",
         "index1",
         "index2",
+        "get_cell1",
+        "get_cell2",
+        "set_cell1",
         "dot_scope",
         "call",
         "jump",
@@ -649,16 +735,24 @@ std::string disassemble(const Compiled& c, const CCode& code) {
     // Operand b or c of an instruction, which may be a variable read in place.
     auto in = [&](const Ins& i, bool second) {
         int32_t o = second ? i.c : i.b;
-        switch (second ? i.vars >> 2 : i.vars & 3) {
+        switch (second ? kind_c(i) : kind_b(i)) {
         case self_variable:
             return "#" + std::to_string(c.self_ids[size_t(o)]);
         case global_variable:
             return "global.#" + std::to_string(c.global_ids[size_t(o)]);
         case argument_slot:
             return "argument" + std::to_string(o);
+        case builtin_variable:
+            return "#" + std::to_string(o);
         default:
             return operand(o);
         }
+    };
+    // The variable of a cell instruction.
+    auto cell = [&](const Ins& i) {
+        bool self = i.x == scope_self || i.x == scope_unqualified;
+        return (self ? "#" : "global.#") +
+               std::to_string((self ? c.self_ids : c.global_ids)[size_t(i.slot)]);
     };
     std::string out = "registers " + std::to_string(c.registers) + ", with levels " +
                       std::to_string(c.with_depth) + "\n";
@@ -681,11 +775,13 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::get:
         case Op::get_dyn:
         case Op::get_builtin:
+        case Op::get_field:
             line += "r" + std::to_string(i.a) + " := ";
-            line += i.op == Op::get_dyn                          ? "(r" + std::to_string(i.x) + ")."
-                    : i.op == Op::get_global                     ? std::string("global.")
-                    : i.op == Op::get || i.op == Op::get_builtin ? "(" + std::to_string(i.x) + ")."
-                                                                 : std::string();
+            line += i.op == Op::get_dyn      ? "(r" + std::to_string(i.x) + ")."
+                    : i.op == Op::get_global ? std::string("global.")
+                    : i.op == Op::get || i.op == Op::get_builtin || i.op == Op::get_field
+                        ? "(" + std::to_string(i.x) + ")."
+                        : std::string();
             line += "#" + std::to_string(i.b) + index(i.c);
             break;
         case Op::get_arg:
@@ -697,13 +793,19 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::set_dyn:
         case Op::update:
         case Op::update_dyn:
-        case Op::step_test: {
-            bool update = i.op == Op::update || i.op == Op::step_test;
+        case Op::add_to_self:
+        case Op::add_to_global:
+        case Op::step_test:
+        case Op::set_field:
+        case Op::update_field: {
+            bool update = i.op == Op::update || i.op == Op::step_test || i.op == Op::add_to_self ||
+                          i.op == Op::add_to_global || i.op == Op::update_field;
             line += i.op == Op::set_dyn || i.op == Op::update_dyn
                         ? "(r" + std::to_string(i.x) + ")."
-                    : i.op == Op::set_global    ? std::string("global.")
-                    : i.op == Op::set || update ? "(" + std::to_string(i.x) + ")."
-                                                : std::string();
+                    : i.op == Op::set_global ? std::string("global.")
+                    : i.op == Op::set || i.op == Op::set_field || update
+                        ? "(" + std::to_string(i.x) + ")."
+                        : std::string();
             line += "#" + std::to_string(i.b) + index(i.c);
             line += update || i.op == Op::update_dyn ? " op= " : " := ";
             line += operand(i.a);
@@ -716,6 +818,14 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::index1:
         case Op::dot_scope:
             line += "r" + std::to_string(i.a) + ", " + in(i, false);
+            break;
+        case Op::get_cell1:
+        case Op::get_cell2:
+            line += "r" + std::to_string(i.a) + " := " + cell(i) + "[" + in(i, false) +
+                    (i.op == Op::get_cell2 ? ", " + in(i, true) : std::string()) + "]";
+            break;
+        case Op::set_cell1:
+            line += cell(i) + "[" + in(i, false) + "] := " + in(i, true);
             break;
         case Op::call:
             line += "r" + std::to_string(i.a) + " := " +

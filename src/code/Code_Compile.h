@@ -6,8 +6,9 @@
 // instruction raises an error. An operand is a register of the run's frame (>= 0) or a
 // constant of the compiled code (-1 - its index). The operands of arithmetic,
 // comparisons, array indices and conditions may instead name a variable that is read in
-// place (OperandKind): a plain user variable of self or a global one, or an argument
-// slot. Their read is the instruction's own, at its token, in the order of the operands.
+// place (OperandKind): a plain user variable of self or a global one, an argument slot,
+// or a built-in named plainly. Their read is the instruction's own, at its token, in the order of
+// the operands.
 //
 // Variable slots. Each plain user variable of self and each global one that the code
 // names gets a slot of the compiled code (Ins::slot, Compiled::self_ids and global_ids);
@@ -49,6 +50,13 @@ enum class Op : uint8_t {
     get_dyn, // scope from register x
     // A built-in variable named plainly (x, room_width): its accessor with self.
     get_builtin,
+    // An instance built-in of self that is not an array (x, y, depth): straight from the
+    // instance's field when the instances give its place (InstanceAccess::builtin_fields),
+    // else as get_builtin / set / update do. set_field and update_field only for writable
+    // ones; update_field as update.
+    get_field,
+    set_field,
+    update_field,
     set_self,
     set_global,
     set,     // x: scope; fails with "Cannot assign a value to the variable."
@@ -57,6 +65,11 @@ enum class Op : uint8_t {
     // operator; see Ins::extra.
     update,
     update_dyn,
+    // `+=` of a real to a plain variable of self / of a global one that holds a real, in
+    // place (a: the value, slot: the variable's); any other case runs as the update it
+    // was compiled from. Written over such updates by fuse().
+    add_to_self,
+    add_to_global,
     // Values. a: destination; b, c: operands.
     move,
     add,
@@ -76,8 +89,16 @@ enum class Op : uint8_t {
     negate,
     plus,
     logical_not,
-    index1,    // a := the combined index of [b]
-    index2,    // a := the combined index of [b, c]
+    index1, // a := the combined index of [b]
+    index2, // a := the combined index of [b, c]
+    // An array cell of a plain user variable of self or of a global one (x: the scope,
+    // slot: the variable's slot): the index is computed from the operands as index1 and
+    // index2 compute it, its errors placed at extra, then the cell is read or written at
+    // token. The compiler writes these over an index1 or index2 directly followed by the
+    // read or the write of the cell.
+    get_cell1, // a := cell [b]
+    get_cell2, // a := cell [b, c]
+    set_cell1, // cell [b] := c
     dot_scope, // a := the scope named by the value b ("Wrong type of arguments." else)
     call,      // a: result, b: function, c: first argument register, x: argument count
     // Control. a: jump target.
@@ -103,28 +124,45 @@ enum class Op : uint8_t {
 };
 
 // Where an operand of an instruction is: a register or constant, or a variable read in
-// place (the operand is then the variable's slot, or the argument slot's number).
+// place (the operand is then the variable's slot, the argument slot's number, or the
+// built-in's id).
 enum OperandKind : uint8_t {
     in_register = 0,
     self_variable = 1,
     global_variable = 2,
     argument_slot = 3,
+    builtin_variable = 4, // a built-in named plainly, not an argument slot, cell 0
 };
 
 struct Ins {
     Op op;
-    // The kinds (OperandKind) of operand b (bits 0-1) and of operand c (bits 2-3).
+    // The kinds (OperandKind) of operand b (bits 0-2) and of operand c (bits 3-5): see
+    // kind_b, kind_c, operand_kinds.
     uint8_t vars = 0;
     // Small operand: a scope, an argument count, an assignment operator.
     int32_t x = 0;
     int32_t a = 0, b = 0, c = 0;
-    int32_t extra = 0; // update, compare_jump: the operator's token kind
+    // update, compare_jump: the operator's token kind; the cell instructions: the token of
+    // the index's errors.
+    int32_t extra = 0;
     int32_t token = 0; // where an error raised by this instruction is placed
-    // The variable slot of get_self, set_self, get_global, set_global, and of update and
-    // step_test on a plain variable of self or a global one; of a script call, its entry
-    // in Compiled::calls; -1 for none.
+    // The variable slot of get_self, set_self, get_global, set_global, of the cell
+    // instructions, and of update, add_to_self, add_to_global and step_test on a plain
+    // variable of self or a global one; of a script call, its entry in Compiled::calls; -1
+    // for none.
     int32_t slot = -1;
 };
+
+// The kinds of the operands b and c of an instruction (Ins::vars).
+inline uint32_t kind_b(const Ins& i) {
+    return i.vars & 7u;
+}
+inline uint32_t kind_c(const Ins& i) {
+    return uint32_t(i.vars) >> 3;
+}
+inline uint8_t operand_kinds(uint32_t b, uint32_t c) {
+    return uint8_t(b | c << 3);
+}
 
 // The callee of a script call as the machine found it at its first call, so that later
 // calls go straight to its instructions. Kept while the script still holds that code

@@ -4,8 +4,11 @@
 // Arithmetic and comparison on two reals are done inline; every other case (strings, type
 // errors, division by 0) goes to the shared operator code of Code_Operators. Plain user
 // variables of self and global ones are kept in the frame's variable slots once found
-// (Code_Compile.h says when a slot is emptied); every other variable is reached through
-// RunVariables (Code_Variables).
+// (Code_Compile.h says when a slot is emptied). The instance built-ins of self (x, y,
+// depth ...) are read straight from the fields of the current self where the instances
+// say where those lie (InstanceAccess::builtin_fields) and written there when the setter
+// is a plain store; a write with effects (x moves the bounding box) goes to the setter.
+// Every other variable is reached through RunVariables (Code_Variables).
 //
 // A run takes a frame of registers from the value stack of the script state and keeps one
 // iteration state per `with` level. A script call does not start a run of its own: the
@@ -97,6 +100,9 @@ struct RunStopped {};
 
 // A comparison operator (its token kind) on two reals, from their difference.
 inline bool compare_reals(int32_t op, double d) {
+    // The test of nearly every counting loop, without the jump table of the switch.
+    if (op == tk_less) [[likely]]
+        return d < 0;
     switch (op) {
     case tk_less:
         return d < 0;
@@ -289,30 +295,110 @@ class Machine {
     // Self changes (`with`): the slots of its variables no longer hold.
     void forget_self_vars() { std::fill(f_->self_vars.begin(), f_->self_vars.end(), nullptr); }
 
-    // A variable operand (kind: OperandKind, o: its slot or argument number), read in
-    // place as a get would read it.
-    const RValue& variable(uint32_t kind, int32_t o, const Ins& i) {
+    // A variable operand (kind: OperandKind, o: its slot, argument number or built-in id)
+    // of operand b (which 0) or c (which 1), read in place as a get would read it.
+    const RValue& variable(uint32_t kind, int32_t o, const Ins& i, int which) {
+        return variable_at(kind, o, i.token, which);
+    }
+    // The same, its error placed at `token`.
+    const RValue& variable_at(uint32_t kind, int32_t o, int32_t token, int which) {
         if (kind == argument_slot) return ss_.arguments[size_t(o)];
+        if (kind == builtin_variable) return builtin(o, token, which);
         CVariable* v = kind == self_variable ? self_var(o) : global_var(o);
         if (v) [[likely]]
             return v->value;
-        return missing(kind, o, i);
+        return missing(kind, o, token);
     }
     // A variable operand that does not exist: the error of its read, or with uninit_zero
     // real 0 (the general read cannot find it either).
-    [[gnu::noinline]] const RValue& missing(uint32_t kind, int32_t o, const Ins& i) {
+    [[gnu::noinline]] const RValue& missing(uint32_t kind, int32_t o, int32_t token) {
         static const RValue zero;
         bool self = kind == self_variable;
         int32_t id = (self ? f_->c->self_ids : f_->c->global_ids)[size_t(o)];
         RValue out;
-        read_var(self ? scope_self : scope_global, id, 0, i.token, out);
+        read_var(self ? scope_self : scope_global, id, 0, token, out);
         return zero;
     }
-    // Operand b (which 0) or c (which 1) of an instruction.
-    const RValue& operand(const Ins& i, int which) {
-        uint32_t kind = which ? i.vars >> 2 : i.vars & 3u;
+    // Operand b (which 0) or c (which 1) of an instruction; a variable's error at `token`.
+    const RValue& operand(const Ins& i, int which, int32_t token) {
+        uint32_t kind = which ? kind_c(i) : kind_b(i);
         int32_t o = which ? i.c : i.b;
-        return kind ? variable(kind, o, i) : k(o);
+        return kind ? variable_at(kind, o, token, which) : k(o);
+    }
+    const RValue& operand(const Ins& i, int which) { return operand(i, which, i.token); }
+
+    // A built-in operand read in place: a field of self's is read straight; the number
+    // of any other field, and any other built-in, is read into the operand's own scratch
+    // value (the two operands of an instruction do not share one).
+    RValue scratch_[2];
+    const RValue& builtin(int32_t id, int32_t token, int which) {
+        const BuiltInField* f = id >= first_instance_builtin ? field(id) : nullptr;
+        if (!f) return builtin_slow(id, token, which);
+        if (f->storage == BuiltInField::value)
+            return *reinterpret_cast<const RValue*>(f->in(v_.self));
+        RValue& s = scratch_[which];
+        s.kind = kind_real;
+        s.real = f->number(v_.self);
+        return s;
+    }
+    [[gnu::noinline]] const RValue& builtin_slow(int32_t id, int32_t token, int which) {
+        RValue& s = scratch_[which];
+        if (!read_builtin(rt_, v_.self, id, 0, s)) read_var(scope_self, id, 0, token, s);
+        return s;
+    }
+
+    // ---- instance built-ins of self ----
+
+    // The field of self's instance built-in `id` (not an array), or null when the instances
+    // do not give it: then the general access reaches it.
+    const BuiltInField* field(int32_t id) const {
+        InstanceAccess* ia = ss_.instances;
+        if (!ia || !ia->builtin_fields || !v_.self) [[unlikely]]
+            return nullptr;
+        const BuiltInField* f = &ia->builtin_fields[id - first_instance_builtin];
+        return f->storage != BuiltInField::none ? f : nullptr;
+    }
+
+    // Reads a field into a register.
+    void read_field(const BuiltInField& f, RValue& out) {
+        if (f.storage == BuiltInField::value)
+            out = *reinterpret_cast<const RValue*>(f.in(v_.self));
+        else
+            out = RValue(f.number(v_.self));
+    }
+
+    // Combines a field with a real (the compound assignments on two reals) and writes the
+    // result back; false when the combination is not that simple (the general update then
+    // does it all).
+    bool update_field(const Ins& i, const BuiltInField& f, double v) {
+        double cur;
+        if (f.storage == BuiltInField::value) {
+            const RValue& c = *reinterpret_cast<const RValue*>(f.in(v_.self));
+            if (c.kind != kind_real) return false;
+            cur = c.real;
+        } else {
+            cur = f.number(v_.self);
+        }
+        switch (i.extra) {
+        case tk_add_assign:
+            cur += v;
+            break;
+        case tk_sub_assign:
+            cur -= v;
+            break;
+        case tk_mul_assign:
+            cur *= v;
+            break;
+        default:
+            if (v == 0) return false;
+            cur /= v;
+            break;
+        }
+        if (f.plain_store)
+            f.store(v_.self, cur);
+        else
+            write_var(i.x, i.b, 0, RValue(cur), i.token);
+        return true;
     }
 
     // ---- variables ----
@@ -336,6 +422,14 @@ class Machine {
     RValue take(int32_t operand) {
         if (operand >= 0) return std::move(f_->regs[operand]);
         return f_->c->constants[size_t(-1 - operand)];
+    }
+
+    // Stores what take() gives straight into a cell.
+    void store(RValue& cell, int32_t operand) {
+        if (operand >= 0)
+            cell = std::move(f_->regs[operand]);
+        else
+            cell = f_->c->constants[size_t(-1 - operand)];
     }
 
     int32_t index_of(const Ins& i) const { return i.c < 0 ? 0 : f_->regs[i.c].index; }
@@ -362,7 +456,7 @@ class Machine {
     [[gnu::noinline]] void binary_slow(const Ins& i, int32_t op, const RValue& l, const RValue& r) {
         RValue& d = f_->regs[i.a];
         const char* error;
-        if ((i.vars & 3) == in_register && i.b == i.a) {
+        if (kind_b(i) == in_register && i.b == i.a) {
             error = apply_operator(op, d, r);
         } else {
             RValue v = l;
@@ -385,12 +479,46 @@ class Machine {
         f_->regs[i.a] = std::move(v);
     }
 
-    [[gnu::noinline]] void index(const Ins& i, bool two) {
+    // The combined index of operands b (and c when `two`), read and checked at `token`.
+    [[gnu::noinline]] int32_t index(const Ins& i, bool two, int32_t token) {
         const char* error = nullptr;
-        const RValue& first = operand(i, 0);
-        int32_t n = combined_index(first, two ? &operand(i, 1) : nullptr, error);
-        if (error) raise(i.token, error);
-        f_->regs[i.a].index = n;
+        const RValue& first = operand(i, 0, token);
+        int32_t n = combined_index(first, two ? &operand(i, 1, token) : nullptr, error);
+        if (error) raise(token, error);
+        return n;
+    }
+
+    // The variable of a cell instruction (null while it does not exist), and its id.
+    CVariable* cell_var(const Ins& i) {
+        return RunVariables::plain_scope(i.x) ? self_var(i.slot) : global_var(i.slot);
+    }
+    int32_t cell_var_id(const Ins& i) const {
+        return (RunVariables::plain_scope(i.x) ? f_->c->self_ids
+                                               : f_->c->global_ids)[size_t(i.slot)];
+    }
+    // A cell of a variable that does not exist yet: read as the general read reads it.
+    [[gnu::noinline]] void get_missing_cell(const Ins& i, int32_t n) {
+        read_var(i.x, cell_var_id(i), n, i.token, f_->regs[i.a]);
+    }
+    // Writes cell n of a cell instruction's variable, made when missing, as set_self and
+    // set_global write.
+    void set_cell(const Ins& i, int32_t n, const RValue& v) {
+        CVariable* var;
+        if (RunVariables::plain_scope(i.x)) {
+            var = self_vars_[i.slot];
+            if (!var) {
+                if (CVariableList* list = v_.self_locals())
+                    var = self_vars_[i.slot] = &list->make(cell_var_id(i));
+            }
+        } else {
+            var = global_vars_[i.slot];
+            if (!var) var = global_vars_[i.slot] = &ss_.globals.make(cell_var_id(i));
+        }
+        if (var) [[likely]] {
+            var->cell(n) = v;
+            return;
+        }
+        write_var(i.x, cell_var_id(i), n, RValue(v), i.token);
     }
 
     // The checks every call makes once its arguments are computed.
@@ -533,8 +661,8 @@ void Machine::run() {
     // An operand: a register, or a constant.
 #define K(operand) ((operand) >= 0 ? r[operand] : kc[-1 - (operand)])
 // Operand b or c: also a variable read in place.
-#define OPERAND_B (ip->vars & 3 ? variable(ip->vars & 3u, ip->b, *ip) : K(ip->b))
-#define OPERAND_C (ip->vars >> 2 ? variable(ip->vars >> 2, ip->c, *ip) : K(ip->c))
+#define OPERAND_B (kind_b(*ip) ? variable(kind_b(*ip), ip->b, *ip, 0) : K(ip->b))
+#define OPERAND_C (kind_c(*ip) ? variable(kind_c(*ip), ip->c, *ip, 1) : K(ip->c))
 // After a change of frame.
 #define RELOAD()                                                                                   \
     do {                                                                                           \
@@ -554,12 +682,17 @@ void Machine::run() {
                 &&get,
                 &&get_dyn,
                 &&get_builtin,
+                &&get_field,
+                &&set_field,
+                &&update_field,
                 &&set_self,
                 &&set_global,
                 &&set,
                 &&set_dyn,
                 &&update,
                 &&update_dyn,
+                &&add_to_self,
+                &&add_to_global,
                 &&move,
                 &&add,
                 &&sub,
@@ -580,6 +713,9 @@ void Machine::run() {
                 &&logical_not,
                 &&index1,
                 &&index2,
+                &&get_cell1,
+                &&get_cell2,
+                &&set_cell1,
                 &&dot_scope,
                 &&call,
                 &&jump,
@@ -651,14 +787,34 @@ void Machine::run() {
             if (!read_builtin(rt_, v_.self, ip->b, index_of(*ip), r[ip->a]))
                 read_var(ip->x, ip->b, index_of(*ip), ip->token, r[ip->a]);
             NEXT();
+        get_field:
+            if (const BuiltInField* f = field(ip->b)) [[likely]] {
+                read_field(*f, r[ip->a]);
+                NEXT();
+            }
+            goto get_builtin;
+        set_field : {
+            const BuiltInField* f = field(ip->b);
+            if (f && f->plain_store) {
+                f->store(v_.self, K(ip->a).real);
+                NEXT();
+            }
+            goto set;
+        }
+        update_field : {
+            const RValue& v = K(ip->a);
+            if (const BuiltInField* f = field(ip->b); f && v.kind == kind_real)
+                if (this->update_field(*ip, *f, v.real)) NEXT();
+            goto update;
+        }
         set_self : {
             CVariable* v = self_vars_[ip->slot];
             if (!v) {
                 if (CVariableList* list = v_.self_locals())
                     v = self_vars_[ip->slot] = &list->make(ip->b);
             }
-            if (v) {
-                v->cell(index_of(*ip)) = take(ip->a);
+            if (v) [[likely]] {
+                store(v->cell(index_of(*ip)), ip->a);
                 NEXT();
             }
             write_var(ip->x, ip->b, index_of(*ip), take(ip->a), ip->token);
@@ -667,7 +823,7 @@ void Machine::run() {
         set_global : {
             CVariable* v = global_vars_[ip->slot];
             if (!v) v = global_vars_[ip->slot] = &ss_.globals.make(ip->b);
-            v->cell(index_of(*ip)) = take(ip->a);
+            store(v->cell(index_of(*ip)), ip->a);
             NEXT();
         }
         set:
@@ -676,23 +832,32 @@ void Machine::run() {
         set_dyn:
             write_var(r[ip->x].index, ip->b, index_of(*ip), take(ip->a), ip->token);
             NEXT();
-        update : {
-            // The common case, a real added to a real of self or a global one, in place.
+        update:
+            this->update(*ip, ip->x);
+            NEXT();
+        update_dyn:
+            this->update(*ip, r[ip->x].index);
+            NEXT();
+        add_to_self : {
             const RValue& v = K(ip->a);
-            if (ip->slot >= 0 && ip->extra == tk_add_assign && v.kind == kind_real && ip->c < 0) {
-                CVariable* var =
-                    RunVariables::plain_scope(ip->x) ? self_var(ip->slot) : global_var(ip->slot);
-                if (var && var->value.kind == kind_real) {
-                    var->value.real += v.real;
-                    NEXT();
-                }
+            CVariable* var = self_var(ip->slot);
+            if (var && var->value.kind == kind_real && v.kind == kind_real) [[likely]] {
+                var->value.real += v.real;
+                NEXT();
             }
             this->update(*ip, ip->x);
             NEXT();
         }
-        update_dyn:
-            this->update(*ip, r[ip->x].index);
+        add_to_global : {
+            const RValue& v = K(ip->a);
+            CVariable* var = global_var(ip->slot);
+            if (var && var->value.kind == kind_real && v.kind == kind_real) [[likely]] {
+                var->value.real += v.real;
+                NEXT();
+            }
+            this->update(*ip, ip->x);
             NEXT();
+        }
         move:
             r[ip->a] = K(ip->b);
             NEXT();
@@ -729,7 +894,7 @@ void Machine::run() {
                     NEXT();
                 }
             }
-            index(*ip, false);
+            r[ip->a].index = index(*ip, false, ip->token);
             NEXT();
         }
         index2 : {
@@ -743,7 +908,57 @@ void Machine::run() {
                     NEXT();
                 }
             }
-            index(*ip, true);
+            r[ip->a].index = index(*ip, true, ip->token);
+            NEXT();
+        }
+        get_cell1 : {
+            // The index inline when in range, as index1; then the read, as get_self.
+            const RValue& i =
+                kind_b(*ip) ? variable_at(kind_b(*ip), ip->b, ip->extra, 0) : K(ip->b);
+            int32_t n;
+            double m = round_even(i.real);
+            if (i.kind == kind_real && m >= 0 && m < array_row_size) [[likely]]
+                n = int32_t(m);
+            else
+                n = index(*ip, false, ip->extra);
+            if (const CVariable* v = cell_var(*ip)) [[likely]] {
+                r[ip->a] = v->get(n);
+                NEXT();
+            }
+            get_missing_cell(*ip, n);
+            NEXT();
+        }
+        get_cell2 : {
+            // The index inline when in range, as index2.
+            const RValue& i =
+                kind_b(*ip) ? variable_at(kind_b(*ip), ip->b, ip->extra, 0) : K(ip->b);
+            const RValue& j =
+                kind_c(*ip) ? variable_at(kind_c(*ip), ip->c, ip->extra, 1) : K(ip->c);
+            int32_t n;
+            double m = round_even(i.real), o = round_even(j.real);
+            if (i.kind == kind_real && j.kind == kind_real && m >= 0 && o >= 0 &&
+                m < array_row_size && o < array_row_size && m * o <= 1000000) [[likely]]
+                n = int32_t(m) * array_row_size + int32_t(o);
+            else
+                n = index(*ip, true, ip->extra);
+            if (const CVariable* v = cell_var(*ip)) [[likely]] {
+                r[ip->a] = v->get(n);
+                NEXT();
+            }
+            get_missing_cell(*ip, n);
+            NEXT();
+        }
+        set_cell1 : {
+            // The index, then the value read, then the cell written.
+            const RValue& i =
+                kind_b(*ip) ? variable_at(kind_b(*ip), ip->b, ip->extra, 0) : K(ip->b);
+            int32_t n;
+            double m = round_even(i.real);
+            if (i.kind == kind_real && m >= 0 && m < array_row_size) [[likely]]
+                n = int32_t(m);
+            else
+                n = index(*ip, false, ip->extra);
+            set_cell(*ip, n, OPERAND_C);
             NEXT();
         }
         dot_scope : {

@@ -5,12 +5,59 @@
 
 #include <cstdint>
 
+#include "code/Variable_BuiltIn.h"
 #include "code/Variable_Class.h"
 
 namespace kelvane {
 
 struct Runtime;
 class CInstance;
+
+// The direct way to one instance built-in variable, for the interpreter's fast paths: the
+// field of the instance that holds it and whether writing it is a plain store. A read of
+// the field gives what get_builtin gives; a plain store writes what set_builtin writes (the
+// value's number converted by `form`) and has no other effect.
+struct BuiltInField {
+    enum Storage : uint8_t {
+        none,    // reached only through get_builtin / set_builtin
+        real,    // a double
+        integer, // an int32_t
+        flag,    // a bool
+        value,   // an RValue
+    };
+    Storage storage = none;
+    // Writes are a plain store (real and value fields only); otherwise set_builtin.
+    bool plain_store = false;
+    BuiltInForm form = BuiltInForm::real;
+    // The byte offset of the field in the instance.
+    uint32_t offset = 0;
+
+    // The field in an instance.
+    char* in(CInstance* inst) const { return reinterpret_cast<char*>(inst) + offset; }
+    // Its value as a number (not for value fields).
+    double number(CInstance* inst) const {
+        const char* p = in(inst);
+        switch (storage) {
+        case real:
+            return *reinterpret_cast<const double*>(p);
+        case integer:
+            return double(*reinterpret_cast<const int32_t*>(p));
+        default:
+            return *reinterpret_cast<const bool*>(p) ? 1.0 : 0.0;
+        }
+    }
+    // A plain store of the number v (the value's `real`), converted as the setter does.
+    void store(CInstance* inst, double v) const {
+        if (form == BuiltInForm::integer)
+            v = round_even(v);
+        else if (form == BuiltInForm::boolean)
+            v = round_even(v) > 0.5 ? 1.0 : 0.0;
+        if (storage == real)
+            *reinterpret_cast<double*>(in(inst)) = v;
+        else
+            *reinterpret_cast<RValue*>(in(inst)) = RValue(v);
+    }
+};
 
 // What the variable access layer and the interpreter need from the room's instances. The
 // run engine implements it and sets ScriptState::instances while a room is live; with no
@@ -36,6 +83,11 @@ class InstanceAccess {
     // applies the entry's conversion (convert_builtin) and any effect of the write.
     virtual bool get_builtin(CInstance& inst, int32_t var_id, int32_t index, RValue& out) = 0;
     virtual bool set_builtin(CInstance& inst, int32_t var_id, int32_t index, const RValue& v) = 0;
+
+    // The direct ways to the instance built-ins of every instance this implementation
+    // hands out, one per id from first_instance_builtin on (iv_end - first_instance_builtin
+    // entries); null when there are none.
+    const BuiltInField* builtin_fields = nullptr;
 };
 
 // Variable ids below this are built-in variables.

@@ -7,6 +7,57 @@
 
 namespace kelvane {
 
+// The fields of CInstance that hold instance built-ins. Reads of these give what
+// get_builtin gives; the ones marked plain are written by set_builtin as a plain store of
+// the value's number, the others need their setter.
+RoomInstances::RoomInstances(Runtime& rt) : rt_(rt) {
+    CInstance probe(rt.game, 0, -1, 0, 0);
+    auto at = [&](int32_t id, BuiltInField::Storage storage, const void* field, bool plain) {
+        BuiltInField& f = fields_[size_t(id - first_instance_builtin)];
+        f.storage = storage;
+        f.plain_store = plain;
+        f.form = BuiltInForm::real;
+        f.offset =
+            uint32_t(static_cast<const char*>(field) - reinterpret_cast<const char*>(&probe));
+    };
+    using S = BuiltInField::Storage;
+    at(iv_x, S::real, &probe.x, false);
+    at(iv_y, S::real, &probe.y, false);
+    at(iv_xprevious, S::real, &probe.xprevious, true);
+    at(iv_yprevious, S::real, &probe.yprevious, true);
+    at(iv_xstart, S::real, &probe.xstart, true);
+    at(iv_ystart, S::real, &probe.ystart, true);
+    at(iv_hspeed, S::real, &probe.hspeed, false);
+    at(iv_vspeed, S::real, &probe.vspeed, false);
+    at(iv_direction, S::real, &probe.direction, false);
+    at(iv_speed, S::real, &probe.speed, false);
+    at(iv_friction, S::real, &probe.friction, true);
+    at(iv_gravity, S::real, &probe.gravity, true);
+    at(iv_gravity_direction, S::real, &probe.gravity_direction, true);
+    at(iv_object_index, S::integer, &probe.object_index, false);
+    at(iv_id, S::integer, &probe.id, false);
+    at(iv_solid, S::flag, &probe.solid, false);
+    at(iv_visible, S::flag, &probe.visible, false);
+    at(iv_persistent, S::flag, &probe.persistent, false);
+    at(iv_depth, S::real, &probe.depth, true);
+    at(iv_bbox_left, S::integer, &probe.bbox_left, false);
+    at(iv_bbox_right, S::integer, &probe.bbox_right, false);
+    at(iv_bbox_top, S::integer, &probe.bbox_top, false);
+    at(iv_bbox_bottom, S::integer, &probe.bbox_bottom, false);
+    at(iv_sprite_index, S::integer, &probe.sprite_index, false);
+    at(iv_image_index, S::real, &probe.image_index, false);
+    at(iv_image_single, S::real, &probe.image_single, false);
+    at(iv_image_scale, S::real, &probe.image_scale, false);
+    at(iv_image_alpha, S::real, &probe.image_alpha, true);
+    at(iv_image_speed, S::real, &probe.image_speed, true);
+    at(iv_mask_index, S::integer, &probe.mask_index, false);
+    at(iv_path_index, S::integer, &probe.path_index, false);
+    at(iv_path_position, S::real, &probe.path_position, true);
+    at(iv_path_scale, S::real, &probe.path_scale, true);
+    at(iv_path_orientation, S::real, &probe.path_orientation, true);
+    builtin_fields = fields_.data();
+}
+
 CVariableList& RoomInstances::locals(CInstance& inst) {
     return inst.variables;
 }

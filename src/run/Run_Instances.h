@@ -2,6 +2,8 @@
 // variables and the instance built-in variables with their setters.
 #pragma once
 
+#include <array>
+
 #include "code/Variable_Main.h"
 
 namespace kelvane {
@@ -10,7 +12,7 @@ struct Runtime;
 
 class RoomInstances : public InstanceAccess {
   public:
-    explicit RoomInstances(Runtime& rt) : rt_(rt) {}
+    explicit RoomInstances(Runtime& rt);
     CVariableList& locals(CInstance& inst) override;
     bool destroyed(CInstance& inst) override;
     int32_t count() override;
@@ -23,6 +25,7 @@ class RoomInstances : public InstanceAccess {
 
   private:
     Runtime& rt_;
+    std::array<BuiltInField, iv_end - first_instance_builtin> fields_;
 };
 
 } // namespace kelvane

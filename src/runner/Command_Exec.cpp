@@ -61,6 +61,26 @@ struct BareInstance {
 
 class BareInstances : public InstanceAccess {
   public:
+    // Every built-in but the alarms is a value of its own, written with the entry's
+    // conversion and nothing else.
+    BareInstances() {
+        const char* base = reinterpret_cast<const char*>(&inst_);
+        for (int32_t id = first_instance_builtin; id < iv_end; ++id) {
+            const RBuiltIn* e = builtin_entry(id);
+            if (e->array != 0) continue;
+            BuiltInField& f = fields_[size_t(id - first_instance_builtin)];
+            f.storage = BuiltInField::value;
+            f.plain_store = true;
+            f.form = e->form;
+            f.offset = uint32_t(reinterpret_cast<const char*>(
+                                    &inst_.builtins[size_t(id - first_instance_builtin)]) -
+                                base);
+        }
+        builtin_fields = fields_.data();
+    }
+    BareInstances(const BareInstances&) = delete;
+    BareInstances& operator=(const BareInstances&) = delete;
+
     CInstance* handle() { return reinterpret_cast<CInstance*>(&inst_); }
 
     CVariableList& locals(CInstance&) override { return inst_.locals; }
@@ -87,6 +107,7 @@ class BareInstances : public InstanceAccess {
 
   private:
     BareInstance inst_;
+    std::array<BuiltInField, iv_end - first_instance_builtin> fields_;
 };
 
 bool read_all(const std::string& path, std::string& out, std::string& why) {

@@ -53,5 +53,45 @@ TEST(Listing, ConstantCodeAndScriptCallsAreListed) {
     EXPECT_EQ(s.run("return twice(4)").real, 8);
 }
 
+TEST(Listing, ConstantsFoldedUnlessTheOperatorFails) {
+    testing::ScriptRuntime s;
+    std::string listing = machine_listing(CCode("a = 2 * 3 + 1; b = 'x' + 'y'; c = not 0", s.rt));
+    EXPECT_NE(listing.find("set_self         #100000 := 7"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("set_self         #100001 := 'xy'"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("set_self         #100002 := 1"), std::string::npos) << listing;
+    EXPECT_EQ(listing.find(" add "), std::string::npos) << listing;
+    // An operator that fails stays, and fails when reached, after what runs before it.
+    const char* failing = "global.d = 5; global.e = 1 / 0";
+    listing = machine_listing(CCode(failing, s.rt));
+    EXPECT_NE(listing.find("divide           r0, 1, 0"), std::string::npos) << listing;
+    s.run(failing);
+    EXPECT_NE(s.last_error().find("Division by 0."), std::string::npos) << s.last_error();
+    RValue d;
+    EXPECT_TRUE(s.rt.script.globals.get(s.rt.script.names.intern("d"), 0, d));
+}
+
+TEST(Listing, ArrayCellsAreIndexedReadAndWrittenByOneInstruction) {
+    testing::ScriptRuntime s;
+    const char* text = "global.i = 3; global.a[global.i] = global.i; global.g[1, global.i] = 2; "
+                       "global.b = global.a[global.i]; global.c = global.g[1, global.i]; "
+                       "global.a[global.i + 1] = 5; global.d = global.a[4] + global.b";
+    std::string listing = machine_listing(CCode(text, s.rt));
+    EXPECT_NE(listing.find("set_cell1        global.#100001[global.#100000] := global.#100000"),
+              std::string::npos)
+        << listing;
+    EXPECT_NE(listing.find("get_cell1        r1 := global.#100001[global.#100000]"),
+              std::string::npos)
+        << listing;
+    EXPECT_NE(listing.find("get_cell2        r1 := global.#100002[1, global.#100000]"),
+              std::string::npos)
+        << listing;
+    EXPECT_NE(listing.find("set_cell1        global.#100001[r0] := 5"), std::string::npos)
+        << listing;
+    // A 2-D cell is written as before.
+    EXPECT_NE(listing.find("index2           r0, 1, global.#100000"), std::string::npos) << listing;
+    EXPECT_EQ(s.run(std::string(text) + "; return global.d * 100 + global.c * 10 + global.b").real,
+              823);
+}
+
 } // namespace
 } // namespace kelvane

@@ -120,11 +120,14 @@ class Generator {
     // that set them, maybe after reads that failed (and kept no variable slot).
     std::string variable() {
         static const char* const names[] = {
-            "a",       "b",        "c",           "s",        "self.a",    "global.g",  "global.h",
-            "other.a", "other.b",  "x",           "y",        "argument0", "argument1", "all.a",
-            "noone.a", "0.a",      "1.b",         "100002.a", "100009.a",  "global.s",  "self.x",
-            "other.x", "alarm[1]", "argument[1]", "d",        "global.k",  "other.d",   "self.d"};
-        int n = pick(0, 27);
+            "a",           "b",        "c",         "s",       "self.a",     "global.g",
+            "global.h",    "other.a",  "other.b",   "x",       "y",          "argument0",
+            "argument1",   "all.a",    "noone.a",   "0.a",     "1.b",        "100002.a",
+            "100009.a",    "global.s", "self.x",    "other.x", "alarm[1]",   "argument[1]",
+            "d",           "global.k", "other.d",   "self.d",  "depth",      "self.y",
+            "image_index", "visible",  "bbox_left", "x[2]",    "self.depth", "room_width",
+            "id"};
+        int n = pick(0, 36);
         if (n < 3 && pick(0, 3) == 0) return std::string(names[n]) + "[" + index() + "]";
         if (n < 3 && pick(0, 5) == 0)
             return std::string(names[n]) + "[" + index() + ", " + index() + "]";
@@ -215,6 +218,15 @@ class Generator {
         switch (choice) {
         case 0:
         case 1: {
+            if (pick(0, 3) == 0) {
+                // A cell set to a variable read in place, or to a constant: the index, the
+                // read and the write are one instruction; the index comes first.
+                static const char* const arrays[] = {"a", "d", "global.g", "global.k"};
+                static const char* const values[] = {"b",         "d",        "global.k", "x",
+                                                     "argument0", "global.h", "'v'",      "2"};
+                return std::string(arrays[pick(0, 3)]) + "[" + index() + "] = " +
+                       values[pick(0, 7)];
+            }
             static const char* const ops[] = {"=", ":=", "+=", "-=", "*=", "/="};
             return variable() + " " + ops[pick(0, 5)] + " " + expression(0);
         }
@@ -260,13 +272,14 @@ class Generator {
             // turn into a string, or reach through another self (`with`); the
             // fused step of the machine must then act as the three instructions it stands
             // for. A guard of its own ends the run after a few rounds.
-            static const char* const counters[] = {"a", "b", "global.g", "self.a", "x", "c"};
+            static const char* const counters[] = {"a", "b", "global.g",   "self.a",     "x",
+                                                   "c", "y", "self.depth", "image_index"};
             static const char* const starts[] = {"0", "1", "-2", "'t'", "a"};
             static const char* const steps[] = {"1", "2", "0.5", "'s'", "a", "b"};
             static const char* const tests[] = {"<", "<=", ">", "!="};
             static const char* const limits[] = {"3", "2.5", "'u'", "0"};
             static const char* const targets[] = {"other", "all", "self", "0"};
-            std::string v = counters[pick(0, 5)];
+            std::string v = counters[pick(0, 8)];
             std::string guard = "g" + std::to_string(loop_depth_++);
             std::string body;
             switch (pick(0, 2)) {
@@ -363,6 +376,10 @@ std::string observe(const Program& p, bool compiled) {
     for (const auto& i : s.room.list) {
         out += "instance " + std::to_string(i->id) + describe(i->vars);
         for (const auto& [id, v] : i->builtins) out += " b" + std::to_string(id) + describe(v);
+        out += " x" + describe(i->x) + " y " + describe(RValue(i->y)) + " " +
+               std::to_string(i->y_writes) + " depth " + describe(RValue(i->depth)) +
+               " image_index " + describe(i->image_index) + " visible " +
+               std::to_string(i->visible) + " bbox_left " + std::to_string(i->bbox_left);
         out += "\n";
     }
     out += "globals" + describe(s.rt.script.globals) + "\n";

@@ -2,6 +2,7 @@
 // error report, for the script-language tests.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -24,6 +25,17 @@ struct FakeInstance {
     bool destroyed = false;
     CVariableList vars;
     std::map<int32_t, RValue> builtins;
+    // Built-ins with fields of their own, which the interpreter reaches straight
+    // (FakeRoom's builtin_fields), each kind of field once: x a value, y a real whose
+    // setter counts its writes, depth a plain real, image_index a value rounded when
+    // written, visible a flag with a setter, bbox_left a read-only integer.
+    RValue x;
+    double y = 0;
+    int32_t y_writes = 0;
+    double depth = 0;
+    RValue image_index;
+    bool visible = true;
+    int32_t bbox_left = 7;
 };
 
 inline FakeInstance& fake(CInstance* i) {
@@ -35,6 +47,27 @@ inline CInstance* handle(FakeInstance& i) {
 
 class FakeRoom : public InstanceAccess {
   public:
+    FakeRoom() {
+        FakeInstance probe;
+        auto at = [&](int32_t id, BuiltInField::Storage storage, const void* field, bool plain) {
+            BuiltInField& f = fields_[size_t(id - first_instance_builtin)];
+            f.storage = storage;
+            f.plain_store = plain;
+            f.form = builtin_entry(id)->form;
+            f.offset =
+                uint32_t(static_cast<const char*>(field) - reinterpret_cast<const char*>(&probe));
+        };
+        at(iv_x, BuiltInField::value, &probe.x, true);
+        at(iv_y, BuiltInField::real, &probe.y, false);
+        at(iv_depth, BuiltInField::real, &probe.depth, true);
+        at(iv_image_index, BuiltInField::value, &probe.image_index, true);
+        at(iv_visible, BuiltInField::flag, &probe.visible, false);
+        at(iv_bbox_left, BuiltInField::integer, &probe.bbox_left, false);
+        builtin_fields = fields_.data();
+    }
+    FakeRoom(const FakeRoom&) = delete;
+    FakeRoom& operator=(const FakeRoom&) = delete;
+
     std::vector<std::unique_ptr<FakeInstance>> list;
     // Called whenever code reads the built-in id: lets a test change the room mid-run.
     std::function<void()> on_read_id;
@@ -72,13 +105,57 @@ class FakeRoom : public InstanceAccess {
             if (on_read_id) on_read_id();
             return true;
         }
-        out = fake(&i).builtins[var_id * 100 + index];
+        FakeInstance& f = fake(&i);
+        switch (var_id) {
+        case iv_x:
+            out = f.x;
+            return true;
+        case iv_y:
+            out = RValue(f.y);
+            return true;
+        case iv_depth:
+            out = RValue(f.depth);
+            return true;
+        case iv_image_index:
+            out = f.image_index;
+            return true;
+        case iv_visible:
+            out = RValue(f.visible ? 1.0 : 0.0);
+            return true;
+        case iv_bbox_left:
+            out = RValue(double(f.bbox_left));
+            return true;
+        }
+        out = f.builtins[var_id * 100 + index];
         return true;
     }
     bool set_builtin(CInstance& i, int32_t var_id, int32_t index, const RValue& v) override {
-        fake(&i).builtins[var_id * 100 + index] = convert_builtin(builtin_entry(var_id)->form, v);
+        FakeInstance& f = fake(&i);
+        RValue stored = convert_builtin(builtin_entry(var_id)->form, v);
+        switch (var_id) {
+        case iv_x:
+            f.x = stored;
+            return true;
+        case iv_y:
+            f.y = stored.real;
+            ++f.y_writes;
+            return true;
+        case iv_depth:
+            f.depth = stored.real;
+            return true;
+        case iv_image_index:
+            f.image_index = stored;
+            return true;
+        case iv_visible:
+            f.visible = stored.real != 0;
+            return true;
+        }
+        f.builtins[var_id * 100 + index] = stored;
         return true;
     }
+
+  private:
+    std::array<BuiltInField, iv_end - first_instance_builtin> fields_;
 };
 
 // A runtime with the script state reset, a running game and a recording reporter.
