@@ -403,7 +403,11 @@ class Compiler {
             }
             top_ = m;
         }
-        emit(Op::call, base, e->function, base, given, e->end);
+        int32_t n = emit(Op::call, base, e->function, base, given, e->end);
+        if (!builtin) {
+            at(n).slot = int32_t(out_.calls.size());
+            out_.calls.emplace_back();
+        }
         // The result takes the place of the first argument.
         top_ = mark;
         alloc();

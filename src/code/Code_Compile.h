@@ -35,7 +35,9 @@
 namespace kelvane {
 
 class CCode;
+class CScript;
 struct CodeCache;
+struct Compiled;
 
 enum class Op : uint8_t {
     // Variables. a: destination or source register, b: variable id, c: index register or
@@ -146,7 +148,8 @@ struct Ins {
     int32_t token = 0; // where an error raised by this instruction is placed
     // The variable slot of get_self, set_self, get_global, set_global, of the cell
     // instructions, and of update, add_to_self, add_to_global and step_test on a plain
-    // variable of self or a global one; -1 for none.
+    // variable of self or a global one; of a script call, its entry in Compiled::calls; -1
+    // for none.
     int32_t slot = -1;
 };
 
@@ -161,6 +164,15 @@ inline uint8_t operand_kinds(uint32_t b, uint32_t c) {
     return uint8_t(b | c << 3);
 }
 
+// The callee of a script call as the machine found it at its first call, so that later
+// calls go straight to its instructions. Kept while the script still holds that code
+// (scripts do not change while a game runs; the machine checks that they still hold it).
+struct CallSite {
+    const CScript* script = nullptr;
+    const CCode* code = nullptr;
+    const Compiled* c = nullptr;
+};
+
 struct Compiled {
     std::vector<Ins> code;
     // The start token of the statement each instruction belongs to.
@@ -173,6 +185,8 @@ struct Compiled {
     std::vector<int32_t> global_ids;
     // Nesting of `with` statements: each needs its own iteration state.
     int32_t with_depth = 0;
+    // One entry per script call (Ins::slot), filled by the machine.
+    mutable std::vector<CallSite> calls;
 };
 
 // Compiles the program / the first expression of the cache's tokens.

@@ -56,20 +56,28 @@ struct WithState {
     int32_t count = 0;
 };
 
-// One run of a piece of code in the machine: the outermost one, or a script call.
+// One run of a piece of code in the machine: the outermost one, or a script call. A frame
+// is kept in the pool of the script state from use to use, with its registers, `with`
+// levels and variable slots, which only grow: a call at a depth reached before allocates
+// nothing.
 struct CallFrame {
     const CCode* code = nullptr;
     const Compiled* c = nullptr;
     const std::vector<RToken>* tokens = nullptr;
     RValue* regs = nullptr;
+    // The registers: the first c->registers are the code's, cleared of strings when the
+    // frame ends (they are always written before they are read).
+    std::unique_ptr<RValue[]> register_store;
+    int32_t register_capacity = 0;
     std::vector<WithState> withs;
     // The variables of the code's slots (Compiled::self_ids, global_ids), once found.
     std::vector<CVariable*> self_vars;
     std::vector<CVariable*> global_vars;
     // An error was recorded by this frame (only the first one counts).
     bool recorded = false;
-    // Of a script call: the caller's call instruction, its self and other at the call,
-    // and the argument slots the call changes.
+    // Of a script call: the caller's frame and call instruction, its self and other at
+    // the call, and the argument slots the call changes.
+    CallFrame* caller = nullptr;
     const Ins* return_to = nullptr;
     CInstance* self = nullptr;
     CInstance* other = nullptr;
@@ -80,7 +88,8 @@ CallFrames::CallFrames() = default;
 CallFrames::~CallFrames() = default;
 
 CallFrame& CallFrames::take() {
-    if (size_t(used_) == frames_.size()) frames_.push_back(std::make_unique<CallFrame>());
+    if (size_t(used_) == frames_.size()) [[unlikely]]
+        frames_.push_back(std::make_unique<CallFrame>());
     return *frames_[size_t(used_++)];
 }
 
@@ -115,7 +124,7 @@ const Compiled& compiled(const CCode& code, bool expression);
 class Machine {
   public:
     Machine(Runtime& rt, CInstance* self, CInstance* other, const CCode& code, const Compiled& c)
-        : rt_(rt), ss_(rt.script), v_(rt, self, other), base_(ss_.frames.used()) {
+        : rt_(rt), ss_(rt.script), v_(rt, self, other) {
         CallFrame& root = ss_.frames.take();
         try {
             enter(root, code, c);
@@ -123,13 +132,14 @@ class Machine {
             ss_.frames.give_back();
             throw;
         }
+        use(root);
     }
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
     ~Machine() {
         // Frames left by anything but an error or a return (nothing else is expected).
         while (depth_ > 0) drop_frame();
-        ss_.registers.pop(f_->regs, f_->c->registers);
+        release_registers(*f_);
         ss_.frames.give_back();
     }
 
@@ -148,11 +158,10 @@ class Machine {
     Runtime& rt_;
     ScriptState& ss_;
     RunVariables v_;
-    // The current frame, and how many script calls lie above the outermost. The frames are
-    // those of the script state from base_ on (the outermost first), so that a run
-    // allocates nothing once runs as deep have been made before.
+    // The current frame, and how many script calls lie above the outermost. The frames come
+    // from the pool of the script state, so that a run allocates nothing once runs as deep
+    // have been made before.
     CallFrame* f_ = nullptr;
-    int32_t base_;
     int32_t depth_ = 0;
     // The current frame's variable slots.
     CVariable** self_vars_ = nullptr;
@@ -167,16 +176,61 @@ class Machine {
         global_vars_ = f.global_vars.data();
     }
 
+    // Readies a frame for the code: registers, `with` levels and empty variable slots.
     void enter(CallFrame& f, const CCode& code, const Compiled& c) {
-        f.regs = ss_.registers.push(c.registers);
+        if (f.register_capacity < c.registers || f.withs.size() < size_t(c.with_depth) ||
+            f.self_vars.size() < c.self_ids.size() || f.global_vars.size() < c.global_ids.size())
+            [[unlikely]]
+            grow(f, c);
+        f.regs = f.register_store.get();
         f.code = &code;
         f.c = &c;
         f.tokens = &code.tokens()->items;
         f.recorded = false;
+        std::fill_n(f.self_vars.data(), c.self_ids.size(), nullptr);
+        std::fill_n(f.global_vars.data(), c.global_ids.size(), nullptr);
+    }
+    [[gnu::noinline]] static void grow(CallFrame& f, const Compiled& c) {
+        if (f.register_capacity < c.registers) {
+            // Only the registers of a frame not in use are replaced: they hold nothing.
+            f.register_store = std::make_unique<RValue[]>(size_t(c.registers));
+            f.register_capacity = c.registers;
+        }
         if (f.withs.size() < size_t(c.with_depth)) f.withs.resize(size_t(c.with_depth));
-        f.self_vars.assign(c.self_ids.size(), nullptr);
-        f.global_vars.assign(c.global_ids.size(), nullptr);
+        if (f.self_vars.size() < c.self_ids.size()) f.self_vars.resize(c.self_ids.size());
+        if (f.global_vars.size() < c.global_ids.size()) f.global_vars.resize(c.global_ids.size());
+    }
+    // The frame's registers let go of their strings.
+    static void release_registers(CallFrame& f) {
+        for (int32_t i = 0, n = f.c->registers; i < n; ++i) f.regs[i].str = RString();
+    }
+
+    // A script call's frame, taken from the pool and entered: the argument slots it
+    // changes are kept and its arguments moved into them, and its first instruction is
+    // returned. Each frame acts as a run of its own: the error flag is cleared.
+    const Ins* push_frame(const Ins* ip, const CCode& code, const Compiled& c) {
+        CallFrame& f = ss_.frames.take();
+        try {
+            enter(f, code, c);
+        } catch (const std::bad_alloc&) {
+            ss_.frames.give_back();
+            throw;
+        }
+        ArgumentFrame& kept = f.arguments.emplace(ss_);
+        RValue* args = f_->regs + ip->c;
+        for (int32_t j = 0; j < ip->x; ++j) {
+            kept.save(j, ss_.arguments[size_t(j)]);
+            ss_.arguments[size_t(j)] = std::move(args[j]);
+        }
+        f.caller = f_;
+        f.return_to = ip;
+        f.self = v_.self;
+        f.other = v_.other;
+        ++depth_;
+        ++ss_.run_depth;
+        ss_.error.flag = false;
         use(f);
+        return c.code.data();
     }
 
     // Ends the current script frame as a run ends: its registers given back, the error it
@@ -184,24 +238,32 @@ class Machine {
     // Returns the caller's call instruction.
     const Ins* drop_frame() {
         CallFrame& f = *f_;
-        ss_.registers.pop(f.regs, f.c->registers);
+        release_registers(f);
         --ss_.run_depth;
-        if (ss_.error.flag) report_error(rt_, program_error_message(ss_.error), false);
+        if (ss_.error.flag) [[unlikely]]
+            report_error(rt_, program_error_message(ss_.error), false);
         f.arguments.reset();
         v_.self = f.self;
         v_.other = f.other;
         ss_.frames.give_back();
         --depth_;
-        use(ss_.frames.at(base_ + depth_));
+        use(*f.caller);
         return f.return_to;
     }
 
-    // Leaves the current script frame with its result, which becomes the value of the
-    // call; returns the call instruction.
-    const Ins* leave(RValue&& value) {
-        const Ins* call = drop_frame();
-        f_->regs[call->a] = std::move(value);
-        return call;
+    // Leaves the current script frame with its result (operand o of its code), which
+    // becomes the value of the call; returns the call instruction.
+    const Ins* leave(int32_t o) {
+        RValue& call_value = f_->caller->regs[f_->return_to->a];
+        if (o >= 0)
+            call_value = std::move(f_->regs[o]);
+        else
+            call_value = f_->c->constants[size_t(-1 - o)];
+        return drop_frame();
+    }
+    const Ins* leave() {
+        f_->caller->regs[f_->return_to->a] = RValue();
+        return drop_frame();
     }
 
     [[noreturn]] void raise(int32_t token, std::string_view message) {
@@ -483,10 +545,21 @@ class Machine {
         f_->regs[i.a] = std::move(r);
     }
 
+    // The callee of a script call when the call site knows it (CallSite) and the call
+    // may be made; null when call_script must decide.
+    const CallSite* known_callee(const Ins& i) const {
+        const CallSite& site = f_->c->calls[size_t(i.slot)];
+        const CScript* s = rt_.game.scripts.get(i.b - script_call_base);
+        if (s && s == site.script && s->compiled.get() == site.code &&
+            ss_.run_depth < max_run_depth) [[likely]]
+            return &site;
+        return nullptr;
+    }
+
     // A script: a frame of its own on the frame stack, entered at its first instruction,
-    // which is returned. The argument slots it changes are kept and put back when it
-    // returns; its arguments are moved into them. Code without instructions (a constant,
-    // or nothing) is run as before, by a run of its own; null is then returned.
+    // which is returned. The call site keeps the callee for the next calls. Code without
+    // instructions (a constant, or nothing) is run as before, by a run of its own; null is
+    // then returned.
     [[gnu::noinline]] const Ins* call_script(const Ins* ip) {
         const Ins& i = *ip;
         check_call(i);
@@ -504,8 +577,8 @@ class Machine {
                 // The run of its own records that.
             }
         }
-        RValue* args = f_->regs + i.c;
         if (!c) {
+            RValue* args = f_->regs + i.c;
             ArgumentFrame frame(ss_);
             for (int32_t j = 0; j < i.x; ++j) {
                 ss_.argument_frame->save(j, ss_.arguments[size_t(j)]);
@@ -514,27 +587,8 @@ class Machine {
             f_->regs[i.a] = run_program(rt_, v_.self, v_.other, code);
             return nullptr;
         }
-        CallFrame& f = ss_.frames.take();
-        f.arguments.emplace(ss_);
-        for (int32_t j = 0; j < i.x; ++j) {
-            f.arguments->save(j, ss_.arguments[size_t(j)]);
-            ss_.arguments[size_t(j)] = std::move(args[j]);
-        }
-        f.return_to = ip;
-        f.self = v_.self;
-        f.other = v_.other;
-        try {
-            enter(f, code, *c);
-        } catch (const std::bad_alloc&) {
-            f.arguments.reset();
-            ss_.frames.give_back();
-            throw;
-        }
-        ++depth_;
-        ++ss_.run_depth;
-        // As every run: the error flag is cleared when it starts.
-        ss_.error.flag = false;
-        return c->code.data();
+        if (i.slot >= 0) f_->c->calls[size_t(i.slot)] = CallSite{s, &code, c};
+        return push_frame(ip, code, *c);
     }
 
     // ---- with ----
@@ -925,6 +979,11 @@ void Machine::run() {
         }
         call:
             if (ip->b >= script_call_base) {
+                if (const CallSite* site = known_callee(*ip)) [[likely]] {
+                    ip = push_frame(ip, *site->code, *site->c);
+                    RELOAD();
+                    DISPATCH();
+                }
                 // (A recursive script may start with the call: its first instruction is this.)
                 if (const Ins* first = call_script(ip)) {
                     ip = first;
@@ -1018,12 +1077,12 @@ void Machine::run() {
                 result = take(ip->b);
                 return;
             }
-            ip = leave(take(ip->b));
+            ip = leave(ip->b);
             RELOAD();
             NEXT();
         stop:
             if (depth_ == 0) return;
-            ip = leave(RValue());
+            ip = leave();
             RELOAD();
             NEXT();
         raise:
@@ -1034,7 +1093,7 @@ void Machine::run() {
         }
         // An error ended the frame: a script's returns 0 to its caller, which goes on.
         if (depth_ == 0) return;
-        ip = leave(RValue()) + 1;
+        ip = leave() + 1;
         RELOAD();
     }
 #undef ARITH
