@@ -695,6 +695,7 @@ void Machine::run() {
                 &&get_field,
                 &&set_field,
                 &&update_field,
+                &&step_field,
                 &&set_self,
                 &&set_global,
                 &&set,
@@ -816,6 +817,20 @@ void Machine::run() {
             if (const BuiltInField* f = field(ip->b); f && v.kind == kind_real)
                 if (this->update_field(*ip, *f, v.real)) NEXT();
             goto update;
+        }
+        step_field : {
+            // The update, then the comparison of the built-in with the constant, at once;
+            // whenever that is not as simple, the two instructions as they are.
+            const RValue& v = K(ip->a);
+            const BuiltInField* f = field(ip->b);
+            if (!f || v.kind != kind_real || !this->update_field(*ip, *f, v.real))
+                goto update_field;
+            const Ins& j = ip[1];
+            const RValue& now = builtin(j.b, j.token, 0);
+            const RValue& limit = kc[-1 - j.c];
+            if (now.kind != kind_real || limit.kind != kind_real) NEXT();
+            ip = compare_reals(j.extra, now.real - limit.real) == (j.x != 0) ? code + j.a : ip + 2;
+            DISPATCH();
         }
         set_self : {
             CVariable* v = self_vars_[ip->slot];
