@@ -111,6 +111,10 @@ class Compiler {
                 j.op == Op::compare_jump && kind_b(j) == kind && j.b == u.slot &&
                 kind_c(j) == in_register && j.c < 0)
                 u.op = Op::step_test;
+            if (u.op == Op::update_field && u.extra == tk_add_assign && u.c < 0 &&
+                j.op == Op::compare_jump && kind_b(j) == builtin_variable && j.b == u.b &&
+                kind_c(j) == in_register && j.c < 0)
+                u.op = Op::step_field;
         }
         for (Ins& u : code) {
             if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.slot >= 0)
@@ -643,6 +647,7 @@ const char* op_name(Op op) {
         "get_field",
         "set_field",
         "update_field",
+        "step_field",
         "set_self",
         "set_global",
         "set",
@@ -797,9 +802,11 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::add_to_global:
         case Op::step_test:
         case Op::set_field:
-        case Op::update_field: {
+        case Op::update_field:
+        case Op::step_field: {
             bool update = i.op == Op::update || i.op == Op::step_test || i.op == Op::add_to_self ||
-                          i.op == Op::add_to_global || i.op == Op::update_field;
+                          i.op == Op::add_to_global || i.op == Op::update_field ||
+                          i.op == Op::step_field;
             line += i.op == Op::set_dyn || i.op == Op::update_dyn
                         ? "(r" + std::to_string(i.x) + ")."
                     : i.op == Op::set_global ? std::string("global.")

@@ -57,6 +57,10 @@ enum class Op : uint8_t {
     get_field,
     set_field,
     update_field,
+    // An update_field (+=) followed by a compare_jump of the same built-in, read in place,
+    // with a constant: both at once when the built-in's field and the constant are reals,
+    // as step_test does for variables (written over the update_field by fuse()).
+    step_field,
     set_self,
     set_global,
     set,     // x: scope; fails with "Cannot assign a value to the variable."

@@ -178,6 +178,9 @@ class Machine {
     // The current frame's variable slots.
     CVariable** self_vars_ = nullptr;
     CVariable** global_vars_ = nullptr;
+    // The fields of the instance built-ins (InstanceAccess::builtin_fields); the instances
+    // stay the same while code runs.
+    const BuiltInField* fields_ = ss_.instances ? ss_.instances->builtin_fields : nullptr;
 
     void use(CallFrame& f) {
         f_ = &f;
@@ -335,22 +338,23 @@ class Machine {
     }
     const RValue& operand(const Ins& i, int which) { return operand(i, which, i.token); }
 
-    // A built-in operand read in place: a field of self's is read straight; the number
-    // of any other field, and any other built-in, is read into the operand's own scratch
-    // value (the two operands of an instruction do not share one).
-    RValue scratch_[2];
-    const RValue& builtin(int32_t id, int32_t token, int which) {
+    // A built-in operand read in place: a field of self's is read straight; the number of
+    // any other field goes to the operand's own number (a real 0 but for its `real`, as a
+    // get would give it), and any other built-in is read whole into the operand's own
+    // value. The two operands of an instruction do not share one.
+    RValue numbers_[2];
+    RValue reads_[2];
+    [[gnu::always_inline]] const RValue& builtin(int32_t id, int32_t token, int which) {
         const BuiltInField* f = id >= first_instance_builtin ? field(id) : nullptr;
         if (!f) return builtin_slow(id, token, which);
         if (f->storage == BuiltInField::value)
             return *reinterpret_cast<const RValue*>(f->in(v_.self));
-        RValue& s = scratch_[which];
-        s.kind = kind_real;
-        s.real = f->number(v_.self);
-        return s;
+        RValue& n = numbers_[which];
+        n.real = f->number(v_.self);
+        return n;
     }
     [[gnu::noinline]] const RValue& builtin_slow(int32_t id, int32_t token, int which) {
-        RValue& s = scratch_[which];
+        RValue& s = reads_[which];
         if (!read_builtin(rt_, v_.self, id, 0, s)) read_var(scope_self, id, 0, token, s);
         return s;
     }
@@ -360,10 +364,9 @@ class Machine {
     // The field of self's instance built-in `id` (not an array), or null when the instances
     // do not give it: then the general access reaches it.
     const BuiltInField* field(int32_t id) const {
-        InstanceAccess* ia = ss_.instances;
-        if (!ia || !ia->builtin_fields || !v_.self) [[unlikely]]
+        if (!fields_ || !v_.self) [[unlikely]]
             return nullptr;
-        const BuiltInField* f = &ia->builtin_fields[id - first_instance_builtin];
+        const BuiltInField* f = &fields_[id - first_instance_builtin];
         return f->storage != BuiltInField::none ? f : nullptr;
     }
 
@@ -677,8 +680,15 @@ void Machine::run() {
     // An operand: a register, or a constant.
 #define K(operand) ((operand) >= 0 ? r[operand] : kc[-1 - (operand)])
 // Operand b or c: also a variable read in place.
-#define OPERAND_B (kind_b(*ip) ? variable(kind_b(*ip), ip->b, *ip, 0) : K(ip->b))
-#define OPERAND_C (kind_c(*ip) ? variable(kind_c(*ip), ip->c, *ip, 1) : K(ip->c))
+// A built-in's read is inline.
+#define OPERAND_B                                                                                  \
+    (kind_b(*ip) ? kind_b(*ip) == builtin_variable ? builtin(ip->b, ip->token, 0)                  \
+                                                   : variable(kind_b(*ip), ip->b, *ip, 0)          \
+                 : K(ip->b))
+#define OPERAND_C                                                                                  \
+    (kind_c(*ip) ? kind_c(*ip) == builtin_variable ? builtin(ip->c, ip->token, 1)                  \
+                                                   : variable(kind_c(*ip), ip->c, *ip, 1)          \
+                 : K(ip->c))
 // After a change of frame.
 #define RELOAD()                                                                                   \
     do {                                                                                           \
@@ -701,6 +711,7 @@ void Machine::run() {
                 &&get_field,
                 &&set_field,
                 &&update_field,
+                &&step_field,
                 &&set_self,
                 &&set_global,
                 &&set,
@@ -822,6 +833,20 @@ void Machine::run() {
             if (const BuiltInField* f = field(ip->b); f && v.kind == kind_real)
                 if (this->update_field(*ip, *f, v.real)) NEXT();
             goto update;
+        }
+        step_field : {
+            // The update, then the comparison of the built-in with the constant, at once;
+            // whenever that is not as simple, the two instructions as they are.
+            const RValue& v = K(ip->a);
+            const BuiltInField* f = field(ip->b);
+            if (!f || v.kind != kind_real || !this->update_field(*ip, *f, v.real))
+                goto update_field;
+            const Ins& j = ip[1];
+            const RValue& now = builtin(j.b, j.token, 0);
+            const RValue& limit = kc[-1 - j.c];
+            if (now.kind != kind_real || limit.kind != kind_real) NEXT();
+            ip = compare_reals(j.extra, now.real - limit.real) == (j.x != 0) ? code + j.a : ip + 2;
+            DISPATCH();
         }
         set_self : {
             CVariable* v = self_vars_[ip->slot];

@@ -119,15 +119,21 @@ class Generator {
     // d and global.k do not exist when a program starts: they are made by the statements
     // that set them, maybe after reads that failed (and kept no variable slot).
     std::string variable() {
-        static const char* const names[] = {
-            "a",           "b",        "c",         "s",       "self.a",     "global.g",
-            "global.h",    "other.a",  "other.b",   "x",       "y",          "argument0",
-            "argument1",   "all.a",    "noone.a",   "0.a",     "1.b",        "100002.a",
-            "100009.a",    "global.s", "self.x",    "other.x", "alarm[1]",   "argument[1]",
-            "d",           "global.k", "other.d",   "self.d",  "depth",      "self.y",
-            "image_index", "visible",  "bbox_left", "x[2]",    "self.depth", "room_width",
-            "id",          "argument2"};
-        int n = pick(0, 37);
+        static const char* const names[] = {"a",           "b",          "c",
+                                            "s",           "self.a",     "global.g",
+                                            "global.h",    "other.a",    "other.b",
+                                            "x",           "y",          "argument0",
+                                            "argument1",   "all.a",      "noone.a",
+                                            "0.a",         "1.b",        "100002.a",
+                                            "100009.a",    "global.s",   "self.x",
+                                            "other.x",     "alarm[1]",   "argument[1]",
+                                            "d",           "global.k",   "other.d",
+                                            "self.d",      "depth",      "self.y",
+                                            "image_index", "visible",    "bbox_left",
+                                            "x[2]",        "self.depth", "room_width",
+                                            "id",          "argument",   "working_directory",
+                                            "argument2"};
+        int n = pick(0, 39);
         if (n < 3 && pick(0, 3) == 0) return std::string(names[n]) + "[" + index() + "]";
         if (n < 3 && pick(0, 5) == 0)
             return std::string(names[n]) + "[" + index() + ", " + index() + "]";
@@ -224,8 +230,8 @@ class Generator {
                 static const char* const arrays[] = {"a", "d", "global.g", "global.k"};
                 static const char* const values[] = {"b",         "d",        "global.k", "x",
                                                      "argument0", "global.h", "'v'",      "2"};
-                return std::string(arrays[pick(0, 3)]) + "[" + index() + "] = " +
-                       values[pick(0, 7)];
+                return std::string(arrays[pick(0, 3)]) + "[" + index() +
+                       "] = " + values[pick(0, 7)];
             }
             static const char* const ops[] = {"=", ":=", "+=", "-=", "*=", "/="};
             return variable() + " " + ops[pick(0, 5)] + " " + expression(0);
@@ -495,6 +501,20 @@ void run_corpus(uint32_t seed, int count, bool damaged) {
     // Programs that stop at their first statement would test little beyond it.
     if (!damaged) {
         EXPECT_GT(clean, count / 5);
+    }
+}
+
+// Built-ins read in place, one after another at the same operand: each read gives the
+// value alone, whatever the one before it held (a string, a reference's fields).
+TEST(Differential, BuiltInsReadInPlaceAgree) {
+    for (const char* text :
+         {"c = working_directory + 'x'; a = y + 1; b = bbox_left - 1; d = visible * 2",
+          "c = argument + 1; a = depth + 1; b = x + 1; return room_width + a",
+          "with (other) c = working_directory + ''; a = y + 1; return y < depth"}) {
+        Program p;
+        p.main = text;
+        p.scripts[0] = p.scripts[1] = p.scripts[2] = "return 0";
+        EXPECT_EQ(observe(p, true), observe(p, false)) << text;
     }
 }
 
