@@ -10,12 +10,13 @@
 // is a plain store; a write with effects (x moves the bounding box) goes to the setter.
 // Every other variable is reached through RunVariables (Code_Variables).
 //
-// A run takes a frame of registers from the value stack of the script state and keeps one
-// iteration state per `with` level. A script call does not start a run of its own: the
-// callee gets a call frame (CallFrame: its code, registers, `with` levels, the argument
-// slots it changes) from the frame stack of the script state, the loop goes on in the
+// A run takes a frame (CallFrame: its code, registers, `with` levels, variable slots) from
+// the pool of the script state, which keeps frames with what they hold from run to run.
+// A script call does not start a run of its own: the callee gets a frame of its own from
+// the pool, with the argument slots it changes (ArgumentFrame), the loop goes on in the
 // callee's instructions, and its `return`, `exit` or error leaves the frame and resumes
-// the caller after the call. Each frame still acts as a run of its own: it clears the
+// the caller after the call. The callee is found once per call site (CallSite) and kept
+// there. Each frame still acts as a run of its own: it clears the
 // error flag when it starts and reports the error the flag holds when it ends, so an error
 // in a script is reported by the script and again by its caller, which goes on. Errors are
 // recorded in the error globals and end the frame at once, as in the tree walker. The
