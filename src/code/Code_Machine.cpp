@@ -304,6 +304,12 @@ class Machine {
     [[gnu::noinline]] CVariable* find_global_var(int32_t slot) {
         return global_vars_[slot] = ss_.globals.find(f_->c->global_ids[size_t(slot)]);
     }
+    // The value of a plain variable of self or a global one (kind: self_variable or
+    // global_variable, o: its slot), null while it does not exist.
+    const RValue* variable_value(uint32_t kind, int32_t o) {
+        CVariable* v = kind == self_variable ? self_var(o) : global_var(o);
+        return v ? &v->value : nullptr;
+    }
     // Self changes (`with`): the slots of its variables no longer hold.
     void forget_self_vars() { std::fill(f_->self_vars.begin(), f_->self_vars.end(), nullptr); }
 
@@ -736,6 +742,30 @@ void Machine::run() {
                 &&greater,
                 &&logical_and,
                 &&logical_or,
+                &&add_rr,
+                &&add_rk,
+                &&add_vk,
+                &&add_vr,
+                &&sub_rr,
+                &&sub_rk,
+                &&sub_vk,
+                &&sub_vr,
+                &&mul_rr,
+                &&mul_rk,
+                &&mul_vk,
+                &&mul_vr,
+                &&divide_rr,
+                &&divide_rk,
+                &&divide_vk,
+                &&divide_vr,
+                &&div_rr,
+                &&div_rk,
+                &&div_vk,
+                &&div_vr,
+                &&mod_rr,
+                &&mod_rk,
+                &&mod_vk,
+                &&mod_vr,
                 &&negate,
                 &&plus,
                 &&logical_not,
@@ -917,6 +947,36 @@ void Machine::run() {
             ARITH(greater, tk_greater, true, a - b > 0 ? 1 : 0)
             ARITH(logical_and, tk_and, true, (a > 0.5 && b > 0.5) ? 1 : 0)
             ARITH(logical_or, tk_or, true, (a > 0.5 || b > 0.5) ? 1 : 0)
+// The forms of an operator for known places of its operands: the case of two reals as the
+// operator does it, any other case by the operator's own instruction.
+#define ARITH_FORM(LABEL, GENERAL, GUARD, EXPR, LEFT, RIGHT)                                       \
+    LABEL : {                                                                                      \
+        if (const RValue* lp = LEFT) [[likely]] {                                                  \
+            const RValue& l = *lp;                                                                 \
+            const RValue& rr = RIGHT;                                                              \
+            if (l.kind == kind_real && rr.kind == kind_real && (GUARD)) [[likely]] {               \
+                double a = l.real, b = rr.real;                                                    \
+                RValue& d = r[ip->a];                                                              \
+                if (&d != &l) d = l;                                                               \
+                d.real = (EXPR);                                                                   \
+                NEXT();                                                                            \
+            }                                                                                      \
+        }                                                                                          \
+        goto GENERAL;                                                                              \
+    }
+// A plain variable of self or a global one (operand b), null while it does not exist.
+#define VAR_B (variable_value(kind_b(*ip), ip->b))
+#define ARITH_FORMS(OP, GUARD, EXPR)                                                               \
+    ARITH_FORM(OP##_rr, OP, GUARD, EXPR, &r[ip->b], r[ip->c])                                      \
+    ARITH_FORM(OP##_rk, OP, GUARD, EXPR, &r[ip->b], kc[-1 - ip->c])                                \
+    ARITH_FORM(OP##_vk, OP, GUARD, EXPR, VAR_B, kc[-1 - ip->c])                                    \
+    ARITH_FORM(OP##_vr, OP, GUARD, EXPR, VAR_B, r[ip->c])
+            ARITH_FORMS(add, true, a + b)
+            ARITH_FORMS(sub, true, a - b)
+            ARITH_FORMS(mul, true, a * b)
+            ARITH_FORMS(divide, rr.real != 0, a / b)
+            ARITH_FORMS(div, rr.real != 0, std::trunc(a / b))
+            ARITH_FORMS(mod, rr.real != 0, a - std::trunc(a / b) * b)
         negate:
             prefix(*ip, tk_minus);
             NEXT();
@@ -1129,6 +1189,9 @@ void Machine::run() {
         RELOAD();
     }
 #undef ARITH
+#undef ARITH_FORM
+#undef ARITH_FORMS
+#undef VAR_B
 #undef OPERAND_B
 #undef OPERAND_C
 #undef K
