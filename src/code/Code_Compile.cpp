@@ -348,8 +348,24 @@ class Compiler {
         operands(e, lv, rv, vars);
         if (int32_t folded; !vars && fold(e->op, lv, &rv, folded)) return folded;
         int32_t dst = alloc();
-        at(emit(binary_op(e->op), dst, lv, rv, 0, e->end)).vars = vars;
+        at(emit(arith_form(binary_op(e->op), lv, rv, vars), dst, lv, rv, 0, e->end)).vars = vars;
         return dst;
+    }
+
+    // The form of an arithmetic operator for where its operands are (Op::add_rr ...), or
+    // the operator itself.
+    static Op arith_form(Op op, int32_t lv, int32_t rv, uint8_t vars) {
+        if (op < Op::add || op > Op::mod || kind_c(Ins{op, vars}) != in_register) return op;
+        uint32_t kb = kind_b(Ins{op, vars});
+        int form;
+        if (kb == in_register)
+            form = lv < 0 ? -1 : rv >= 0 ? 0 : 1;
+        else if (kb == self_variable || kb == global_variable)
+            form = rv < 0 ? 2 : 3;
+        else
+            form = -1;
+        if (form < 0) return op;
+        return Op(int(Op::add_rr) + (int(op) - int(Op::add)) * 4 + form);
     }
 
     // Array index: both values read after the closing bracket, then checked.
@@ -671,6 +687,30 @@ const char* op_name(Op op) {
         "greater",
         "and",
         "or",
+        "add_rr",
+        "add_rk",
+        "add_vk",
+        "add_vr",
+        "sub_rr",
+        "sub_rk",
+        "sub_vk",
+        "sub_vr",
+        "mul_rr",
+        "mul_rk",
+        "mul_vk",
+        "mul_vr",
+        "divide_rr",
+        "divide_rk",
+        "divide_vk",
+        "divide_vr",
+        "div_rr",
+        "div_rk",
+        "div_vk",
+        "div_vr",
+        "mod_rr",
+        "mod_rk",
+        "mod_vk",
+        "mod_vr",
         "negate",
         "plus",
         "not",

@@ -10,12 +10,13 @@
 // is a plain store; a write with effects (x moves the bounding box) goes to the setter.
 // Every other variable is reached through RunVariables (Code_Variables).
 //
-// A run takes a frame of registers from the value stack of the script state and keeps one
-// iteration state per `with` level. A script call does not start a run of its own: the
-// callee gets a call frame (CallFrame: its code, registers, `with` levels, the argument
-// slots it changes) from the frame stack of the script state, the loop goes on in the
+// A run takes a frame (CallFrame: its code, registers, `with` levels, variable slots) from
+// the pool of the script state, which keeps frames with what they hold from run to run.
+// A script call does not start a run of its own: the callee gets a frame of its own from
+// the pool, with the argument slots it changes (ArgumentFrame), the loop goes on in the
 // callee's instructions, and its `return`, `exit` or error leaves the frame and resumes
-// the caller after the call. Each frame still acts as a run of its own: it clears the
+// the caller after the call. The callee is found once per call site (CallSite) and kept
+// there. Each frame still acts as a run of its own: it clears the
 // error flag when it starts and reports the error the flag holds when it ends, so an error
 // in a script is reported by the script and again by its caller, which goes on. Errors are
 // recorded in the error globals and end the frame at once, as in the tree walker. The
@@ -35,6 +36,7 @@
 #include "code/Code_Operators.h"
 #include "code/Code_Tree.h"
 #include "code/Code_Variables.h"
+#include "code/Script_Arguments.h"
 #include "code/Script_Class.h"
 #include "code/Variable_BuiltIn.h"
 #include "code/Variable_Main.h"
@@ -84,14 +86,23 @@ struct CallFrame {
     std::optional<ArgumentFrame> arguments;
 };
 
-CallFrames::CallFrames() = default;
-CallFrames::~CallFrames() = default;
+// The frames of the script state: a stack of frames in use, and above them the ones kept
+// for the next calls.
+struct CallFrames::Pool {
+    std::vector<std::unique_ptr<CallFrame>> frames;
+    size_t used = 0;
 
-CallFrame& CallFrames::take() {
-    if (size_t(used_) == frames_.size()) [[unlikely]]
-        frames_.push_back(std::make_unique<CallFrame>());
-    return *frames_[size_t(used_++)];
-}
+    // The frame above the ones in use, made when first needed.
+    CallFrame& take() {
+        if (used == frames.size()) [[unlikely]]
+            frames.push_back(std::make_unique<CallFrame>());
+        return *frames[used++];
+    }
+    void give_back() { --used; }
+};
+
+CallFrames::CallFrames() : pool_(std::make_unique<Pool>()) {}
+CallFrames::~CallFrames() = default;
 
 namespace {
 
@@ -124,12 +135,12 @@ const Compiled& compiled(const CCode& code, bool expression);
 class Machine {
   public:
     Machine(Runtime& rt, CInstance* self, CInstance* other, const CCode& code, const Compiled& c)
-        : rt_(rt), ss_(rt.script), v_(rt, self, other) {
-        CallFrame& root = ss_.frames.take();
+        : rt_(rt), ss_(rt.script), frames_(ss_.frames.pool()), v_(rt, self, other) {
+        CallFrame& root = frames_.take();
         try {
             enter(root, code, c);
         } catch (...) {
-            ss_.frames.give_back();
+            frames_.give_back();
             throw;
         }
         use(root);
@@ -140,7 +151,7 @@ class Machine {
         // Frames left by anything but an error or a return (nothing else is expected).
         while (depth_ > 0) drop_frame();
         release_registers(*f_);
-        ss_.frames.give_back();
+        frames_.give_back();
     }
 
     RValue result;
@@ -157,6 +168,8 @@ class Machine {
   private:
     Runtime& rt_;
     ScriptState& ss_;
+    CallFrames::Pool& frames_;
+    const FunctionRegistry& functions_ = function_registry();
     RunVariables v_;
     // The current frame, and how many script calls lie above the outermost. The frames come
     // from the pool of the script state, so that a run allocates nothing once runs as deep
@@ -209,19 +222,14 @@ class Machine {
     // changes are kept and its arguments moved into them, and its first instruction is
     // returned. Each frame acts as a run of its own: the error flag is cleared.
     const Ins* push_frame(const Ins* ip, const CCode& code, const Compiled& c) {
-        CallFrame& f = ss_.frames.take();
+        CallFrame& f = frames_.take();
         try {
             enter(f, code, c);
         } catch (const std::bad_alloc&) {
-            ss_.frames.give_back();
+            frames_.give_back();
             throw;
         }
-        ArgumentFrame& kept = f.arguments.emplace(ss_);
-        RValue* args = f_->regs + ip->c;
-        for (int32_t j = 0; j < ip->x; ++j) {
-            kept.save(j, ss_.arguments[size_t(j)]);
-            ss_.arguments[size_t(j)] = std::move(args[j]);
-        }
+        f.arguments.emplace(ss_).take(f_->regs + ip->c, ip->x);
         f.caller = f_;
         f.return_to = ip;
         f.self = v_.self;
@@ -245,7 +253,7 @@ class Machine {
         f.arguments.reset();
         v_.self = f.self;
         v_.other = f.other;
-        ss_.frames.give_back();
+        frames_.give_back();
         --depth_;
         use(*f.caller);
         return f.return_to;
@@ -262,8 +270,9 @@ class Machine {
         return drop_frame();
     }
     const Ins* leave() {
-        f_->caller->regs[f_->return_to->a] = RValue();
-        return drop_frame();
+        const Ins* call = drop_frame();
+        f_->regs[call->a] = RValue();
+        return call;
     }
 
     [[noreturn]] void raise(int32_t token, std::string_view message) {
@@ -294,6 +303,12 @@ class Machine {
     }
     [[gnu::noinline]] CVariable* find_global_var(int32_t slot) {
         return global_vars_[slot] = ss_.globals.find(f_->c->global_ids[size_t(slot)]);
+    }
+    // The value of a plain variable of self or a global one (kind: self_variable or
+    // global_variable, o: its slot), null while it does not exist.
+    const RValue* variable_value(uint32_t kind, int32_t o) {
+        CVariable* v = kind == self_variable ? self_var(o) : global_var(o);
+        return v ? &v->value : nullptr;
     }
     // Self changes (`with`): the slots of its variables no longer hold.
     void forget_self_vars() { std::fill(f_->self_vars.begin(), f_->self_vars.end(), nullptr); }
@@ -532,18 +547,30 @@ class Machine {
     }
 
     // A built-in function: its arguments lie in ten registers from c on (the slots beyond
-    // them real 0), its result goes to a.
+    // them real 0), which are the handler's own; its result goes to a. The registry's
+    // count was checked, so its handler is called straight away.
     [[gnu::noinline]] void call_function(const Ins& i) {
         check_call(i);
         RValue* args = f_->regs + i.c;
         int32_t n = i.x;
-        int32_t want = function_registry().argument_count(i.b);
-        if (want != n) raise(i.token, "Function needs " + std::to_string(want) + " arguments");
+        const RFunction* f =
+            i.b >= 0 && i.b < functions_.count() ? &functions_.entry(i.b) : nullptr;
+        if (!f || f->argc != n) [[unlikely]]
+            raise(i.token, "Function needs " + std::to_string(f ? f->argc : -1) + " arguments");
         for (int32_t j = n; j < max_call_arguments; ++j) args[j] = RValue();
+        // The result is the handler's own until it returns: it must not see it in the
+        // first argument's register.
         RValue r;
-        if (!invoke_function(rt_, i.b, v_.self, v_.other, r, args, n))
-            raise(i.token, "Error executing function.");
-        f_->regs[i.a] = std::move(r);
+        f->handler(rt_, v_.self, v_.other, n, r, args);
+        // Handlers set the kind by itself: it is read back by itself (a wider read of a
+        // narrower write just made waits for the write to reach the cache).
+        RValue& d = f_->regs[i.a];
+        d.kind = *static_cast<volatile int32_t*>(&r.kind);
+        d.scope = r.scope;
+        d.var_id = r.var_id;
+        d.index = r.index;
+        d.real = r.real;
+        d.str = std::move(r.str);
     }
 
     // The callee of a script call when the call site knows it (CallSite) and the call
@@ -579,12 +606,8 @@ class Machine {
             }
         }
         if (!c) {
-            RValue* args = f_->regs + i.c;
             ArgumentFrame frame(ss_);
-            for (int32_t j = 0; j < i.x; ++j) {
-                ss_.argument_frame->save(j, ss_.arguments[size_t(j)]);
-                ss_.arguments[size_t(j)] = std::move(args[j]);
-            }
+            frame.take(f_->regs + i.c, i.x);
             f_->regs[i.a] = run_program(rt_, v_.self, v_.other, code);
             return nullptr;
         }
@@ -722,6 +745,30 @@ void Machine::run() {
                 &&greater,
                 &&logical_and,
                 &&logical_or,
+                &&add_rr,
+                &&add_rk,
+                &&add_vk,
+                &&add_vr,
+                &&sub_rr,
+                &&sub_rk,
+                &&sub_vk,
+                &&sub_vr,
+                &&mul_rr,
+                &&mul_rk,
+                &&mul_vk,
+                &&mul_vr,
+                &&divide_rr,
+                &&divide_rk,
+                &&divide_vk,
+                &&divide_vr,
+                &&div_rr,
+                &&div_rk,
+                &&div_vk,
+                &&div_vr,
+                &&mod_rr,
+                &&mod_rk,
+                &&mod_vk,
+                &&mod_vr,
                 &&negate,
                 &&plus,
                 &&logical_not,
@@ -903,6 +950,36 @@ void Machine::run() {
             ARITH(greater, tk_greater, true, a - b > 0 ? 1 : 0)
             ARITH(logical_and, tk_and, true, (a > 0.5 && b > 0.5) ? 1 : 0)
             ARITH(logical_or, tk_or, true, (a > 0.5 || b > 0.5) ? 1 : 0)
+// The forms of an operator for known places of its operands: the case of two reals as the
+// operator does it, any other case by the operator's own instruction.
+#define ARITH_FORM(LABEL, GENERAL, GUARD, EXPR, LEFT, RIGHT)                                       \
+    LABEL : {                                                                                      \
+        if (const RValue* lp = LEFT) [[likely]] {                                                  \
+            const RValue& l = *lp;                                                                 \
+            const RValue& rr = RIGHT;                                                              \
+            if (l.kind == kind_real && rr.kind == kind_real && (GUARD)) [[likely]] {               \
+                double a = l.real, b = rr.real;                                                    \
+                RValue& d = r[ip->a];                                                              \
+                if (&d != &l) d = l;                                                               \
+                d.real = (EXPR);                                                                   \
+                NEXT();                                                                            \
+            }                                                                                      \
+        }                                                                                          \
+        goto GENERAL;                                                                              \
+    }
+// A plain variable of self or a global one (operand b), null while it does not exist.
+#define VAR_B (variable_value(kind_b(*ip), ip->b))
+#define ARITH_FORMS(OP, GUARD, EXPR)                                                               \
+    ARITH_FORM(OP##_rr, OP, GUARD, EXPR, &r[ip->b], r[ip->c])                                      \
+    ARITH_FORM(OP##_rk, OP, GUARD, EXPR, &r[ip->b], kc[-1 - ip->c])                                \
+    ARITH_FORM(OP##_vk, OP, GUARD, EXPR, VAR_B, kc[-1 - ip->c])                                    \
+    ARITH_FORM(OP##_vr, OP, GUARD, EXPR, VAR_B, r[ip->c])
+            ARITH_FORMS(add, true, a + b)
+            ARITH_FORMS(sub, true, a - b)
+            ARITH_FORMS(mul, true, a * b)
+            ARITH_FORMS(divide, rr.real != 0, a / b)
+            ARITH_FORMS(div, rr.real != 0, std::trunc(a / b))
+            ARITH_FORMS(mod, rr.real != 0, a - std::trunc(a / b) * b)
         negate:
             prefix(*ip, tk_minus);
             NEXT();
@@ -1115,6 +1192,9 @@ void Machine::run() {
         RELOAD();
     }
 #undef ARITH
+#undef ARITH_FORM
+#undef ARITH_FORMS
+#undef VAR_B
 #undef OPERAND_B
 #undef OPERAND_C
 #undef K

@@ -2,9 +2,6 @@
 // globals, and the reset of the script state.
 #include "code/Code_Main.h"
 
-#include <algorithm>
-#include <bit>
-
 #include "code/Code_Class.h"
 #include "code/Code_Execute.h"
 #include "run/Runtime.h"
@@ -15,50 +12,6 @@ void report_error(Runtime& rt, const std::string& message, bool fatal) {
     const ErrorReporter& r = rt.script.reporter;
     if (!r.game_running || !r.handler) return;
     r.handler(message, fatal);
-}
-
-ArgumentFrame::ArgumentFrame(ScriptState& s) : s_(s), outer_(s.argument_frame) {
-    s.argument_frame = this;
-}
-
-ArgumentFrame::~ArgumentFrame() {
-    // Only the slots the call changed are visited: most calls change one or two.
-    RValue* kept = reinterpret_cast<RValue*>(storage_);
-    for (uint32_t left = saved_; left; left &= left - 1) {
-        int i = std::countr_zero(left);
-        s_.arguments[size_t(i)] = std::move(kept[i]);
-        kept[i].~RValue();
-    }
-    s_.argument_frame = outer_;
-}
-
-RValue* ValueStack::push(int32_t n) {
-    if (blocks_.empty()) blocks_.emplace_back();
-    Block* b = &blocks_[current_];
-    if (b->size - b->used < n) {
-        if (b->used > 0) {
-            ++current_;
-            if (current_ == blocks_.size()) blocks_.emplace_back();
-            b = &blocks_[current_];
-        }
-        if (b->size < n) {
-            // Only an empty block is replaced.
-            int32_t size = std::max(n, int32_t(4096));
-            b->values = std::make_unique<RValue[]>(size_t(size));
-            b->size = size;
-        }
-    }
-    RValue* frame = b->values.get() + b->used;
-    b->used += n;
-    return frame;
-}
-
-void ValueStack::pop(RValue* frame, int32_t n) {
-    // Registers are always written before they are read: only their strings need letting go.
-    for (int32_t i = 0; i < n; ++i) frame[i].str = RString();
-    Block& b = blocks_[current_];
-    b.used -= n;
-    if (b.used == 0 && current_ > 0) --current_;
 }
 
 void reset_script_state(Runtime& rt) {

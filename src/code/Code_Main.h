@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -56,76 +55,31 @@ constexpr int32_t argument_count = 10;
 // recursion ends the same way however little stack each level takes.
 constexpr int32_t max_run_depth = 4096;
 
-struct ScriptState;
-
-// The argument slots as one script call saw them: a slot's value at call time is kept the
-// first time the call (or anything it runs) changes the slot, and put back when the call
-// returns. So a call costs only the slots it changes, and all ten end as they were.
-class ArgumentFrame {
-  public:
-    explicit ArgumentFrame(ScriptState& s);
-    ArgumentFrame(const ArgumentFrame&) = delete;
-    ArgumentFrame& operator=(const ArgumentFrame&) = delete;
-    ~ArgumentFrame();
-    // Keeps the slot's value unless it was kept already.
-    void save(int32_t i, RValue& slot) {
-        if (saved_ & (1u << i)) return;
-        saved_ |= 1u << i;
-        new (reinterpret_cast<RValue*>(storage_) + i) RValue(slot);
-    }
-
-  private:
-    ScriptState& s_;
-    ArgumentFrame* outer_;
-    uint32_t saved_ = 0;
-    alignas(RValue) unsigned char storage_[argument_count * sizeof(RValue)];
-};
-
-// The registers of the compiled runs in progress: a stack of values in fixed blocks, so
-// that the registers of a run never move while runs nest. A run takes its frame when it
-// starts and gives it back, cleared, when it ends.
-class ValueStack {
-  public:
-    RValue* push(int32_t n);
-    void pop(RValue* frame, int32_t n);
-
-  private:
-    struct Block {
-        std::unique_ptr<RValue[]> values;
-        int32_t size = 0;
-        int32_t used = 0;
-    };
-    std::vector<Block> blocks_;
-    size_t current_ = 0;
-};
+// The argument slots as one script call saw them (Script_Arguments).
+class ArgumentFrame;
 
 // The frames of the script calls that the machine runs in its own loop (Code_Machine),
-// kept from call to call so that a call allocates nothing once the depth was reached
-// before. Calls nest as a stack: a frame is taken above the ones in use and given back.
-struct CallFrame;
+// kept from run to run so that a call allocates nothing once the depth was reached before.
+// What a frame holds is the machine's own business.
 class CallFrames {
   public:
     CallFrames();
     CallFrames(const CallFrames&) = delete;
     CallFrames& operator=(const CallFrames&) = delete;
     ~CallFrames();
-    // The frame above the ones in use, made when first needed.
-    CallFrame& take();
-    void give_back() { --used_; }
-    // The frame n places above the base of the stack.
-    CallFrame& at(int32_t n) { return *frames_[size_t(n)]; }
-    int32_t used() const { return used_; }
+    struct Pool;
+    Pool& pool() { return *pool_; }
 
   private:
-    std::vector<std::unique_ptr<CallFrame>> frames_;
-    int32_t used_ = 0;
+    std::unique_ptr<Pool> pool_;
 };
 
 struct ScriptState {
     VariableNames names;
     // The global user variables (global.name).
     CVariableList globals;
-    // The argument slots argument0 ... argument9. Change them through set_argument.
+    // The argument slots argument0 ... argument9. Change them through set_argument
+    // (Script_Arguments).
     std::array<RValue, argument_count> arguments;
     // The innermost script call in progress, whose slots are restored when it returns.
     ArgumentFrame* argument_frame = nullptr;
@@ -140,15 +94,8 @@ struct ScriptState {
     int32_t run_depth = 0;
     // Code runs compiled (Code_Machine) rather than walked as a tree (Code_Execute).
     bool compiled = true;
-    ValueStack registers;
     CallFrames frames;
 };
-
-// Sets argument slot i (0 ... 9), keeping its old value for the script call in progress.
-inline void set_argument(ScriptState& s, int32_t i, const RValue& v) {
-    if (s.argument_frame) s.argument_frame->save(i, s.arguments[size_t(i)]);
-    s.arguments[size_t(i)] = v;
-}
 
 // Reports an error through the installed handler; nothing while no game runs.
 void report_error(Runtime& rt, const std::string& message, bool fatal);

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "code/Code_Class.h"
+#include "code/Script_Arguments.h"
 #include "code/Script_Class.h"
 #include "run/Runtime.h"
 

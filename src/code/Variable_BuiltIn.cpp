@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "code/Script_Arguments.h"
 #include "platform/Platform.h"
 #include "run/Run_Variables.h"
 #include "run/Runtime.h"

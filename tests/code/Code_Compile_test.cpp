@@ -93,5 +93,26 @@ TEST(Listing, ArrayCellsAreIndexedReadAndWrittenByOneInstruction) {
               823);
 }
 
+TEST(Listing, ArithmeticTakesTheFormOfItsOperandsPlaces) {
+    testing::ScriptRuntime s;
+    // Every form also meets strings, which the general instruction then handles.
+    const char* text = "global.i = 3; global.t = global.i * 2 - 1; global.u = (global.t + 1) * "
+                       "(global.t - 1); global.s = 'a'; global.w = global.s + global.s + 'b'; "
+                       "global.v = global.t - global.i * 2";
+    std::string listing = machine_listing(CCode(text, s.rt));
+    const char* const forms[] = {"mul_vk           r0, global.#100000, 2",
+                                 "sub_rk           r0, r0, 1",
+                                 "add_vk",
+                                 "sub_vk",
+                                 "mul_rr",
+                                 "add_rk           r0, r0, 'b'",
+                                 "sub_vr           r0, global.#100001, r0"};
+    for (const char* form : forms)
+        EXPECT_NE(listing.find(form), std::string::npos) << form << "\n" << listing;
+    RValue v = s.run(std::string(text) +
+                     "; return string(global.t) + string(global.u) + global.w + string(global.v)");
+    EXPECT_EQ(v.str.view(), "524aab-1");
+}
+
 } // namespace
 } // namespace kelvane

@@ -131,8 +131,9 @@ class Generator {
                                             "self.d",      "depth",      "self.y",
                                             "image_index", "visible",    "bbox_left",
                                             "x[2]",        "self.depth", "room_width",
-                                            "id",          "argument",   "working_directory"};
-        int n = pick(0, 38);
+                                            "id",          "argument",   "working_directory",
+                                            "argument2"};
+        int n = pick(0, 39);
         if (n < 3 && pick(0, 3) == 0) return std::string(names[n]) + "[" + index() + "]";
         if (n < 3 && pick(0, 5) == 0)
             return std::string(names[n]) + "[" + index() + ", " + index() + "]";
@@ -182,7 +183,7 @@ class Generator {
                 return "s2(" + std::string(depths[pick(0, 5)]) + ")";
             }
             std::string s = "s" + std::to_string(k) + "(";
-            int n = pick(0, 3);
+            int n = pick(0, 4);
             for (int i = 0; i < n; ++i) s += (i ? ", " : "") + expression(depth + 1);
             return s + ")";
         }
@@ -445,6 +446,11 @@ void run_corpus(uint32_t seed, int count, bool damaged) {
         p.uninit_zero = g.pick(0, 4) == 0;
         p.main = p.expression ? g.expression_text() : g.main_program();
         p.scripts[0] = g.script(0);
+        if (g.pick(0, 9) == 0) {
+            // A script that is a value (or nothing): it is run by a run of its own.
+            static const char* const values[] = {"5", "'k'", "", "-2"};
+            p.scripts[0] = values[g.pick(0, 3)];
+        }
         p.scripts[1] = g.script(1);
         p.scripts[2] = g.recursive_script();
         if (damaged) {
