@@ -169,8 +169,7 @@ enum OperandKind : uint8_t {
 
 struct Ins {
     Op op;
-    // The kinds (OperandKind) of operand b (bits 0-2) and of operand c (bits 3-5): see
-    // kind_b, kind_c, operand_kinds.
+    // The kinds (OperandKind) of operands b and c: see kind_b, kind_c, operand_kinds.
     uint8_t vars = 0;
     // Small operand: a scope, an argument count, an assignment operator.
     int32_t x = 0;
@@ -186,15 +185,20 @@ struct Ins {
     int32_t slot = -1;
 };
 
-// The kinds of the operands b and c of an instruction (Ins::vars).
+// The kinds of the operands b and c of an instruction (Ins::vars): bits 0-1 and 2-3 hold
+// the kinds 0-3 of b and c, bits 4 and 5 mark a built-in (so that the common kinds are
+// told apart as cheaply as two bits allow).
+constexpr uint8_t builtin_b = 0x10, builtin_c = 0x20;
 inline uint32_t kind_b(const Ins& i) {
-    return i.vars & 7u;
+    return i.vars & builtin_b ? uint32_t(builtin_variable) : i.vars & 3u;
 }
 inline uint32_t kind_c(const Ins& i) {
-    return uint32_t(i.vars) >> 3;
+    return i.vars & builtin_c ? uint32_t(builtin_variable) : (i.vars >> 2) & 3u;
 }
 inline uint8_t operand_kinds(uint32_t b, uint32_t c) {
-    return uint8_t(b | c << 3);
+    uint32_t bits = b == builtin_variable ? builtin_b : b;
+    bits |= c == builtin_variable ? builtin_c : c << 2;
+    return uint8_t(bits);
 }
 
 // The callee of a script call as the machine found it at its first call, so that later

@@ -314,14 +314,15 @@ class Machine {
     void forget_self_vars() { std::fill(f_->self_vars.begin(), f_->self_vars.end(), nullptr); }
 
     // A variable operand (kind: OperandKind, o: its slot, argument number or built-in id)
-    // of operand b (which 0) or c (which 1), read in place as a get would read it.
-    const RValue& variable(uint32_t kind, int32_t o, const Ins& i, int which) {
-        return variable_at(kind, o, i.token, which);
-    }
-    // The same, its error placed at `token`.
+    // of operand b (which 0) or c (which 1), read in place as a get would read it, its
+    // error placed at `token`.
     const RValue& variable_at(uint32_t kind, int32_t o, int32_t token, int which) {
-        if (kind == argument_slot) return ss_.arguments[size_t(o)];
         if (kind == builtin_variable) return builtin(o, token, which);
+        return user_variable(kind, o, token);
+    }
+    // A variable operand that is not a built-in.
+    const RValue& user_variable(uint32_t kind, int32_t o, int32_t token) {
+        if (kind == argument_slot) return ss_.arguments[size_t(o)];
         CVariable* v = kind == self_variable ? self_var(o) : global_var(o);
         if (v) [[likely]]
             return v->value;
@@ -351,7 +352,7 @@ class Machine {
     // value. The two operands of an instruction do not share one.
     RValue numbers_[2];
     RValue reads_[2];
-    [[gnu::always_inline]] const RValue& builtin(int32_t id, int32_t token, int which) {
+    [[gnu::noinline]] const RValue& builtin(int32_t id, int32_t token, int which) {
         const BuiltInField* f = id >= first_instance_builtin ? field(id) : nullptr;
         if (!f) return builtin_slow(id, token, which);
         if (f->storage == BuiltInField::value)
@@ -686,16 +687,18 @@ void Machine::run() {
     const RValue* kc = f_->c->constants.data();
     // An operand: a register, or a constant.
 #define K(operand) ((operand) >= 0 ? r[operand] : kc[-1 - (operand)])
-// Operand b or c: also a variable read in place.
-// A built-in's read is inline.
+// Operand b or c: also a variable read in place (one test of the kind bits when there is
+// none).
 #define OPERAND_B                                                                                  \
-    (kind_b(*ip) ? kind_b(*ip) == builtin_variable ? builtin(ip->b, ip->token, 0)                  \
-                                                   : variable(kind_b(*ip), ip->b, *ip, 0)          \
-                 : K(ip->b))
+    (ip->vars & (builtin_b | 3) ? ip->vars & builtin_b                                             \
+                                      ? builtin(ip->b, ip->token, 0)                               \
+                                      : user_variable(ip->vars & 3u, ip->b, ip->token)             \
+                                : K(ip->b))
 #define OPERAND_C                                                                                  \
-    (kind_c(*ip) ? kind_c(*ip) == builtin_variable ? builtin(ip->c, ip->token, 1)                  \
-                                                   : variable(kind_c(*ip), ip->c, *ip, 1)          \
-                 : K(ip->c))
+    (ip->vars & (builtin_c | 12) ? ip->vars & builtin_c                                            \
+                                       ? builtin(ip->c, ip->token, 1)                              \
+                                       : user_variable(ip->vars >> 2 & 3u, ip->c, ip->token)       \
+                                 : K(ip->c))
 // After a change of frame.
 #define RELOAD()                                                                                   \
     do {                                                                                           \

@@ -4,28 +4,16 @@
 #include "run/Collision_Main.h"
 #include "run/Game.h"
 #include "run/Instance_Class.h"
+#include "run/Sprite_Game.h"
 
 using namespace kelvane;
 
 namespace {
 
-// A game with one sprite: a 4 x 4 frame whose see-through colour fills all but the
-// top-left 2 x 2 pixels, precise or not.
+// A game with one sprite and one object (Sprite_Game.h), precise or not.
 Game game_with_sprite(bool precise) {
     Game g;
-    auto s = std::make_unique<CSprite>();
-    s->width = s->height = 4;
-    Bitmap24 frame(4, 4, 0x00ff00);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 2; ++x) frame.set_pixel(x, y, 0x0000ff);
-    s->frames.push_back(frame);
-    s->number = 1;
-    s->precise = precise;
-    s->compute_bounding_box();
-    g.sprites.add("spr", std::move(s));
-    auto o = std::make_unique<CObject>();
-    o->sprite = 0;
-    g.objects.add("obj", std::move(o));
+    kelvane::testing::add_sprite_and_object(g, precise);
     return g;
 }
 

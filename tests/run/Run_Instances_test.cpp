@@ -13,27 +13,11 @@
 #include "run/Instance_Class.h"
 #include "run/Run_Instances.h"
 #include "run/Runtime.h"
+#include "run/Sprite_Game.h"
 
 using namespace kelvane;
 
 namespace {
-
-// A game with one object whose sprite shows its top-left 2 x 2 pixels of 4 x 4 (the rest
-// is the see-through colour): the box is (x, y) ... (x + 1, y + 1).
-void add_sprite_and_object(Game& g) {
-    auto s = std::make_unique<CSprite>();
-    s->width = s->height = 4;
-    Bitmap24 frame(4, 4, 0x00ff00);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 2; ++x) frame.set_pixel(x, y, 0x0000ff);
-    s->frames.push_back(frame);
-    s->number = 1;
-    s->compute_bounding_box();
-    g.sprites.add("spr", std::move(s));
-    auto o = std::make_unique<CObject>();
-    o->sprite = 0;
-    g.objects.add("obj", std::move(o));
-}
 
 // A program run on an instance at (10, 20) by the tree walker or the compiler.
 struct CodeRun {
@@ -45,7 +29,7 @@ struct CodeRun {
     std::vector<std::string> reports;
 
     CodeRun(const std::string& program, bool compiled) {
-        add_sprite_and_object(rt.game);
+        kelvane::testing::add_sprite_and_object(rt.game, false);
         reset_script_state(rt);
         start_game_values(rt);
         rt.script.compiled = compiled;
