@@ -27,6 +27,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,6 @@
 namespace kelvane {
 
 class CCode;
-class CScript;
 struct CodeCache;
 struct Compiled;
 
@@ -202,10 +202,11 @@ inline uint8_t operand_kinds(uint32_t b, uint32_t c) {
 }
 
 // The callee of a script call as the machine found it at its first call, so that later
-// calls go straight to its instructions. Kept while the script still holds that code
-// (scripts do not change while a game runs; the machine checks that they still hold it).
+// calls go straight to its instructions. Used while the script still holds that code: the
+// machine compares the owner of the script's code with `owner`, which (weak) keeps the
+// owner's identity while the code may go, so that new code is never taken for the old.
 struct CallSite {
-    const CScript* script = nullptr;
+    std::weak_ptr<CCode> owner;
     const CCode* code = nullptr;
     const Compiled* c = nullptr;
 };

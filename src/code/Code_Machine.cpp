@@ -580,8 +580,8 @@ class Machine {
     const CallSite* known_callee(const Ins& i) const {
         const CallSite& site = f_->c->calls[size_t(i.slot)];
         const CScript* s = rt_.game.scripts.get(i.b - script_call_base);
-        if (s && s == site.script && s->compiled.get() == site.code &&
-            ss_.run_depth < max_run_depth) [[likely]]
+        if (s && site.c && !site.owner.owner_before(s->compiled) &&
+            !s->compiled.owner_before(site.owner) && ss_.run_depth < max_run_depth) [[likely]]
             return &site;
         return nullptr;
     }
@@ -613,7 +613,7 @@ class Machine {
             f_->regs[i.a] = run_program(rt_, v_.self, v_.other, code);
             return nullptr;
         }
-        if (i.slot >= 0) f_->c->calls[size_t(i.slot)] = CallSite{s, &code, c};
+        if (i.slot >= 0) f_->c->calls[size_t(i.slot)] = CallSite{s->compiled, &code, c};
         return push_frame(ip, code, *c);
     }
 

@@ -43,6 +43,24 @@ TEST(Scripts, ArgumentSlotsAreRestoredAfterEveryCall) {
     EXPECT_TRUE(s.reports.empty()) << s.last_error();
 }
 
+// The machine keeps a script call's callee at the call site: code that calls a script
+// whose code was replaced since (a script compiled again) must call the new code, also
+// when the new code lies where the old one was.
+TEST(Scripts, ACallSiteFollowsTheScriptsCurrentCode) {
+    ScriptRuntime s;
+    s.add_script("f", "return 1");
+    compile_all_scripts(s.rt);
+    CCode caller("return f() * 10 + f()", s.rt);
+    EXPECT_EQ(run_program(s.rt, nullptr, nullptr, caller).real, 11);
+    for (int round = 2; round < 6; ++round) {
+        std::shared_ptr<CCode>& code = s.rt.game.scripts.get(0)->compiled;
+        code.reset();
+        code = std::make_shared<CCode>("return " + std::to_string(round), s.rt);
+        EXPECT_EQ(run_program(s.rt, nullptr, nullptr, caller).real, round * 11) << round;
+    }
+    EXPECT_TRUE(s.reports.empty()) << s.last_error();
+}
+
 TEST(Actions, CompilingSetVariableAndOtherActions) {
     ScriptRuntime s;
     auto obj = std::make_unique<CObject>();
