@@ -67,6 +67,14 @@ RoomInstances::RoomInstances(Runtime& rt) : rt_(rt) {
     setter(iv_direction, [](CInstance* i, double v) { i->set_direction(v); });
     setter(iv_speed, [](CInstance* i, double v) { i->set_speed(v); });
     setter(iv_image_scale, [](CInstance* i, double v) { i->set_image_scale(v); });
+    setter(iv_sprite_index, [](CInstance* i, double v) { i->set_sprite_index(round_int(v)); });
+    setter(iv_mask_index, [](CInstance* i, double v) { i->set_mask_index(round_int(v)); });
+    setter(iv_image_index, [](CInstance* i, double v) { i->image_index = round_int(v); });
+    setter(iv_image_single, [](CInstance* i, double v) { i->image_single = round_int(v); });
+    setter(iv_path_index, [](CInstance* i, double v) { i->path_index = round_int(v); });
+    setter(iv_solid, [](CInstance* i, double v) { i->solid = round_int(v) > 0.5; });
+    setter(iv_visible, [](CInstance* i, double v) { i->visible = round_int(v) > 0.5; });
+    setter(iv_persistent, [](CInstance* i, double v) { i->persistent = round_int(v) > 0.5; });
     builtin_fields = fields_.data();
 }
 
