@@ -363,7 +363,10 @@ class Machine {
     }
     [[gnu::noinline]] const RValue& builtin_slow(int32_t id, int32_t token, int which) {
         RValue& s = reads_[which];
-        if (!read_builtin(rt_, v_.self, id, 0, s)) read_var(scope_self, id, 0, token, s);
+        // A global built-in (room_width): its getter straight, with its cell 0.
+        bool ok = id < bv_global_count ? builtin_global_entries[id].get(rt_, 0, s)
+                                       : read_builtin(rt_, v_.self, id, 0, s);
+        if (!ok) read_var(scope_self, id, 0, token, s);
         return s;
     }
 
