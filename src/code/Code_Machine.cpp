@@ -515,6 +515,28 @@ class Machine {
         return (RunVariables::plain_scope(i.x) ? f_->c->self_ids
                                                : f_->c->global_ids)[size_t(i.slot)];
     }
+    // The index of a cell instruction's [b]: inline when it is a register, a constant or a
+    // plain variable holding a real in range; else as index1 computes it, errors at extra.
+    [[gnu::always_inline]] int32_t index1_of(const Ins& ins, const RValue* regs,
+                                             const RValue* consts) {
+        uint32_t kb = kind_b(ins);
+        const RValue* i = kb == in_register ? (ins.b >= 0 ? &regs[ins.b] : &consts[-1 - ins.b])
+                          : kb <= global_variable ? variable_value(kb, ins.b)
+                                                  : nullptr;
+        if (i && i->kind == kind_real) [[likely]] {
+            double m = round_even(i->real);
+            if (m >= 0 && m < array_row_size) [[likely]]
+                return int32_t(m);
+        }
+        return index(ins, false, ins.extra);
+    }
+    // Cell n (0 <= n < array_row_size, as a one-index cell instruction computes it) of a
+    // variable: the plain cell, or one of the first row, reached without dividing n.
+    static const RValue& first_row_cell(const CVariable& v, int32_t n) {
+        if (n != 0 && !v.rows.empty() && size_t(n) < v.rows[0].size()) [[likely]]
+            return v.rows[0][size_t(n)];
+        return v.get(n);
+    }
     // A cell of a variable that does not exist yet: read as the general read reads it.
     [[gnu::noinline]] void get_missing_cell(const Ins& i, int32_t n) {
         read_var(i.x, cell_var_id(i), n, i.token, f_->regs[i.a]);
@@ -534,7 +556,10 @@ class Machine {
             if (!var) var = global_vars_[i.slot] = &ss_.globals.make(cell_var_id(i));
         }
         if (var) [[likely]] {
-            var->cell(n) = v;
+            if (n != 0 && !var->rows.empty() && size_t(n) < var->rows[0].size())
+                var->rows[0][size_t(n)] = v;
+            else
+                var->cell(n) = v;
             return;
         }
         write_var(i.x, cell_var_id(i), n, RValue(v), i.token);
@@ -699,6 +724,7 @@ void Machine::run() {
                                        ? builtin(ip->c, ip->token, 1)                              \
                                        : user_variable(ip->vars >> 2 & 3u, ip->c, ip->token)       \
                                  : K(ip->c))
+#define INDEX1() index1_of(*ip, r, kc)
 // After a change of frame.
 #define RELOAD()                                                                                   \
     do {                                                                                           \
@@ -1018,16 +1044,9 @@ void Machine::run() {
         }
         get_cell1 : {
             // The index inline when in range, as index1; then the read, as get_self.
-            const RValue& i =
-                kind_b(*ip) ? variable_at(kind_b(*ip), ip->b, ip->extra, 0) : K(ip->b);
-            int32_t n;
-            double m = round_even(i.real);
-            if (i.kind == kind_real && m >= 0 && m < array_row_size) [[likely]]
-                n = int32_t(m);
-            else
-                n = index(*ip, false, ip->extra);
+            int32_t n = INDEX1();
             if (const CVariable* v = cell_var(*ip)) [[likely]] {
-                r[ip->a] = v->get(n);
+                r[ip->a] = first_row_cell(*v, n);
                 NEXT();
             }
             get_missing_cell(*ip, n);
@@ -1055,14 +1074,7 @@ void Machine::run() {
         }
         set_cell1 : {
             // The index, then the value read, then the cell written.
-            const RValue& i =
-                kind_b(*ip) ? variable_at(kind_b(*ip), ip->b, ip->extra, 0) : K(ip->b);
-            int32_t n;
-            double m = round_even(i.real);
-            if (i.kind == kind_real && m >= 0 && m < array_row_size) [[likely]]
-                n = int32_t(m);
-            else
-                n = index(*ip, false, ip->extra);
+            int32_t n = INDEX1();
             set_cell(*ip, n, OPERAND_C);
             NEXT();
         }
@@ -1195,6 +1207,7 @@ void Machine::run() {
 #undef ARITH_FORM
 #undef ARITH_FORMS
 #undef VAR_B
+#undef INDEX1
 #undef OPERAND_B
 #undef OPERAND_C
 #undef K
