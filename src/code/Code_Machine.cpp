@@ -415,6 +415,8 @@ class Machine {
         }
         if (f.plain_store)
             f.store(v_.self, cur);
+        else if (f.setter)
+            f.setter(v_.self, cur);
         else
             write_var(i.x, i.b, 0, RValue(cur), i.token);
         return true;
@@ -884,6 +886,10 @@ void Machine::run() {
             const BuiltInField* f = field(ip->b);
             if (f && f->plain_store) {
                 f->store(v_.self, K(ip->a).real);
+                NEXT();
+            }
+            if (f && f->setter) {
+                f->setter(v_.self, K(ip->a).real);
                 NEXT();
             }
             goto set;

@@ -26,8 +26,12 @@ struct BuiltInField {
         value,   // an RValue
     };
     Storage storage = none;
-    // Writes are a plain store (real and value fields only); otherwise set_builtin.
+    // Writes are a plain store (real and value fields only); otherwise the setter below,
+    // or set_builtin when there is none.
     bool plain_store = false;
+    // A write with effects (x moves the bounding box), given the value's number as
+    // set_builtin would take it from the value.
+    void (*setter)(CInstance* inst, double v) = nullptr;
     BuiltInForm form = BuiltInForm::real;
     // The byte offset of the field in the instance.
     uint32_t offset = 0;

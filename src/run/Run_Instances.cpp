@@ -9,7 +9,7 @@ namespace kelvane {
 
 // The fields of CInstance that hold instance built-ins. Reads of these give what
 // get_builtin gives; the ones marked plain are written by set_builtin as a plain store of
-// the value's number, the others need their setter.
+// the value's number, the others need their setter (given straight for the commonest).
 RoomInstances::RoomInstances(Runtime& rt) : rt_(rt) {
     CInstance probe(rt.game, 0, -1, 0, 0);
     auto at = [&](int32_t id, BuiltInField::Storage storage, const void* field, bool plain) {
@@ -55,6 +55,26 @@ RoomInstances::RoomInstances(Runtime& rt) : rt_(rt) {
     at(iv_path_position, S::real, &probe.path_position, true);
     at(iv_path_scale, S::real, &probe.path_scale, true);
     at(iv_path_orientation, S::real, &probe.path_orientation, true);
+    // The setters of set_builtin, called straight.
+    using Setter = void (*)(CInstance*, double);
+    auto setter = [&](int32_t id, Setter set) {
+        fields_[size_t(id - first_instance_builtin)].setter = set;
+    };
+    setter(iv_x, [](CInstance* i, double v) { i->set_position(v, i->y); });
+    setter(iv_y, [](CInstance* i, double v) { i->set_position(i->x, v); });
+    setter(iv_hspeed, [](CInstance* i, double v) { i->set_hspeed(v); });
+    setter(iv_vspeed, [](CInstance* i, double v) { i->set_vspeed(v); });
+    setter(iv_direction, [](CInstance* i, double v) { i->set_direction(v); });
+    setter(iv_speed, [](CInstance* i, double v) { i->set_speed(v); });
+    setter(iv_image_scale, [](CInstance* i, double v) { i->set_image_scale(v); });
+    setter(iv_sprite_index, [](CInstance* i, double v) { i->set_sprite_index(round_int(v)); });
+    setter(iv_mask_index, [](CInstance* i, double v) { i->set_mask_index(round_int(v)); });
+    setter(iv_image_index, [](CInstance* i, double v) { i->image_index = round_int(v); });
+    setter(iv_image_single, [](CInstance* i, double v) { i->image_single = round_int(v); });
+    setter(iv_path_index, [](CInstance* i, double v) { i->path_index = round_int(v); });
+    setter(iv_solid, [](CInstance* i, double v) { i->solid = round_int(v) > 0.5; });
+    setter(iv_visible, [](CInstance* i, double v) { i->visible = round_int(v) > 0.5; });
+    setter(iv_persistent, [](CInstance* i, double v) { i->persistent = round_int(v) > 0.5; });
     builtin_fields = fields_.data();
 }
 

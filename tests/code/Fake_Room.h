@@ -63,6 +63,11 @@ class FakeRoom : public InstanceAccess {
         at(iv_image_index, BuiltInField::value, &probe.image_index, true);
         at(iv_visible, BuiltInField::flag, &probe.visible, false);
         at(iv_bbox_left, BuiltInField::integer, &probe.bbox_left, false);
+        // y's setter is also reached straight; visible's only through set_builtin.
+        fields_[size_t(iv_y - first_instance_builtin)].setter = [](CInstance* i, double v) {
+            fake(i).y = v;
+            ++fake(i).y_writes;
+        };
         builtin_fields = fields_.data();
     }
     FakeRoom(const FakeRoom&) = delete;

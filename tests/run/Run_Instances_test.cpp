@@ -84,3 +84,86 @@ TEST(RunInstances, ReadOnlyBuiltInsRefuseWritesAlike) {
         EXPECT_EQ(compiled.inst->y, 20) << program;
     }
 }
+
+TEST(RunInstances, EveryWritableBuiltInEndsAsTheTreeWalkerLeavesIt) {
+    // Each writable built-in with a field, written plainly and combined, with values that
+    // round, halves, a string and values beyond the integers.
+    const char* const names[] = {"x",
+                                 "y",
+                                 "xprevious",
+                                 "yprevious",
+                                 "xstart",
+                                 "ystart",
+                                 "hspeed",
+                                 "vspeed",
+                                 "direction",
+                                 "speed",
+                                 "friction",
+                                 "gravity",
+                                 "gravity_direction",
+                                 "solid",
+                                 "visible",
+                                 "persistent",
+                                 "depth",
+                                 "sprite_index",
+                                 "image_index",
+                                 "image_single",
+                                 "image_scale",
+                                 "image_alpha",
+                                 "image_speed",
+                                 "mask_index",
+                                 "path_index",
+                                 "path_position",
+                                 "path_scale",
+                                 "path_orientation"};
+    const char* const values[] = {"2.5", "-0.5", "0.6", "'s'", "1e12", "-3.5"};
+    for (const char* name : names) {
+        for (const char* value : values) {
+            std::string n = name;
+            std::string program = n + " = " + value + "; " + n + " += 1.5; " + n + " *= " + value +
+                                  "; self." + n + " -= 0.25; return " + n + " + 0";
+            CodeRun tree(program, false);
+            CodeRun compiled(program, true);
+            SCOPED_TRACE(program);
+            EXPECT_EQ(compiled.reports, tree.reports);
+            EXPECT_EQ(compiled.result.real, tree.result.real);
+            const CInstance& a = *tree.inst;
+            const CInstance& b = *compiled.inst;
+            auto same = [](double p, double q) { return p == q || (p != p && q != q); };
+            for (auto [p, q] : {std::pair{a.x, b.x},
+                                {a.y, b.y},
+                                {a.xprevious, b.xprevious},
+                                {a.yprevious, b.yprevious},
+                                {a.xstart, b.xstart},
+                                {a.ystart, b.ystart},
+                                {a.hspeed, b.hspeed},
+                                {a.vspeed, b.vspeed},
+                                {a.direction, b.direction},
+                                {a.speed, b.speed},
+                                {a.friction, b.friction},
+                                {a.gravity, b.gravity},
+                                {a.gravity_direction, b.gravity_direction},
+                                {a.depth, b.depth},
+                                {a.image_index, b.image_index},
+                                {a.image_single, b.image_single},
+                                {a.image_scale, b.image_scale},
+                                {a.image_alpha, b.image_alpha},
+                                {a.image_speed, b.image_speed},
+                                {a.path_position, b.path_position},
+                                {a.path_scale, b.path_scale},
+                                {a.path_orientation, b.path_orientation}})
+                EXPECT_TRUE(same(p, q)) << p << " " << q;
+            for (auto [p, q] : {std::pair{a.sprite_index, b.sprite_index},
+                                {a.mask_index, b.mask_index},
+                                {a.path_index, b.path_index},
+                                {a.bbox_left, b.bbox_left},
+                                {a.bbox_top, b.bbox_top},
+                                {a.bbox_right, b.bbox_right},
+                                {a.bbox_bottom, b.bbox_bottom}})
+                EXPECT_EQ(p, q);
+            EXPECT_EQ(a.solid, b.solid);
+            EXPECT_EQ(a.visible, b.visible);
+            EXPECT_EQ(a.persistent, b.persistent);
+        }
+    }
+}
