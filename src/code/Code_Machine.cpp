@@ -445,6 +445,28 @@ class Machine {
         return f_->c->constants[size_t(-1 - operand)];
     }
 
+    // The result x of an operator on two reals: the left operand's value with its number
+    // set (a string the left operand held follows it, as the operators define). Values
+    // without strings are copied field by field, with no call that would make the numbers
+    // leave the machine registers.
+    [[gnu::always_inline]] static void set_result(RValue& d, const RValue& l, double x) {
+        if (&d != &l) {
+            if (!d.str.empty() || !l.str.empty()) [[unlikely]] {
+                copy_result(d, l, x);
+                return;
+            }
+            d.kind = l.kind;
+            d.scope = l.scope;
+            d.var_id = l.var_id;
+            d.index = l.index;
+        }
+        d.real = x;
+    }
+    [[gnu::noinline]] static void copy_result(RValue& d, const RValue& l, double x) {
+        d = l;
+        d.real = x;
+    }
+
     // Stores what take() gives straight into a cell.
     void store(RValue& cell, int32_t operand) {
         if (operand >= 0)
@@ -835,9 +857,7 @@ void Machine::run() {
         const RValue& rr = OPERAND_C;                                                              \
         if (l.kind == kind_real && rr.kind == kind_real && (GUARD)) {                              \
             double a = l.real, b = rr.real;                                                        \
-            RValue& d = r[ip->a];                                                                  \
-            if (&d != &l) d = l;                                                                   \
-            d.real = (EXPR);                                                                       \
+            set_result(r[ip->a], l, (EXPR));                                                       \
             NEXT();                                                                                \
         }                                                                                          \
         binary_slow(*ip, TOKEN, l, rr);                                                            \
@@ -991,9 +1011,7 @@ void Machine::run() {
             const RValue& rr = RIGHT;                                                              \
             if (l.kind == kind_real && rr.kind == kind_real && (GUARD)) [[likely]] {               \
                 double a = l.real, b = rr.real;                                                    \
-                RValue& d = r[ip->a];                                                              \
-                if (&d != &l) d = l;                                                               \
-                d.real = (EXPR);                                                                   \
+                set_result(r[ip->a], l, (EXPR));                                                   \
                 NEXT();                                                                            \
             }                                                                                      \
         }                                                                                          \
