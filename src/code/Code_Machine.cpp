@@ -448,6 +448,28 @@ class Machine {
         return f_->c->constants[size_t(-1 - operand)];
     }
 
+    // The result x of an operator on two reals: the left operand's value with its number
+    // set (a string the left operand held follows it, as the operators define). Values
+    // without strings are copied field by field, with no call that would make the numbers
+    // leave the machine registers.
+    [[gnu::always_inline]] static void set_result(RValue& d, const RValue& l, double x) {
+        if (&d != &l) {
+            if (!d.str.empty() || !l.str.empty()) [[unlikely]] {
+                copy_result(d, l, x);
+                return;
+            }
+            d.kind = l.kind;
+            d.scope = l.scope;
+            d.var_id = l.var_id;
+            d.index = l.index;
+        }
+        d.real = x;
+    }
+    [[gnu::noinline]] static void copy_result(RValue& d, const RValue& l, double x) {
+        d = l;
+        d.real = x;
+    }
+
     // Stores what take() gives straight into a cell.
     void store(RValue& cell, int32_t operand) {
         if (operand >= 0)
@@ -520,6 +542,28 @@ class Machine {
         return (RunVariables::plain_scope(i.x) ? f_->c->self_ids
                                                : f_->c->global_ids)[size_t(i.slot)];
     }
+    // The index of a cell instruction's [b]: inline when it is a register, a constant or a
+    // plain variable holding a real in range; else as index1 computes it, errors at extra.
+    [[gnu::always_inline]] int32_t index1_of(const Ins& ins, const RValue* regs,
+                                             const RValue* consts) {
+        uint32_t kb = kind_b(ins);
+        const RValue* i = kb == in_register ? (ins.b >= 0 ? &regs[ins.b] : &consts[-1 - ins.b])
+                          : kb <= global_variable ? variable_value(kb, ins.b)
+                                                  : nullptr;
+        if (i && i->kind == kind_real) [[likely]] {
+            double m = round_even(i->real);
+            if (m >= 0 && m < array_row_size) [[likely]]
+                return int32_t(m);
+        }
+        return index(ins, false, ins.extra);
+    }
+    // Cell n (0 <= n < array_row_size, as a one-index cell instruction computes it) of a
+    // variable: the plain cell, or one of the first row, reached without dividing n.
+    static const RValue& first_row_cell(const CVariable& v, int32_t n) {
+        if (n != 0 && !v.rows.empty() && size_t(n) < v.rows[0].size()) [[likely]]
+            return v.rows[0][size_t(n)];
+        return v.get(n);
+    }
     // A cell of a variable that does not exist yet: read as the general read reads it.
     [[gnu::noinline]] void get_missing_cell(const Ins& i, int32_t n) {
         read_var(i.x, cell_var_id(i), n, i.token, f_->regs[i.a]);
@@ -539,7 +583,10 @@ class Machine {
             if (!var) var = global_vars_[i.slot] = &ss_.globals.make(cell_var_id(i));
         }
         if (var) [[likely]] {
-            var->cell(n) = v;
+            if (n != 0 && !var->rows.empty() && size_t(n) < var->rows[0].size())
+                var->rows[0][size_t(n)] = v;
+            else
+                var->cell(n) = v;
             return;
         }
         write_var(i.x, cell_var_id(i), n, RValue(v), i.token);
@@ -704,6 +751,7 @@ void Machine::run() {
                                        ? builtin(ip->c, ip->token, 1)                              \
                                        : user_variable(ip->vars >> 2 & 3u, ip->c, ip->token)       \
                                  : K(ip->c))
+#define INDEX1() index1_of(*ip, r, kc)
 // After a change of frame.
 #define RELOAD()                                                                                   \
     do {                                                                                           \
@@ -812,9 +860,7 @@ void Machine::run() {
         const RValue& rr = OPERAND_C;                                                              \
         if (l.kind == kind_real && rr.kind == kind_real && (GUARD)) {                              \
             double a = l.real, b = rr.real;                                                        \
-            RValue& d = r[ip->a];                                                                  \
-            if (&d != &l) d = l;                                                                   \
-            d.real = (EXPR);                                                                       \
+            set_result(r[ip->a], l, (EXPR));                                                       \
             NEXT();                                                                                \
         }                                                                                          \
         binary_slow(*ip, TOKEN, l, rr);                                                            \
@@ -968,9 +1014,7 @@ void Machine::run() {
             const RValue& rr = RIGHT;                                                              \
             if (l.kind == kind_real && rr.kind == kind_real && (GUARD)) [[likely]] {               \
                 double a = l.real, b = rr.real;                                                    \
-                RValue& d = r[ip->a];                                                              \
-                if (&d != &l) d = l;                                                               \
-                d.real = (EXPR);                                                                   \
+                set_result(r[ip->a], l, (EXPR));                                                   \
                 NEXT();                                                                            \
             }                                                                                      \
         }                                                                                          \
@@ -1027,16 +1071,9 @@ void Machine::run() {
         }
         get_cell1 : {
             // The index inline when in range, as index1; then the read, as get_self.
-            const RValue& i =
-                kind_b(*ip) ? variable_at(kind_b(*ip), ip->b, ip->extra, 0) : K(ip->b);
-            int32_t n;
-            double m = round_even(i.real);
-            if (i.kind == kind_real && m >= 0 && m < array_row_size) [[likely]]
-                n = int32_t(m);
-            else
-                n = index(*ip, false, ip->extra);
+            int32_t n = INDEX1();
             if (const CVariable* v = cell_var(*ip)) [[likely]] {
-                r[ip->a] = v->get(n);
+                r[ip->a] = first_row_cell(*v, n);
                 NEXT();
             }
             get_missing_cell(*ip, n);
@@ -1064,14 +1101,7 @@ void Machine::run() {
         }
         set_cell1 : {
             // The index, then the value read, then the cell written.
-            const RValue& i =
-                kind_b(*ip) ? variable_at(kind_b(*ip), ip->b, ip->extra, 0) : K(ip->b);
-            int32_t n;
-            double m = round_even(i.real);
-            if (i.kind == kind_real && m >= 0 && m < array_row_size) [[likely]]
-                n = int32_t(m);
-            else
-                n = index(*ip, false, ip->extra);
+            int32_t n = INDEX1();
             set_cell(*ip, n, OPERAND_C);
             NEXT();
         }
@@ -1204,6 +1234,7 @@ void Machine::run() {
 #undef ARITH_FORM
 #undef ARITH_FORMS
 #undef VAR_B
+#undef INDEX1
 #undef OPERAND_B
 #undef OPERAND_C
 #undef K
