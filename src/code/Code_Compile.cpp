@@ -509,8 +509,14 @@ class Compiler {
             emit(Op::stop, 0, 0, 0, 0, 0);
             break;
         case SK::return_: {
-            int32_t v = value(s->e, s->e_end);
-            emit(Op::ret, 0, v, 0, 0, 0);
+            // A plain variable or argument slot is returned as read in place.
+            Operand o = eval(s->e);
+            if (uint8_t kind = direct_kind(o)) {
+                at(emit(Op::ret_var, 0, direct(o, kind), 0, 0, s->e_end)).vars =
+                    operand_kinds(kind, in_register);
+                break;
+            }
+            emit(Op::ret, 0, read(o, s->e_end), 0, 0, 0);
             break;
         }
         case SK::assign:
@@ -731,6 +737,7 @@ const char* op_name(Op op) {
         "with_start",
         "with_next",
         "return",
+        "return_var",
         "stop",
         "raise",
     };
@@ -907,6 +914,9 @@ std::string disassemble(const Compiled& c, const CCode& code) {
             break;
         case Op::ret:
             line += operand(i.b);
+            break;
+        case Op::ret_var:
+            line += in(i, false);
             break;
         case Op::stop:
             break;

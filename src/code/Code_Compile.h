@@ -152,6 +152,7 @@ enum class Op : uint8_t {
     with_start,   // b: the target value; raises for global (token)
     with_next,    // to a when no instance is left, else self := the next one
     ret,          // result := b, stop
+    ret_var,      // result := operand b, a variable read in place (at token), stop
     stop,         // exit, or the end of the program
     raise,        // the error b (index into messages) at the token
 };

@@ -269,6 +269,11 @@ class Machine {
             call_value = f_->c->constants[size_t(-1 - o)];
         return drop_frame();
     }
+    // The same with a value that is read (a variable), copied before the frame ends.
+    const Ins* leave_value(const RValue& v) {
+        f_->caller->regs[f_->return_to->a] = v;
+        return drop_frame();
+    }
     const Ins* leave() {
         const Ins* call = drop_frame();
         f_->regs[call->a] = RValue();
@@ -842,6 +847,7 @@ void Machine::run() {
                 &&with_start,
                 &&with_next,
                 &&ret,
+                &&ret_var,
                 &&stop,
                 &&raise,
             };
@@ -1214,6 +1220,16 @@ void Machine::run() {
             ip = leave(ip->b);
             RELOAD();
             NEXT();
+        ret_var : {
+            const RValue& v = OPERAND_B;
+            if (depth_ == 0) {
+                result = v;
+                return;
+            }
+            ip = leave_value(v);
+            RELOAD();
+            NEXT();
+        }
         stop:
             if (depth_ == 0) return;
             ip = leave();
