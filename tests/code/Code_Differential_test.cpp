@@ -518,6 +518,20 @@ TEST(Differential, BuiltInsReadInPlaceAgree) {
     }
 }
 
+// A real that came from comparing strings keeps the left string, and an operator's result
+// keeps the string of its left operand, whatever place the operands have.
+TEST(Differential, ResultsKeepTheStringOfTheirLeftOperand) {
+    for (const char* text :
+         {"s = 'ab'; z = (s < 'x'); a = z + 1; b = z * 2 - 1; global.g = z; c = global.g mod 3",
+          "s = 'q'; t = s + 'r'; b = (s < t) + (t < s); c = b - 1; d = (c div 1) / 2",
+          "s = 'ab'; z = (s != 'x'); a = (s + 'c') + ''; b = z - (z + 1); return b + z"}) {
+        Program p;
+        p.main = text;
+        p.scripts[0] = p.scripts[1] = p.scripts[2] = "return 0";
+        EXPECT_EQ(observe(p, true), observe(p, false)) << text;
+    }
+}
+
 TEST(Differential, GeneratedProgramsAgree) {
     run_corpus(20261210, 1500, false);
 }
