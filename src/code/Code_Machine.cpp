@@ -357,7 +357,7 @@ class Machine {
     // value. The two operands of an instruction do not share one.
     RValue numbers_[2];
     RValue reads_[2];
-    [[gnu::noinline]] const RValue& builtin(int32_t id, int32_t token, int which) {
+    [[gnu::always_inline]] const RValue& builtin(int32_t id, int32_t token, int which) {
         const BuiltInField* f = id >= first_instance_builtin ? field(id) : nullptr;
         if (!f) return builtin_slow(id, token, which);
         if (f->storage == BuiltInField::value)
