@@ -362,10 +362,12 @@ class Compiler {
             form = lv < 0 ? -1 : rv >= 0 ? 0 : 1;
         else if (kb == self_variable || kb == global_variable)
             form = rv < 0 ? 2 : 3;
+        else if (kb == argument_slot)
+            form = rv < 0 ? 4 : -1;
         else
             form = -1;
         if (form < 0) return op;
-        return Op(int(Op::add_rr) + (int(op) - int(Op::add)) * 4 + form);
+        return Op(int(Op::add_rr) + (int(op) - int(Op::add)) * 5 + form);
     }
 
     // Array index: both values read after the closing bracket, then checked.
@@ -697,26 +699,32 @@ const char* op_name(Op op) {
         "add_rk",
         "add_vk",
         "add_vr",
+        "add_ak",
         "sub_rr",
         "sub_rk",
         "sub_vk",
         "sub_vr",
+        "sub_ak",
         "mul_rr",
         "mul_rk",
         "mul_vk",
         "mul_vr",
+        "mul_ak",
         "divide_rr",
         "divide_rk",
         "divide_vk",
         "divide_vr",
+        "divide_ak",
         "div_rr",
         "div_rk",
         "div_vk",
         "div_vr",
+        "div_ak",
         "mod_rr",
         "mod_rk",
         "mod_vk",
         "mod_vr",
+        "mod_ak",
         "negate",
         "plus",
         "not",

@@ -92,33 +92,40 @@ enum class Op : uint8_t {
     logical_or,
     // The arithmetic operators again, for operands of known places (the compiler picks
     // them): _rr two registers, _rk a register and a constant, _vk a plain variable of self
-    // or a global one (read in place) and a constant, _vr such a variable and a register.
-    // Each does the case of two reals inline and leaves every other case to the general
-    // instruction, which it then is. Four per operator, in the order of `arith_forms`.
+    // or a global one (read in place) and a constant, _vr such a variable and a register,
+    // _ak an argument slot and a constant. Each does the case of two reals inline and
+    // leaves every other case to the general instruction, which it then is. Five per
+    // operator, in this order (Compiler::arith_form).
     add_rr,
     add_rk,
     add_vk,
     add_vr,
+    add_ak,
     sub_rr,
     sub_rk,
     sub_vk,
     sub_vr,
+    sub_ak,
     mul_rr,
     mul_rk,
     mul_vk,
     mul_vr,
+    mul_ak,
     divide_rr,
     divide_rk,
     divide_vk,
     divide_vr,
+    divide_ak,
     div_rr,
     div_rk,
     div_vk,
     div_vr,
+    div_ak,
     mod_rr,
     mod_rk,
     mod_vk,
     mod_vr,
+    mod_ak,
     negate,
     plus,
     logical_not,

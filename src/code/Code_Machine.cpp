@@ -807,26 +807,32 @@ void Machine::run() {
                 &&add_rk,
                 &&add_vk,
                 &&add_vr,
+                &&add_ak,
                 &&sub_rr,
                 &&sub_rk,
                 &&sub_vk,
                 &&sub_vr,
+                &&sub_ak,
                 &&mul_rr,
                 &&mul_rk,
                 &&mul_vk,
                 &&mul_vr,
+                &&mul_ak,
                 &&divide_rr,
                 &&divide_rk,
                 &&divide_vk,
                 &&divide_vr,
+                &&divide_ak,
                 &&div_rr,
                 &&div_rk,
                 &&div_vk,
                 &&div_vr,
+                &&div_ak,
                 &&mod_rr,
                 &&mod_rk,
                 &&mod_vk,
                 &&mod_vr,
+                &&mod_ak,
                 &&negate,
                 &&plus,
                 &&logical_not,
@@ -1032,7 +1038,8 @@ void Machine::run() {
     ARITH_FORM(OP##_rr, OP, GUARD, EXPR, &r[ip->b], r[ip->c])                                      \
     ARITH_FORM(OP##_rk, OP, GUARD, EXPR, &r[ip->b], kc[-1 - ip->c])                                \
     ARITH_FORM(OP##_vk, OP, GUARD, EXPR, VAR_B, kc[-1 - ip->c])                                    \
-    ARITH_FORM(OP##_vr, OP, GUARD, EXPR, VAR_B, r[ip->c])
+    ARITH_FORM(OP##_vr, OP, GUARD, EXPR, VAR_B, r[ip->c])                                          \
+    ARITH_FORM(OP##_ak, OP, GUARD, EXPR, &ss_.arguments[size_t(ip->b)], kc[-1 - ip->c])
             ARITH_FORMS(add, true, a + b)
             ARITH_FORMS(sub, true, a - b)
             ARITH_FORMS(mul, true, a * b)

@@ -109,6 +109,8 @@ TEST(Listing, ArithmeticTakesTheFormOfItsOperandsPlaces) {
                                  "sub_vr           r0, global.#100001, r0"};
     for (const char* form : forms)
         EXPECT_NE(listing.find(form), std::string::npos) << form << "\n" << listing;
+    listing = machine_listing(CCode("return argument1 - 1", s.rt));
+    EXPECT_NE(listing.find("sub_ak           r0, argument1, 1"), std::string::npos) << listing;
     RValue v = s.run(std::string(text) +
                      "; return string(global.t) + string(global.u) + global.w + string(global.v)");
     EXPECT_EQ(v.str.view(), "524aab-1");
