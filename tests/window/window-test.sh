@@ -9,6 +9,11 @@ if [ "${2:-}" != --inner ]; then
     command -v xvfb-run >/dev/null || { echo "xvfb-run missing: skipped"; exit 0; }
     exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build" --inner
 fi
+# Under load the X server may answer late: wait until it does.
+for _ in $(seq 100); do
+    xwininfo -root >/dev/null 2>&1 && break
+    sleep 0.1
+done
 tmp=$(mktemp -d)
 pids=()
 cleanup() {
@@ -31,7 +36,7 @@ start() {
         [ -n "$win" ] && break
         sleep 0.1
     done
-    [ -n "$win" ] || fail "no game window ($*): $(cat "$tmp/out")"
+    [ -n "$win" ] || fail "no game window ($*): $(cat "$tmp/out") (X server on $DISPLAY: $(xwininfo -root 2>&1 | head -2 | tr '\n' ' '))"
     sleep 0.5
 }
 # Width x height +x +y of the window (a pattern, as window managers place windows their way) as the X server has it (decorations aside).
