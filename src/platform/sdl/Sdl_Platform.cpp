@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Text_Encoding.h"
@@ -148,7 +150,16 @@ bool start_video(std::string& why) {
     drivers.push_back("KMSDRM");
     for (const char* d : drivers) {
         SDL_SetHint(SDL_HINT_VIDEODRIVER, d);
-        if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+        // An X server may drop a connection it has just accepted (Xvfb does when clients
+        // come and go quickly): a window system is given three tries, 100 ms apart.
+        int tries = std::string_view(d) == "KMSDRM" ? 1 : 3;
+        for (int t = 1; t <= tries; ++t) {
+            if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+            if (t < tries) {
+                SDL_Quit();
+                SDL_Delay(100);
+            }
+        }
         why += std::string(why.empty() ? "" : "; ") + d + ": " + SDL_GetError();
         SDL_Quit();
     }
