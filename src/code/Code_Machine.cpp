@@ -115,8 +115,6 @@ inline bool compare_reals(int32_t op, double d) {
     if (op == tk_less) [[likely]]
         return d < 0;
     switch (op) {
-    case tk_less:
-        return d < 0;
     case tk_less_equal:
         return d <= 0;
     case tk_equal:
@@ -262,11 +260,7 @@ class Machine {
     // Leaves the current script frame with its result (operand o of its code), which
     // becomes the value of the call; returns the call instruction.
     const Ins* leave(int32_t o) {
-        RValue& call_value = f_->caller->regs[f_->return_to->a];
-        if (o >= 0)
-            call_value = std::move(f_->regs[o]);
-        else
-            call_value = f_->c->constants[size_t(-1 - o)];
+        store(f_->caller->regs[f_->return_to->a], o);
         return drop_frame();
     }
     // The same with a value that is read (a variable), copied before the frame ends.
@@ -309,6 +303,24 @@ class Machine {
     [[gnu::noinline]] CVariable* find_global_var(int32_t slot) {
         return global_vars_[slot] = ss_.globals.find(f_->c->global_ids[size_t(slot)]);
     }
+    // The variable of a slot to be written: made when missing (a self without variables
+    // has none: null).
+    CVariable* made_self_var(int32_t slot) {
+        CVariable* v = self_vars_[slot];
+        return v ? v : make_self_var(slot);
+    }
+    CVariable* made_global_var(int32_t slot) {
+        CVariable* v = global_vars_[slot];
+        return v ? v : make_global_var(slot);
+    }
+    [[gnu::noinline]] CVariable* make_self_var(int32_t slot) {
+        CVariableList* list = v_.self_locals();
+        if (!list) return nullptr;
+        return self_vars_[slot] = &list->make(f_->c->self_ids[size_t(slot)]);
+    }
+    [[gnu::noinline]] CVariable* make_global_var(int32_t slot) {
+        return global_vars_[slot] = &ss_.globals.make(f_->c->global_ids[size_t(slot)]);
+    }
     // The value of a plain variable of self or a global one (kind: self_variable or
     // global_variable, o: its slot), null while it does not exist.
     const RValue* variable_value(uint32_t kind, int32_t o) {
@@ -328,9 +340,8 @@ class Machine {
     // A variable operand that is not a built-in.
     const RValue& user_variable(uint32_t kind, int32_t o, int32_t token) {
         if (kind == argument_slot) return ss_.arguments[size_t(o)];
-        CVariable* v = kind == self_variable ? self_var(o) : global_var(o);
-        if (v) [[likely]]
-            return v->value;
+        if (const RValue* v = variable_value(kind, o)) [[likely]]
+            return *v;
         return missing(kind, o, token);
     }
     // A variable operand that does not exist: the error of its read, or with uninit_zero
@@ -569,6 +580,12 @@ class Machine {
             return v.rows[0][size_t(n)];
         return v.get(n);
     }
+    // The same cell to be written, made when missing.
+    static RValue& first_row_cell(CVariable& v, int32_t n) {
+        if (n != 0 && !v.rows.empty() && size_t(n) < v.rows[0].size()) [[likely]]
+            return v.rows[0][size_t(n)];
+        return v.cell(n);
+    }
     // A cell of a variable that does not exist yet: read as the general read reads it.
     [[gnu::noinline]] void get_missing_cell(const Ins& i, int32_t n) {
         read_var(i.x, cell_var_id(i), n, i.token, f_->regs[i.a]);
@@ -576,22 +593,10 @@ class Machine {
     // Writes cell n of a cell instruction's variable, made when missing, as set_self and
     // set_global write.
     void set_cell(const Ins& i, int32_t n, const RValue& v) {
-        CVariable* var;
-        if (RunVariables::plain_scope(i.x)) {
-            var = self_vars_[i.slot];
-            if (!var) {
-                if (CVariableList* list = v_.self_locals())
-                    var = self_vars_[i.slot] = &list->make(cell_var_id(i));
-            }
-        } else {
-            var = global_vars_[i.slot];
-            if (!var) var = global_vars_[i.slot] = &ss_.globals.make(cell_var_id(i));
-        }
+        CVariable* var =
+            RunVariables::plain_scope(i.x) ? made_self_var(i.slot) : made_global_var(i.slot);
         if (var) [[likely]] {
-            if (n != 0 && !var->rows.empty() && size_t(n) < var->rows[0].size())
-                var->rows[0][size_t(n)] = v;
-            else
-                var->cell(n) = v;
+            first_row_cell(*var, n) = v;
             return;
         }
         write_var(i.x, cell_var_id(i), n, RValue(v), i.token);
@@ -950,12 +955,7 @@ void Machine::run() {
             DISPATCH();
         }
         set_self : {
-            CVariable* v = self_vars_[ip->slot];
-            if (!v) {
-                if (CVariableList* list = v_.self_locals())
-                    v = self_vars_[ip->slot] = &list->make(ip->b);
-            }
-            if (v) [[likely]] {
+            if (CVariable* v = made_self_var(ip->slot)) [[likely]] {
                 store(v->cell(index_of(*ip)), ip->a);
                 NEXT();
             }
@@ -963,9 +963,7 @@ void Machine::run() {
             NEXT();
         }
         set_global : {
-            CVariable* v = global_vars_[ip->slot];
-            if (!v) v = global_vars_[ip->slot] = &ss_.globals.make(ip->b);
-            store(v->cell(index_of(*ip)), ip->a);
+            store(made_global_var(ip->slot)->cell(index_of(*ip)), ip->a);
             NEXT();
         }
         set:
@@ -980,26 +978,20 @@ void Machine::run() {
         update_dyn:
             this->update(*ip, r[ip->x].index);
             NEXT();
-        add_to_self : {
-            const RValue& v = K(ip->a);
-            CVariable* var = self_var(ip->slot);
-            if (var && var->value.kind == kind_real && v.kind == kind_real) [[likely]] {
-                var->value.real += v.real;
-                NEXT();
-            }
-            this->update(*ip, ip->x);
-            NEXT();
-        }
-        add_to_global : {
-            const RValue& v = K(ip->a);
-            CVariable* var = global_var(ip->slot);
-            if (var && var->value.kind == kind_real && v.kind == kind_real) [[likely]] {
-                var->value.real += v.real;
-                NEXT();
-            }
-            this->update(*ip, ip->x);
-            NEXT();
-        }
+// `+=` of a real in place; any other case as the general update.
+#define ADD_TO(LABEL, FIND)                                                                        \
+    LABEL : {                                                                                      \
+        const RValue& v = K(ip->a);                                                                \
+        CVariable* var = FIND(ip->slot);                                                           \
+        if (var && var->value.kind == kind_real && v.kind == kind_real) [[likely]] {               \
+            var->value.real += v.real;                                                             \
+            NEXT();                                                                                \
+        }                                                                                          \
+        this->update(*ip, ip->x);                                                                  \
+        NEXT();                                                                                    \
+    }
+            ADD_TO(add_to_self, self_var)
+            ADD_TO(add_to_global, global_var)
         move:
             r[ip->a] = K(ip->b);
             NEXT();
@@ -1258,6 +1250,7 @@ void Machine::run() {
 #undef ARITH_FORMS
 #undef VAR_B
 #undef INDEX1
+#undef ADD_TO
 #undef OPERAND_B
 #undef OPERAND_C
 #undef K
