@@ -9,11 +9,6 @@ if [ "${2:-}" != --inner ]; then
     command -v xvfb-run >/dev/null || { echo "xvfb-run missing: skipped"; exit 0; }
     exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build" --inner
 fi
-# Under load the X server may answer late: wait until it does.
-for _ in $(seq 100); do
-    xwininfo -root >/dev/null 2>&1 && break
-    sleep 0.1
-done
 tmp=$(mktemp -d)
 pids=()
 cleanup() {
