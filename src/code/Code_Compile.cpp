@@ -120,20 +120,6 @@ class Compiler {
             if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.slot >= 0)
                 u.op = plain_scope(u.x) ? Op::add_to_self : Op::add_to_global;
         }
-        // Steps by a real constant while the variable stays below a real constant.
-        auto real_constant = [&](int32_t o) {
-            return o < 0 && out_.constants[size_t(-1 - o)].kind == kind_real;
-        };
-        for (size_t n = 0; n + 1 < code.size(); ++n) {
-            Ins& u = code[n];
-            const Ins& j = code[n + 1];
-            if (u.op == Op::step_test && real_constant(u.a) && real_constant(j.c) &&
-                j.extra == tk_less && j.x == 1) {
-                u.op = Op::step_less;
-                u.c = j.c;
-                u.extra = j.a;
-            }
-        }
     }
 
     // The slot of a plain user variable of self / a global one.
@@ -747,7 +733,6 @@ const char* op_name(Op op) {
         "get_cell1",
         "get_cell2",
         "set_cell1",
-        "step_less",
         "dot_scope",
         "call",
         "jump",
@@ -903,11 +888,6 @@ std::string disassemble(const Compiled& c, const CCode& code) {
             break;
         case Op::set_cell1:
             line += cell(i) + "[" + in(i, false) + "] := " + in(i, true);
-            break;
-        case Op::step_less:
-            line += "(" + std::to_string(i.x) + ").#" + std::to_string(i.b) +
-                    " += " + operand(i.a) + ", < " + operand(i.c) + " -> " +
-                    std::to_string(i.extra);
             break;
         case Op::call:
             line += "r" + std::to_string(i.a) + " := " +

@@ -139,10 +139,6 @@ enum class Op : uint8_t {
     get_cell1, // a := cell [b]
     get_cell2, // a := cell [b, c]
     set_cell1, // cell [b] := c
-    // A step_test whose step is a real constant (a) and whose comparison is a `<` with a
-    // real constant (c, taken from the compare_jump), jumping to extra while it holds:
-    // only the variable's kind is left to test. Any other case runs as the step_test.
-    step_less,
     dot_scope, // a := the scope named by the value b ("Wrong type of arguments." else)
     call,      // a: result, b: function, c: first argument register, x: argument count
     // Control. a: jump target.

@@ -542,15 +542,6 @@ class Machine {
         write_var(scope, i.b, index, std::move(cur), i.token);
     }
 
-    // The update a step_less was made from (`+=` of its step to the plain cell); the
-    // compare_jump after it then runs as it is.
-    [[gnu::noinline]] void step_update(const Ins& i) {
-        Ins u = i;
-        u.c = -1;
-        u.extra = tk_add_assign;
-        update(u, u.x);
-    }
-
     // ---- values ----
 
     // l and r are the operands as the instruction read them.
@@ -882,7 +873,6 @@ void Machine::run() {
                 &&get_cell1,
                 &&get_cell2,
                 &&set_cell1,
-                &&step_less,
                 &&dot_scope,
                 &&call,
                 &&jump,
@@ -1133,19 +1123,6 @@ void Machine::run() {
             // The index, then the value read, then the cell written.
             int32_t n = INDEX1();
             set_cell(*ip, n, OPERAND_C);
-            NEXT();
-        }
-        step_less : {
-            // The step and the test on the variable, whose kind alone is not known.
-            CVariable* var =
-                RunVariables::plain_scope(ip->x) ? self_var(ip->slot) : global_var(ip->slot);
-            if (var && var->value.kind == kind_real) [[likely]] {
-                double now = var->value.real + kc[-1 - ip->a].real;
-                var->value.real = now;
-                ip = now - kc[-1 - ip->c].real < 0 ? code + ip->extra : ip + 2;
-                DISPATCH();
-            }
-            step_update(*ip);
             NEXT();
         }
         dot_scope : {
