@@ -898,6 +898,8 @@ void Machine::run() {
                 &&jump_true,
                 &&compare_jump,
                 &&step_test,
+                &&step_less_self,
+                &&step_less_global,
                 &&repeat_start,
                 &&repeat_next,
                 &&with_start,
@@ -1247,6 +1249,22 @@ void Machine::run() {
             this->update(*ip, ip->x);
             NEXT();
         }
+// The variable += the constant a, then back to the loop's start while it is below the
+// constant of the compare_jump after; a variable missing or not a real as step_test.
+#define STEP_LESS(LABEL, FIND)                                                                     \
+    LABEL : {                                                                                      \
+        CVariable* var = FIND(ip->slot);                                                           \
+        if (var && var->value.kind == kind_real) [[likely]] {                                      \
+            double v = var->value.real + kc[-1 - ip->a].real;                                      \
+            var->value.real = v;                                                                   \
+            const Ins& j = ip[1];                                                                  \
+            ip = v - kc[-1 - j.c].real < 0 ? code + j.a : ip + 2;                                  \
+            DISPATCH();                                                                            \
+        }                                                                                          \
+        goto step_test;                                                                            \
+    }
+            STEP_LESS(step_less_self, self_var)
+            STEP_LESS(step_less_global, global_var)
         repeat_start : {
             double n = double(to_int64(K(ip->c).real));
             RValue& counter = r[ip->b];
@@ -1314,6 +1332,7 @@ void Machine::run() {
 #undef ARITH_FORM
 #undef ARITH_FORMS
 #undef FIELD_OP
+#undef STEP_LESS
 #undef VAR_B
 #undef INDEX1
 #undef ADD_TO
