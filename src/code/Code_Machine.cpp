@@ -896,6 +896,7 @@ void Machine::run() {
                 &&set_cell1,
                 &&dot_scope,
                 &&call,
+                &&compare_jump_ak,
                 &&jump,
                 &&jump_false,
                 &&jump_true,
@@ -1181,6 +1182,17 @@ void Machine::run() {
             }
             call_function(*ip);
             NEXT();
+        compare_jump_ak : {
+            const RValue& l = ss_.arguments[size_t(ip->b)];
+            if (l.kind == kind_real) [[likely]] {
+                if (compare_reals(ip->extra, l.real - kc[-1 - ip->c].real) == (ip->x != 0)) {
+                    ip = code + ip->a;
+                    DISPATCH();
+                }
+                NEXT();
+            }
+            goto compare_jump;
+        }
         jump:
             ip = code + ip->a;
             DISPATCH();

@@ -36,8 +36,10 @@ class ArgumentFrame {
     void take(ScriptState& s, RValue* args, int32_t n) {
         open(s);
         for (int32_t j = 0; j < n; ++j) {
-            new (kept() + j) RValue(std::move(s.arguments[size_t(j)]));
-            s.arguments[size_t(j)] = std::move(args[j]);
+            // The slot, moved from, holds no string: the argument is moved in over it.
+            RValue& slot = s.arguments[size_t(j)];
+            new (kept() + j) RValue(std::move(slot));
+            new (&slot) RValue(std::move(args[j]));
         }
         saved_ = (1u << n) - 1;
     }
@@ -54,7 +56,9 @@ class ArgumentFrame {
         // Only the slots kept are visited: most calls keep one or two.
         for (uint32_t left = saved_; left; left &= left - 1) {
             int i = std::countr_zero(left);
-            s_->arguments[size_t(i)] = std::move(kept()[i]);
+            RValue& slot = s_->arguments[size_t(i)];
+            slot.~RValue();
+            new (&slot) RValue(std::move(kept()[i]));
             kept()[i].~RValue();
         }
         s_->argument_frame = outer_;
