@@ -115,6 +115,10 @@ class Compiler {
                 j.op == Op::compare_jump && kind_b(j) == builtin_variable && j.b == u.b &&
                 kind_c(j) == in_register && j.c < 0)
                 u.op = Op::step_field;
+            bool adds = u.op == Op::add_fk || u.op == Op::add_fr;
+            if ((adds || u.op == Op::sub_fk || u.op == Op::sub_fr) && j.op == Op::set_field &&
+                j.a == u.a && j.b == u.b && j.c < 0)
+                u.op = adds ? Op::field_add : Op::field_sub;
         }
         for (Ins& u : code) {
             if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.slot >= 0)
@@ -364,10 +368,12 @@ class Compiler {
             form = rv < 0 ? 2 : 3;
         else if (kb == argument_slot)
             form = rv < 0 ? 4 : -1;
+        else if (kb == builtin_variable && lv >= first_instance_builtin)
+            form = rv < 0 ? 5 : 6;
         else
             form = -1;
         if (form < 0) return op;
-        return Op(int(Op::add_rr) + (int(op) - int(Op::add)) * 5 + form);
+        return Op(int(Op::add_rr) + (int(op) - int(Op::add)) * 7 + form);
     }
 
     // Array index: both values read after the closing bracket, then checked.
@@ -675,6 +681,8 @@ const char* op_name(Op op) {
         "set_field",
         "update_field",
         "step_field",
+        "field_add",
+        "field_sub",
         "set_self",
         "set_global",
         "set",
@@ -703,31 +711,43 @@ const char* op_name(Op op) {
         "add_vk",
         "add_vr",
         "add_ak",
+        "add_fk",
+        "add_fr",
         "sub_rr",
         "sub_rk",
         "sub_vk",
         "sub_vr",
         "sub_ak",
+        "sub_fk",
+        "sub_fr",
         "mul_rr",
         "mul_rk",
         "mul_vk",
         "mul_vr",
         "mul_ak",
+        "mul_fk",
+        "mul_fr",
         "divide_rr",
         "divide_rk",
         "divide_vk",
         "divide_vr",
         "divide_ak",
+        "divide_fk",
+        "divide_fr",
         "div_rr",
         "div_rk",
         "div_vk",
         "div_vr",
         "div_ak",
+        "div_fk",
+        "div_fr",
         "mod_rr",
         "mod_rk",
         "mod_vk",
         "mod_vr",
         "mod_ak",
+        "mod_fk",
+        "mod_fr",
         "negate",
         "plus",
         "not",

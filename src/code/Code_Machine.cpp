@@ -445,6 +445,50 @@ class Machine {
         return f->storage != BuiltInField::none ? f : nullptr;
     }
 
+    // Self's instance built-in `id` as an operand read in place (a number field through
+    // numbers_[0]), or null when the general read must do it.
+    const RValue* field_operand(int32_t id) {
+        const BuiltInField* f = field(id);
+        if (!f) [[unlikely]]
+            return nullptr;
+        if (f->storage == BuiltInField::value)
+            return reinterpret_cast<const RValue*>(f->in(v_.self));
+        numbers_[0].real = f->number(v_.self);
+        return &numbers_[0];
+    }
+
+    // A field's number into v; false for a value field that does not hold a real.
+    bool field_real(const BuiltInField& f, double& v) {
+        if (f.storage == BuiltInField::value) {
+            const RValue& c = *reinterpret_cast<const RValue*>(f.in(v_.self));
+            v = c.real;
+            return c.kind == kind_real;
+        }
+        v = f.number(v_.self);
+        return true;
+    }
+    // A plain store of v into a field (BuiltInField::store), a real without a string
+    // written in place.
+    void store_field(const BuiltInField& f, double v) {
+        if (f.storage == BuiltInField::value && f.form == BuiltInForm::real) {
+            RValue& d = *reinterpret_cast<RValue*>(f.in(v_.self));
+            if (d.str.empty()) [[likely]] {
+                d.kind = kind_real;
+                d.scope = d.var_id = d.index = 0;
+                d.real = v;
+                return;
+            }
+        }
+        f.store(v_.self, v);
+    }
+    // Writes v into a field that has a plain store or a setter.
+    void write_field(const BuiltInField& f, double v) {
+        if (f.plain_store)
+            store_field(f, v);
+        else
+            f.setter(v_.self, v);
+    }
+
     // Reads a field into a register.
     void read_field(const BuiltInField& f, RValue& out) {
         if (f.storage == BuiltInField::value)
@@ -458,32 +502,19 @@ class Machine {
     // does it all).
     bool update_field(const Ins& i, const BuiltInField& f, double v) {
         double cur;
-        if (f.storage == BuiltInField::value) {
-            const RValue& c = *reinterpret_cast<const RValue*>(f.in(v_.self));
-            if (c.kind != kind_real) return false;
-            cur = c.real;
-        } else {
-            cur = f.number(v_.self);
-        }
-        switch (i.extra) {
-        case tk_add_assign:
+        if (!field_real(f, cur)) return false;
+        if (i.extra == tk_add_assign) [[likely]]
             cur += v;
-            break;
-        case tk_sub_assign:
+        else if (i.extra == tk_sub_assign)
             cur -= v;
-            break;
-        case tk_mul_assign:
+        else if (i.extra == tk_mul_assign)
             cur *= v;
-            break;
-        default:
-            if (v == 0) return false;
+        else if (v == 0)
+            return false;
+        else
             cur /= v;
-            break;
-        }
-        if (f.plain_store)
-            f.store(v_.self, cur);
-        else if (f.setter)
-            f.setter(v_.self, cur);
+        if (f.plain_store || f.setter)
+            write_field(f, cur);
         else
             write_var(i.x, i.b, 0, RValue(cur), i.token);
         return true;
@@ -833,6 +864,8 @@ void Machine::run() {
                 &&set_field,
                 &&update_field,
                 &&step_field,
+                &&field_add,
+                &&field_sub,
                 &&set_self,
                 &&set_global,
                 &&set,
@@ -861,31 +894,43 @@ void Machine::run() {
                 &&add_vk,
                 &&add_vr,
                 &&add_ak,
+                &&add_fk,
+                &&add_fr,
                 &&sub_rr,
                 &&sub_rk,
                 &&sub_vk,
                 &&sub_vr,
                 &&sub_ak,
+                &&sub_fk,
+                &&sub_fr,
                 &&mul_rr,
                 &&mul_rk,
                 &&mul_vk,
                 &&mul_vr,
                 &&mul_ak,
+                &&mul_fk,
+                &&mul_fr,
                 &&divide_rr,
                 &&divide_rk,
                 &&divide_vk,
                 &&divide_vr,
                 &&divide_ak,
+                &&divide_fk,
+                &&divide_fr,
                 &&div_rr,
                 &&div_rk,
                 &&div_vk,
                 &&div_vr,
                 &&div_ak,
+                &&div_fk,
+                &&div_fr,
                 &&mod_rr,
                 &&mod_rk,
                 &&mod_vk,
                 &&mod_vr,
                 &&mod_ak,
+                &&mod_fk,
+                &&mod_fr,
                 &&negate,
                 &&plus,
                 &&logical_not,
@@ -974,7 +1019,7 @@ void Machine::run() {
         set_field : {
             const BuiltInField* f = field(ip->b);
             if (f && f->plain_store) {
-                f->store(v_.self, K(ip->a).real);
+                store_field(*f, K(ip->a).real);
                 NEXT();
             }
             if (f && f->setter) {
@@ -1003,6 +1048,24 @@ void Machine::run() {
             ip = compare_reals(j.extra, now.real - limit.real) == (j.x != 0) ? code + j.a : ip + 2;
             DISPATCH();
         }
+// The built-in b := itself OP operand c, and the set_field after it skipped; any other case
+// as the operator's general instruction, then that set_field.
+#define FIELD_OP(LABEL, GENERAL, EXPR)                                                             \
+    LABEL : {                                                                                      \
+        const BuiltInField* f = field(ip->b);                                                      \
+        const RValue& rr = K(ip->c);                                                               \
+        double a;                                                                                  \
+        if (f && rr.kind == kind_real && (f->plain_store || f->setter) && field_real(*f, a))       \
+            [[likely]] {                                                                           \
+            double b = rr.real;                                                                    \
+            write_field(*f, EXPR);                                                                 \
+            ip += 2;                                                                               \
+            DISPATCH();                                                                            \
+        }                                                                                          \
+        goto GENERAL;                                                                              \
+    }
+            FIELD_OP(field_add, add, a + b)
+            FIELD_OP(field_sub, sub, a - b)
         set_self : {
             if (CVariable* v = made_self_var(ip->slot)) [[likely]] {
                 store(v->cell(index_of(*ip)), ip->a);
@@ -1080,7 +1143,9 @@ void Machine::run() {
     ARITH_FORM(OP##_rk, OP, GUARD, EXPR, &r[ip->b], kc[-1 - ip->c])                                \
     ARITH_FORM(OP##_vk, OP, GUARD, EXPR, VAR_B, kc[-1 - ip->c])                                    \
     ARITH_FORM(OP##_vr, OP, GUARD, EXPR, VAR_B, r[ip->c])                                          \
-    ARITH_FORM(OP##_ak, OP, GUARD, EXPR, &ss_.arguments[size_t(ip->b)], kc[-1 - ip->c])
+    ARITH_FORM(OP##_ak, OP, GUARD, EXPR, &ss_.arguments[size_t(ip->b)], kc[-1 - ip->c])            \
+    ARITH_FORM(OP##_fk, OP, GUARD, EXPR, field_operand(ip->b), kc[-1 - ip->c])                     \
+    ARITH_FORM(OP##_fr, OP, GUARD, EXPR, field_operand(ip->b), r[ip->c])
             ARITH_FORMS(add, true, a + b)
             ARITH_FORMS(sub, true, a - b)
             ARITH_FORMS(mul, true, a * b)
@@ -1308,6 +1373,7 @@ void Machine::run() {
 #undef ARITH
 #undef ARITH_FORM
 #undef ARITH_FORMS
+#undef FIELD_OP
 #undef VAR_B
 #undef INDEX1
 #undef ADD_TO

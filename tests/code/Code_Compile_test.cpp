@@ -109,6 +109,12 @@ TEST(Listing, ArithmeticTakesTheFormOfItsOperandsPlaces) {
     RValue v = s.run(std::string(text) +
                      "; return string(global.t) + string(global.u) + global.w + string(global.v)");
     EXPECT_EQ(v.str.view(), "524aab-1");
+    // An instance built-in of self as the left operand, read from its field; written back
+    // by the same instruction when the result goes to the same built-in.
+    expect_listed(machine_listing(CCode("x = x + 1; y = y - depth * 2; return x mod 3", s.rt)),
+                  {"field_add        r0, #1000, 1", "set_field        (-6).#1000 := r0",
+                   "mul_fk           r0, #1019, 2", "field_sub        r0, #1001, r0",
+                   "mod_fk           r0, #1000, 3"});
 }
 
 } // namespace

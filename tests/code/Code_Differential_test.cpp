@@ -239,6 +239,16 @@ class Generator {
                 return std::string(arrays[pick(0, 3)]) + "[" + index() +
                        "] = " + values[pick(0, 7)];
             }
+            if (pick(0, 4) == 0) {
+                // A built-in set to itself combined with a value: the operator and the
+                // write are one instruction while both are reals.
+                static const char* const fields[] = {
+                    "x", "y", "self.y", "depth", "image_index", "visible", "self.x", "bbox_left"};
+                static const char* const combine[] = {" + ", " - ", " * ", " mod "};
+                std::string v = fields[pick(0, 7)];
+                return v + " = " + v + combine[pick(0, 3)] +
+                       (pick(0, 1) ? literal() : expression(0));
+            }
             static const char* const ops[] = {"=", ":=", "+=", "-=", "*=", "/="};
             return variable() + " " + ops[pick(0, 5)] + " " + expression(0);
         }
