@@ -453,7 +453,10 @@ class Compiler {
             int32_t lv = 0, rv = 0;
             uint8_t vars = 0;
             operands(e, lv, rv, vars);
-            int32_t n = emit(Op::compare_jump, 0, lv, rv, when ? 1 : 0, e->end);
+            bool arg_and_real = vars == operand_kinds(argument_slot, in_register) && rv < 0 &&
+                                out_.constants[size_t(-1 - rv)].kind == kind_real;
+            int32_t n = emit(arg_and_real ? Op::compare_jump_ak : Op::compare_jump, 0, lv, rv,
+                             when ? 1 : 0, e->end);
             at(n).extra = e->op;
             at(n).vars = vars;
             return n;
@@ -759,6 +762,7 @@ const char* op_name(Op op) {
         "set_cell1",
         "dot_scope",
         "call",
+        "compare_jump_ak",
         "jump",
         "jump_false",
         "jump_true",
@@ -931,7 +935,8 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::jump_true:
             line += operand(i.b) + " -> " + std::to_string(i.a);
             break;
-        case Op::compare_jump: {
+        case Op::compare_jump:
+        case Op::compare_jump_ak: {
             static const char* const names[] = {"<", "<=", "=", "!=", ">=", ">"};
             line += in(i, false) + " " + names[i.extra - tk_less] + " " + in(i, true) + " is " +
                     (i.x ? "true" : "false") + " -> " + std::to_string(i.a);

@@ -160,6 +160,9 @@ enum class Op : uint8_t {
     set_cell1, // cell [b] := c
     dot_scope, // a := the scope named by the value b ("Wrong type of arguments." else)
     call,      // a: result, b: function, c: first argument register, x: argument count
+    // A compare_jump of an argument slot (b) with a real constant (c): the case of a real
+    // slot inline, any other case by compare_jump itself.
+    compare_jump_ak,
     // Control. a: jump target.
     jump,
     jump_false, // to a when operand b is below 0.5 (a condition)

@@ -26,7 +26,6 @@
 #include <algorithm>
 #include <memory>
 #include <new>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,15 +65,15 @@ struct CallFrame {
     const CCode* code = nullptr;
     const Compiled* c = nullptr;
     const std::vector<RToken>* tokens = nullptr;
+    // The code's instructions and constants (one load from the frame after a call or a
+    // return).
+    const Ins* ins = nullptr;
+    const RValue* constants = nullptr;
     RValue* regs = nullptr;
-    // The registers: the first c->registers are the code's, cleared of strings when the
-    // frame ends (they are always written before they are read).
-    std::unique_ptr<RValue[]> register_store;
-    int32_t register_capacity = 0;
-    std::vector<WithState> withs;
-    // The variables of the code's slots (Compiled::self_ids, global_ids), once found.
-    std::vector<CVariable*> self_vars;
-    std::vector<CVariable*> global_vars;
+    // How many registers and variable slots the code uses.
+    int32_t register_count = 0;
+    int32_t self_count = 0;
+    int32_t global_count = 0;
     // An error was recorded by this frame (only the first one counts).
     bool recorded = false;
     // Of a script call: the caller's frame and call instruction, its self and other at
@@ -83,22 +82,52 @@ struct CallFrame {
     const Ins* return_to = nullptr;
     CInstance* self = nullptr;
     CInstance* other = nullptr;
-    std::optional<ArgumentFrame> arguments;
+    ArgumentFrame arguments;
+    // The frames above and below this one in the pool.
+    CallFrame* above = nullptr;
+    CallFrame* below = nullptr;
+    // What the frame holds room for.
+    int32_t register_capacity = 0;
+    int32_t with_capacity = 0;
+    int32_t self_capacity = 0;
+    int32_t global_capacity = 0;
+    // The registers: the first register_count are the code's, cleared of strings when the
+    // frame ends (they are always written before they are read).
+    std::unique_ptr<RValue[]> register_store;
+    std::vector<WithState> withs;
+    // The variables of the code's slots (Compiled::self_ids, global_ids), once found.
+    std::vector<CVariable*> self_vars;
+    std::vector<CVariable*> global_vars;
 };
 
 // The frames of the script state: a stack of frames in use, and above them the ones kept
-// for the next calls.
+// for the next calls, linked both ways so that a call finds its frame above its caller's.
 struct CallFrames::Pool {
     std::vector<std::unique_ptr<CallFrame>> frames;
-    size_t used = 0;
+    // The highest frame in use, null when none is.
+    CallFrame* top = nullptr;
 
     // The frame above the ones in use, made when first needed.
     CallFrame& take() {
-        if (used == frames.size()) [[unlikely]]
-            frames.push_back(std::make_unique<CallFrame>());
-        return *frames[used++];
+        CallFrame* f = top ? top->above : first();
+        if (!f) [[unlikely]]
+            f = add();
+        top = f;
+        return *f;
     }
-    void give_back() { --used; }
+    void give_back() { top = top->below; }
+
+  private:
+    CallFrame* first() const { return frames.empty() ? nullptr : frames.front().get(); }
+    [[gnu::noinline]] CallFrame* add() {
+        auto f = std::make_unique<CallFrame>();
+        if (!frames.empty()) {
+            f->below = frames.back().get();
+            frames.back()->above = f.get();
+        }
+        frames.push_back(std::move(f));
+        return frames.back().get();
+    }
 };
 
 CallFrames::CallFrames() : pool_(std::make_unique<Pool>()) {}
@@ -189,31 +218,50 @@ class Machine {
 
     // Readies a frame for the code: registers, `with` levels and empty variable slots.
     void enter(CallFrame& f, const CCode& code, const Compiled& c) {
-        if (f.register_capacity < c.registers || f.withs.size() < size_t(c.with_depth) ||
-            f.self_vars.size() < c.self_ids.size() || f.global_vars.size() < c.global_ids.size())
-            [[unlikely]]
+        int32_t self_count = int32_t(c.self_ids.size());
+        int32_t global_count = int32_t(c.global_ids.size());
+        if ((f.register_capacity < c.registers) | (f.with_capacity < c.with_depth) |
+            (f.self_capacity < self_count) | (f.global_capacity < global_count)) [[unlikely]]
             grow(f, c);
-        f.regs = f.register_store.get();
         f.code = &code;
         f.c = &c;
         f.tokens = &code.tokens()->items;
+        f.ins = c.code.data();
+        f.constants = c.constants.data();
+        f.register_count = c.registers;
+        f.self_count = self_count;
+        f.global_count = global_count;
         f.recorded = false;
-        std::fill_n(f.self_vars.data(), c.self_ids.size(), nullptr);
-        std::fill_n(f.global_vars.data(), c.global_ids.size(), nullptr);
+        if (self_count | global_count) [[unlikely]]
+            clear_slots(f);
     }
     [[gnu::noinline]] static void grow(CallFrame& f, const Compiled& c) {
         if (f.register_capacity < c.registers) {
             // Only the registers of a frame not in use are replaced: they hold nothing.
             f.register_store = std::make_unique<RValue[]>(size_t(c.registers));
+            f.regs = f.register_store.get();
             f.register_capacity = c.registers;
         }
-        if (f.withs.size() < size_t(c.with_depth)) f.withs.resize(size_t(c.with_depth));
-        if (f.self_vars.size() < c.self_ids.size()) f.self_vars.resize(c.self_ids.size());
-        if (f.global_vars.size() < c.global_ids.size()) f.global_vars.resize(c.global_ids.size());
+        if (f.with_capacity < c.with_depth) {
+            f.withs.resize(size_t(c.with_depth));
+            f.with_capacity = c.with_depth;
+        }
+        if (f.self_capacity < int32_t(c.self_ids.size())) {
+            f.self_vars.resize(c.self_ids.size());
+            f.self_capacity = int32_t(c.self_ids.size());
+        }
+        if (f.global_capacity < int32_t(c.global_ids.size())) {
+            f.global_vars.resize(c.global_ids.size());
+            f.global_capacity = int32_t(c.global_ids.size());
+        }
+    }
+    [[gnu::noinline]] static void clear_slots(CallFrame& f) {
+        std::fill_n(f.self_vars.data(), f.self_count, nullptr);
+        std::fill_n(f.global_vars.data(), f.global_count, nullptr);
     }
     // The frame's registers let go of their strings.
     static void release_registers(CallFrame& f) {
-        for (int32_t i = 0, n = f.c->registers; i < n; ++i) f.regs[i].str = RString();
+        for (int32_t i = 0, n = f.register_count; i < n; ++i) f.regs[i].str = RString();
     }
 
     // A script call's frame, taken from the pool and entered: the argument slots it
@@ -227,7 +275,7 @@ class Machine {
             frames_.give_back();
             throw;
         }
-        f.arguments.emplace(ss_).take(f_->regs + ip->c, ip->x);
+        f.arguments.take(ss_, f_->regs + ip->c, ip->x);
         f.caller = f_;
         f.return_to = ip;
         f.self = v_.self;
@@ -236,7 +284,7 @@ class Machine {
         ++ss_.run_depth;
         ss_.error.flag = false;
         use(f);
-        return c.code.data();
+        return f.ins;
     }
 
     // Ends the current script frame as a run ends: its registers given back, the error it
@@ -248,7 +296,7 @@ class Machine {
         --ss_.run_depth;
         if (ss_.error.flag) [[unlikely]]
             report_error(rt_, program_error_message(ss_.error), false);
-        f.arguments.reset();
+        f.arguments.close();
         v_.self = f.self;
         v_.other = f.other;
         frames_.give_back();
@@ -328,7 +376,7 @@ class Machine {
         return v ? &v->value : nullptr;
     }
     // Self changes (`with`): the slots of its variables no longer hold.
-    void forget_self_vars() { std::fill(f_->self_vars.begin(), f_->self_vars.end(), nullptr); }
+    void forget_self_vars() { std::fill_n(self_vars_, f_->self_count, nullptr); }
 
     // A variable operand (kind: OperandKind, o: its slot, argument number or built-in id)
     // of operand b (which 0) or c (which 1), read in place as a get would read it, its
@@ -699,8 +747,8 @@ class Machine {
             }
         }
         if (!c) {
-            ArgumentFrame frame(ss_);
-            frame.take(f_->regs + i.c, i.x);
+            ArgumentFrame frame;
+            frame.take(ss_, f_->regs + i.c, i.x);
             f_->regs[i.a] = run_program(rt_, v_.self, v_.other, code);
             return nullptr;
         }
@@ -774,10 +822,10 @@ class Machine {
 
 void Machine::run() {
     // The current frame's instructions, registers and constants.
-    const Ins* code = f_->c->code.data();
+    const Ins* code = f_->ins;
     const Ins* ip = code;
     RValue* r = f_->regs;
-    const RValue* kc = f_->c->constants.data();
+    const RValue* kc = f_->constants;
     // An operand: a register, or a constant.
 #define K(operand) ((operand) >= 0 ? r[operand] : kc[-1 - (operand)])
 // Operand b or c: also a variable read in place (one test of the kind bits when there is
@@ -796,9 +844,9 @@ void Machine::run() {
 // After a change of frame.
 #define RELOAD()                                                                                   \
     do {                                                                                           \
-        code = f_->c->code.data();                                                                 \
+        code = f_->ins;                                                                            \
         r = f_->regs;                                                                              \
-        kc = f_->c->constants.data();                                                              \
+        kc = f_->constants;                                                                        \
     } while (0)
     // Each round runs until the current frame stops on an error.
     for (;;) {
@@ -893,6 +941,7 @@ void Machine::run() {
                 &&set_cell1,
                 &&dot_scope,
                 &&call,
+                &&compare_jump_ak,
                 &&jump,
                 &&jump_false,
                 &&jump_true,
@@ -1200,6 +1249,17 @@ void Machine::run() {
             }
             call_function(*ip);
             NEXT();
+        compare_jump_ak : {
+            const RValue& l = ss_.arguments[size_t(ip->b)];
+            if (l.kind == kind_real) [[likely]] {
+                if (compare_reals(ip->extra, l.real - kc[-1 - ip->c].real) == (ip->x != 0)) {
+                    ip = code + ip->a;
+                    DISPATCH();
+                }
+                NEXT();
+            }
+            goto compare_jump;
+        }
         jump:
             ip = code + ip->a;
             DISPATCH();

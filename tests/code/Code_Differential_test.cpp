@@ -65,11 +65,15 @@ class Generator {
     }
 
     // Script s2: calls itself argument0 times (or without end: the depth limit stops it),
-    // with a statement and expressions of its own at every level.
+    // with a statement and expressions of its own at every level. Its test of argument0
+    // takes the forms a comparison of an argument slot may compile to.
     std::string recursive_script() {
         callable_ = 2;
-        std::string s = "if argument0 <= 0 return " + expression(2) + " " + statement(1) +
-                        " return s2(argument0 - 1) + " + expression(2);
+        static const char* const tests[] = {"argument0 <= 0",  "argument0 < 1",
+                                            "argument0 < 0.5", "0 >= argument0",
+                                            "argument0 <= ''", "argument[0] <= 0"};
+        std::string s = "if " + std::string(tests[pick(0, 5)]) + " return " + expression(2) + " " +
+                        statement(1) + " return s2(argument0 - 1) + " + expression(2);
         return s;
     }
 
