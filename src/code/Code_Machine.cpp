@@ -135,6 +135,9 @@ CallFrames::~CallFrames() = default;
 
 namespace {
 
+// The fields of instances that give none: every built-in through the general access.
+const BuiltInField no_fields[iv_end - first_instance_builtin] = {};
+
 // Thrown to the run's loop once an error is recorded: the frame is over.
 struct RunStopped {};
 
@@ -206,9 +209,10 @@ class Machine {
     // The current frame's variable slots.
     CVariable** self_vars_ = nullptr;
     CVariable** global_vars_ = nullptr;
-    // The fields of the instance built-ins (InstanceAccess::builtin_fields); the instances
-    // stay the same while code runs.
-    const BuiltInField* fields_ = ss_.instances ? ss_.instances->builtin_fields : nullptr;
+    // The fields of the instance built-ins (InstanceAccess::builtin_fields, or no_fields
+    // when the instances give none); the instances stay the same while code runs.
+    const BuiltInField* fields_ =
+        ss_.instances && ss_.instances->builtin_fields ? ss_.instances->builtin_fields : no_fields;
 
     void use(CallFrame& f) {
         f_ = &f;
@@ -439,7 +443,7 @@ class Machine {
     // The field of self's instance built-in `id` (not an array), or null when the instances
     // do not give it: then the general access reaches it.
     const BuiltInField* field(int32_t id) const {
-        if (!fields_ || !v_.self) [[unlikely]]
+        if (!v_.self) [[unlikely]]
             return nullptr;
         const BuiltInField* f = &fields_[id - first_instance_builtin];
         return f->storage != BuiltInField::none ? f : nullptr;
