@@ -1128,13 +1128,14 @@ void Machine::run() {
             ARITH(logical_and, tk_and, true, (a > 0.5 && b > 0.5) ? 1 : 0)
             ARITH(logical_or, tk_or, true, (a > 0.5 || b > 0.5) ? 1 : 0)
 // The forms of an operator for known places of its operands: the case of two reals as the
-// operator does it, any other case by the operator's own instruction.
-#define ARITH_FORM(LABEL, GENERAL, GUARD, EXPR, LEFT, RIGHT)                                       \
+// operator does it, any other case by the operator's own instruction. A constant right
+// operand is known to be a real that passes the guard (Compiler::arith_form).
+#define ARITH_FORM(LABEL, GENERAL, GUARD, EXPR, LEFT, RIGHT, RIGHT_OK)                             \
     LABEL : {                                                                                      \
         if (const RValue* lp = LEFT) [[likely]] {                                                  \
             const RValue& l = *lp;                                                                 \
             const RValue& rr = RIGHT;                                                              \
-            if (l.kind == kind_real && rr.kind == kind_real && (GUARD)) [[likely]] {               \
+            if (l.kind == kind_real && (RIGHT_OK)) [[likely]] {                                    \
                 double a = l.real, b = rr.real;                                                    \
                 set_result(r[ip->a], l, (EXPR));                                                   \
                 NEXT();                                                                            \
@@ -1144,14 +1145,15 @@ void Machine::run() {
     }
 // A plain variable of self or a global one (operand b), null while it does not exist.
 #define VAR_B (variable_value(kind_b(*ip), ip->b))
+#define REAL_RIGHT(GUARD) rr.kind == kind_real && (GUARD)
 #define ARITH_FORMS(OP, GUARD, EXPR)                                                               \
-    ARITH_FORM(OP##_rr, OP, GUARD, EXPR, &r[ip->b], r[ip->c])                                      \
-    ARITH_FORM(OP##_rk, OP, GUARD, EXPR, &r[ip->b], kc[-1 - ip->c])                                \
-    ARITH_FORM(OP##_vk, OP, GUARD, EXPR, VAR_B, kc[-1 - ip->c])                                    \
-    ARITH_FORM(OP##_vr, OP, GUARD, EXPR, VAR_B, r[ip->c])                                          \
-    ARITH_FORM(OP##_ak, OP, GUARD, EXPR, &ss_.arguments[size_t(ip->b)], kc[-1 - ip->c])            \
-    ARITH_FORM(OP##_fk, OP, GUARD, EXPR, field_operand(ip->b), kc[-1 - ip->c])                     \
-    ARITH_FORM(OP##_fr, OP, GUARD, EXPR, field_operand(ip->b), r[ip->c])
+    ARITH_FORM(OP##_rr, OP, GUARD, EXPR, &r[ip->b], r[ip->c], REAL_RIGHT(GUARD))                   \
+    ARITH_FORM(OP##_rk, OP, GUARD, EXPR, &r[ip->b], kc[-1 - ip->c], true)                          \
+    ARITH_FORM(OP##_vk, OP, GUARD, EXPR, VAR_B, kc[-1 - ip->c], true)                              \
+    ARITH_FORM(OP##_vr, OP, GUARD, EXPR, VAR_B, r[ip->c], REAL_RIGHT(GUARD))                       \
+    ARITH_FORM(OP##_ak, OP, GUARD, EXPR, &ss_.arguments[size_t(ip->b)], kc[-1 - ip->c], true)      \
+    ARITH_FORM(OP##_fk, OP, GUARD, EXPR, field_operand(ip->b), kc[-1 - ip->c], true)               \
+    ARITH_FORM(OP##_fr, OP, GUARD, EXPR, field_operand(ip->b), r[ip->c], REAL_RIGHT(GUARD))
             ARITH_FORMS(add, true, a + b)
             ARITH_FORMS(sub, true, a - b)
             ARITH_FORMS(mul, true, a * b)
@@ -1395,6 +1397,7 @@ void Machine::run() {
 #undef ARITH
 #undef ARITH_FORM
 #undef ARITH_FORMS
+#undef REAL_RIGHT
 #undef FIELD_OP
 #undef STEP_LESS
 #undef VAR_B
