@@ -109,8 +109,12 @@ class Compiler {
             uint8_t kind = plain_scope(u.x) ? self_variable : global_variable;
             if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.slot >= 0 &&
                 j.op == Op::compare_jump && kind_b(j) == kind && j.b == u.slot &&
-                kind_c(j) == in_register && j.c < 0)
-                u.op = Op::step_test;
+                kind_c(j) == in_register && j.c < 0) {
+                auto real = [&](int32_t k) { return out_.constants[size_t(-1 - k)].is_real(); };
+                u.op = u.a < 0 && real(u.a) && real(j.c) && j.extra == tk_less && j.x != 0
+                           ? kind == self_variable ? Op::step_less_self : Op::step_less_global
+                           : Op::step_test;
+            }
             if (u.op == Op::update_field && u.extra == tk_add_assign && u.c < 0 &&
                 j.op == Op::compare_jump && kind_b(j) == builtin_variable && j.b == u.b &&
                 kind_c(j) == in_register && j.c < 0)
@@ -764,6 +768,8 @@ const char* op_name(Op op) {
         "jump_true",
         "compare_jump",
         "step_test",
+        "step_less_self",
+        "step_less_global",
         "repeat_start",
         "repeat_next",
         "with_start",
@@ -880,12 +886,15 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::add_to_self:
         case Op::add_to_global:
         case Op::step_test:
+        case Op::step_less_self:
+        case Op::step_less_global:
         case Op::set_field:
         case Op::update_field:
         case Op::step_field: {
-            bool update = i.op == Op::update || i.op == Op::step_test || i.op == Op::add_to_self ||
-                          i.op == Op::add_to_global || i.op == Op::update_field ||
-                          i.op == Op::step_field;
+            bool update = i.op == Op::update || i.op == Op::step_test ||
+                          i.op == Op::step_less_self || i.op == Op::step_less_global ||
+                          i.op == Op::add_to_self || i.op == Op::add_to_global ||
+                          i.op == Op::update_field || i.op == Op::step_field;
             line += i.op == Op::set_dyn || i.op == Op::update_dyn
                         ? "(r" + std::to_string(i.x) + ")."
                     : i.op == Op::set_global ? std::string("global.")

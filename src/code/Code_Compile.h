@@ -176,6 +176,11 @@ enum class Op : uint8_t {
     // that whenever the fast case (reals all through) does not hold the two run as they
     // are, and jumps to the compare_jump still land on it.
     step_test,
+    // A step_test of a variable of self / a global one by a real constant, with the test
+    // `<` a real constant jumping back while true: the common counting loop, with nothing
+    // left to test but the variable.
+    step_less_self,
+    step_less_global,
     repeat_start, // b := the rounded count in b
     repeat_next,  // to a when count b is used up, else b -= 1
     with_start,   // b: the target value; raises for global (token)

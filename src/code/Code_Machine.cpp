@@ -139,6 +139,9 @@ CallFrames::~CallFrames() = default;
 
 namespace {
 
+// The fields of instances that give none: every built-in through the general access.
+const BuiltInField no_fields[iv_end - first_instance_builtin] = {};
+
 // Thrown to the run's loop once an error is recorded: the frame is over.
 struct RunStopped {};
 
@@ -210,9 +213,10 @@ class Machine {
     // The current frame's variable slots.
     CVariable** self_vars_ = nullptr;
     CVariable** global_vars_ = nullptr;
-    // The fields of the instance built-ins (InstanceAccess::builtin_fields); the instances
-    // stay the same while code runs.
-    const BuiltInField* fields_ = ss_.instances ? ss_.instances->builtin_fields : nullptr;
+    // The fields of the instance built-ins (InstanceAccess::builtin_fields, or no_fields
+    // when the instances give none); the instances stay the same while code runs.
+    const BuiltInField* fields_ =
+        ss_.instances && ss_.instances->builtin_fields ? ss_.instances->builtin_fields : no_fields;
 
     void use(CallFrame& f) {
         f_ = &f;
@@ -453,7 +457,7 @@ class Machine {
     // The field of self's instance built-in `id` (not an array), or null when the instances
     // do not give it: then the general access reaches it.
     const BuiltInField* field(int32_t id) const {
-        if (!fields_ || !v_.self) [[unlikely]]
+        if (!v_.self) [[unlikely]]
             return nullptr;
         const BuiltInField* f = &fields_[id - first_instance_builtin];
         return f->storage != BuiltInField::none ? f : nullptr;
@@ -962,6 +966,8 @@ void Machine::run() {
                 &&jump_true,
                 &&compare_jump,
                 &&step_test,
+                &&step_less_self,
+                &&step_less_global,
                 &&repeat_start,
                 &&repeat_next,
                 &&with_start,
@@ -1322,6 +1328,22 @@ void Machine::run() {
             this->update(*ip, ip->x);
             NEXT();
         }
+// The variable += the constant a, then back to the loop's start while it is below the
+// constant of the compare_jump after; a variable missing or not a real as step_test.
+#define STEP_LESS(LABEL, FIND)                                                                     \
+    LABEL : {                                                                                      \
+        CVariable* var = FIND(ip->slot);                                                           \
+        if (var && var->value.kind == kind_real) [[likely]] {                                      \
+            double v = var->value.real + kc[-1 - ip->a].real;                                      \
+            var->value.real = v;                                                                   \
+            const Ins& j = ip[1];                                                                  \
+            ip = v - kc[-1 - j.c].real < 0 ? code + j.a : ip + 2;                                  \
+            DISPATCH();                                                                            \
+        }                                                                                          \
+        goto step_test;                                                                            \
+    }
+            STEP_LESS(step_less_self, self_var)
+            STEP_LESS(step_less_global, global_var)
         repeat_start : {
             double n = double(to_int64(K(ip->c).real));
             RValue& counter = r[ip->b];
@@ -1389,6 +1411,7 @@ void Machine::run() {
 #undef ARITH_FORM
 #undef ARITH_FORMS
 #undef FIELD_OP
+#undef STEP_LESS
 #undef VAR_B
 #undef INDEX1
 #undef ADD_TO

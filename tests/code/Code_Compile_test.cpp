@@ -30,7 +30,12 @@ TEST(Listing, SyntaxErrorsBecomeInstructionsThatRaiseWhenReached) {
     EXPECT_NE(listing.find("compare_jump     global.#100000 < 3 is true -> 2  @2:21"),
               std::string::npos)
         << listing;
-    EXPECT_NE(listing.find("step_test        (-5).#100000 op= 1"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("step_less_global (-5).#100000 op= 1"), std::string::npos) << listing;
+    // A test other than `<`, or a step that is not a real constant, leaves the general step.
+    expect_listed(machine_listing(CCode("for (i = 0; i <= 3; i += 1) {}; "
+                                        "for (i = 0; i < 3; i += 'a') {}",
+                                        s.rt)),
+                  {"step_test        (-6).#100003 op= 1", "step_test        (-6).#100003 op= 'a'"});
     // The error in the untaken block is compiled but never reached; the one of the last
     // line is raised at its position.
     EXPECT_NE(listing.find("raise            \"Unexpected symbol\"  @3:24"), std::string::npos)
