@@ -83,6 +83,10 @@ struct CallFrame {
     CInstance* self = nullptr;
     CInstance* other = nullptr;
     ArgumentFrame arguments;
+    // The script code the frame was last readied for by a call site (CallSite::owner):
+    // while the frame holds it, no other code can take its identity, so a call of the same
+    // code finds the frame ready.
+    std::weak_ptr<CCode> ready_for;
     // The frames above and below this one in the pool.
     CallFrame* above = nullptr;
     CallFrame* below = nullptr;
@@ -222,6 +226,7 @@ class Machine {
 
     // Readies a frame for the code: registers, `with` levels and empty variable slots.
     void enter(CallFrame& f, const CCode& code, const Compiled& c) {
+        f.ready_for.reset();
         int32_t self_count = int32_t(c.self_ids.size());
         int32_t global_count = int32_t(c.global_ids.size());
         if ((f.register_capacity < c.registers) | (f.with_capacity < c.with_depth) |
@@ -270,14 +275,23 @@ class Machine {
 
     // A script call's frame, taken from the pool and entered: the argument slots it
     // changes are kept and its arguments moved into them, and its first instruction is
-    // returned. Each frame acts as a run of its own: the error flag is cleared.
-    const Ins* push_frame(const Ins* ip, const CCode& code, const Compiled& c) {
+    // returned. Each frame acts as a run of its own: the error flag is cleared. A frame
+    // last readied for the same code by a call site needs only its variable slots emptied.
+    const Ins* push_frame(const Ins* ip, const CallSite& site) {
         CallFrame& f = frames_.take();
-        try {
-            enter(f, code, c);
-        } catch (const std::bad_alloc&) {
-            frames_.give_back();
-            throw;
+        if (!f.ready_for.owner_before(site.owner) && !site.owner.owner_before(f.ready_for))
+            [[likely]] {
+            f.recorded = false;
+            if (f.self_count | f.global_count) [[unlikely]]
+                clear_slots(f);
+        } else {
+            try {
+                enter(f, *site.code, *site.c);
+            } catch (const std::bad_alloc&) {
+                frames_.give_back();
+                throw;
+            }
+            f.ready_for = site.owner;
         }
         f.arguments.take(ss_, f_->regs + ip->c, ip->x);
         f.caller = f_;
@@ -756,8 +770,9 @@ class Machine {
             f_->regs[i.a] = run_program(rt_, v_.self, v_.other, code);
             return nullptr;
         }
-        if (i.slot >= 0) f_->c->calls[size_t(i.slot)] = CallSite{s->compiled, &code, c};
-        return push_frame(ip, code, *c);
+        CallSite site{s->compiled, &code, c};
+        if (i.slot >= 0) f_->c->calls[size_t(i.slot)] = site;
+        return push_frame(ip, site);
     }
 
     // ---- with ----
@@ -1241,7 +1256,7 @@ void Machine::run() {
         call:
             if (ip->b >= script_call_base) {
                 if (const CallSite* site = known_callee(*ip)) [[likely]] {
-                    ip = push_frame(ip, *site->code, *site->c);
+                    ip = push_frame(ip, *site);
                     RELOAD();
                     DISPATCH();
                 }
