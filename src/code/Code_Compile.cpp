@@ -109,12 +109,20 @@ class Compiler {
             uint8_t kind = plain_scope(u.x) ? self_variable : global_variable;
             if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.slot >= 0 &&
                 j.op == Op::compare_jump && kind_b(j) == kind && j.b == u.slot &&
-                kind_c(j) == in_register && j.c < 0)
-                u.op = Op::step_test;
+                kind_c(j) == in_register && j.c < 0) {
+                auto real = [&](int32_t k) { return out_.constants[size_t(-1 - k)].is_real(); };
+                u.op = u.a < 0 && real(u.a) && real(j.c) && j.extra == tk_less && j.x != 0
+                           ? kind == self_variable ? Op::step_less_self : Op::step_less_global
+                           : Op::step_test;
+            }
             if (u.op == Op::update_field && u.extra == tk_add_assign && u.c < 0 &&
                 j.op == Op::compare_jump && kind_b(j) == builtin_variable && j.b == u.b &&
                 kind_c(j) == in_register && j.c < 0)
                 u.op = Op::step_field;
+            bool adds = u.op == Op::add_fk || u.op == Op::add_fr;
+            if ((adds || u.op == Op::sub_fk || u.op == Op::sub_fr) && j.op == Op::set_field &&
+                j.a == u.a && j.b == u.b && j.c < 0)
+                u.op = adds ? Op::field_add : Op::field_sub;
         }
         for (Ins& u : code) {
             if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.slot >= 0)
@@ -353,9 +361,14 @@ class Compiler {
     }
 
     // The form of an arithmetic operator for where its operands are (Op::add_rr ...), or
-    // the operator itself.
-    static Op arith_form(Op op, int32_t lv, int32_t rv, uint8_t vars) {
+    // the operator itself. A constant right operand of a form is a real, and not 0 for a
+    // division (the form does not test it again).
+    Op arith_form(Op op, int32_t lv, int32_t rv, uint8_t vars) const {
         if (op < Op::add || op > Op::mod || kind_c(Ins{op, vars}) != in_register) return op;
+        if (rv < 0) {
+            const RValue& k = out_.constants[size_t(-1 - rv)];
+            if (!k.is_real() || (op >= Op::divide && k.real == 0)) return op;
+        }
         uint32_t kb = kind_b(Ins{op, vars});
         int form;
         if (kb == in_register)
@@ -364,10 +377,12 @@ class Compiler {
             form = rv < 0 ? 2 : 3;
         else if (kb == argument_slot)
             form = rv < 0 ? 4 : -1;
+        else if (kb == builtin_variable && lv >= first_instance_builtin)
+            form = rv < 0 ? 5 : 6;
         else
             form = -1;
         if (form < 0) return op;
-        return Op(int(Op::add_rr) + (int(op) - int(Op::add)) * 5 + form);
+        return Op(int(Op::add_rr) + (int(op) - int(Op::add)) * 7 + form);
     }
 
     // Array index: both values read after the closing bracket, then checked.
@@ -443,7 +458,10 @@ class Compiler {
             int32_t lv = 0, rv = 0;
             uint8_t vars = 0;
             operands(e, lv, rv, vars);
-            int32_t n = emit(Op::compare_jump, 0, lv, rv, when ? 1 : 0, e->end);
+            bool arg_and_real = vars == operand_kinds(argument_slot, in_register) && rv < 0 &&
+                                out_.constants[size_t(-1 - rv)].kind == kind_real;
+            int32_t n = emit(arg_and_real ? Op::compare_jump_ak : Op::compare_jump, 0, lv, rv,
+                             when ? 1 : 0, e->end);
             at(n).extra = e->op;
             at(n).vars = vars;
             return n;
@@ -672,6 +690,8 @@ const char* op_name(Op op) {
         "set_field",
         "update_field",
         "step_field",
+        "field_add",
+        "field_sub",
         "set_self",
         "set_global",
         "set",
@@ -700,31 +720,43 @@ const char* op_name(Op op) {
         "add_vk",
         "add_vr",
         "add_ak",
+        "add_fk",
+        "add_fr",
         "sub_rr",
         "sub_rk",
         "sub_vk",
         "sub_vr",
         "sub_ak",
+        "sub_fk",
+        "sub_fr",
         "mul_rr",
         "mul_rk",
         "mul_vk",
         "mul_vr",
         "mul_ak",
+        "mul_fk",
+        "mul_fr",
         "divide_rr",
         "divide_rk",
         "divide_vk",
         "divide_vr",
         "divide_ak",
+        "divide_fk",
+        "divide_fr",
         "div_rr",
         "div_rk",
         "div_vk",
         "div_vr",
         "div_ak",
+        "div_fk",
+        "div_fr",
         "mod_rr",
         "mod_rk",
         "mod_vk",
         "mod_vr",
         "mod_ak",
+        "mod_fk",
+        "mod_fr",
         "negate",
         "plus",
         "not",
@@ -735,11 +767,14 @@ const char* op_name(Op op) {
         "set_cell1",
         "dot_scope",
         "call",
+        "compare_jump_ak",
         "jump",
         "jump_false",
         "jump_true",
         "compare_jump",
         "step_test",
+        "step_less_self",
+        "step_less_global",
         "repeat_start",
         "repeat_next",
         "with_start",
@@ -856,12 +891,15 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::add_to_self:
         case Op::add_to_global:
         case Op::step_test:
+        case Op::step_less_self:
+        case Op::step_less_global:
         case Op::set_field:
         case Op::update_field:
         case Op::step_field: {
-            bool update = i.op == Op::update || i.op == Op::step_test || i.op == Op::add_to_self ||
-                          i.op == Op::add_to_global || i.op == Op::update_field ||
-                          i.op == Op::step_field;
+            bool update = i.op == Op::update || i.op == Op::step_test ||
+                          i.op == Op::step_less_self || i.op == Op::step_less_global ||
+                          i.op == Op::add_to_self || i.op == Op::add_to_global ||
+                          i.op == Op::update_field || i.op == Op::step_field;
             line += i.op == Op::set_dyn || i.op == Op::update_dyn
                         ? "(r" + std::to_string(i.x) + ")."
                     : i.op == Op::set_global ? std::string("global.")
@@ -902,7 +940,8 @@ std::string disassemble(const Compiled& c, const CCode& code) {
         case Op::jump_true:
             line += operand(i.b) + " -> " + std::to_string(i.a);
             break;
-        case Op::compare_jump: {
+        case Op::compare_jump:
+        case Op::compare_jump_ak: {
             static const char* const names[] = {"<", "<=", "=", "!=", ">=", ">"};
             line += in(i, false) + " " + names[i.extra - tk_less] + " " + in(i, true) + " is " +
                     (i.x ? "true" : "false") + " -> " + std::to_string(i.a);

@@ -61,6 +61,12 @@ enum class Op : uint8_t {
     // with a constant: both at once when the built-in's field and the constant are reals,
     // as step_test does for variables (written over the update_field by fuse()).
     step_field,
+    // An add_fk, add_fr, sub_fk or sub_fr whose result the next instruction, a set_field,
+    // writes into the same built-in (x = x + e): both at once when the built-in's field and
+    // the operand are reals and the field is written by a store or its setter; any other
+    // case runs as the two instructions (written over the operator by fuse()).
+    field_add,
+    field_sub,
     set_self,
     set_global,
     set,     // x: scope; fails with "Cannot assign a value to the variable."
@@ -93,39 +99,52 @@ enum class Op : uint8_t {
     // The arithmetic operators again, for operands of known places (the compiler picks
     // them): _rr two registers, _rk a register and a constant, _vk a plain variable of self
     // or a global one (read in place) and a constant, _vr such a variable and a register,
-    // _ak an argument slot and a constant. Each does the case of two reals inline and
-    // leaves every other case to the general instruction, which it then is. Five per
-    // operator, in this order (Compiler::arith_form).
+    // _ak an argument slot and a constant, _fk and _fr an instance built-in of self (its
+    // field, read in place) and a constant or a register. Each does the case of two reals
+    // inline and leaves every other case to the general instruction, which it then is.
+    // Seven per operator, in this order (Compiler::arith_form).
     add_rr,
     add_rk,
     add_vk,
     add_vr,
     add_ak,
+    add_fk,
+    add_fr,
     sub_rr,
     sub_rk,
     sub_vk,
     sub_vr,
     sub_ak,
+    sub_fk,
+    sub_fr,
     mul_rr,
     mul_rk,
     mul_vk,
     mul_vr,
     mul_ak,
+    mul_fk,
+    mul_fr,
     divide_rr,
     divide_rk,
     divide_vk,
     divide_vr,
     divide_ak,
+    divide_fk,
+    divide_fr,
     div_rr,
     div_rk,
     div_vk,
     div_vr,
     div_ak,
+    div_fk,
+    div_fr,
     mod_rr,
     mod_rk,
     mod_vk,
     mod_vr,
     mod_ak,
+    mod_fk,
+    mod_fr,
     negate,
     plus,
     logical_not,
@@ -141,6 +160,9 @@ enum class Op : uint8_t {
     set_cell1, // cell [b] := c
     dot_scope, // a := the scope named by the value b ("Wrong type of arguments." else)
     call,      // a: result, b: function, c: first argument register, x: argument count
+    // A compare_jump of an argument slot (b) with a real constant (c): the case of a real
+    // slot inline, any other case by compare_jump itself.
+    compare_jump_ak,
     // Control. a: jump target.
     jump,
     jump_false, // to a when operand b is below 0.5 (a condition)
@@ -154,6 +176,11 @@ enum class Op : uint8_t {
     // that whenever the fast case (reals all through) does not hold the two run as they
     // are, and jumps to the compare_jump still land on it.
     step_test,
+    // A step_test of a variable of self / a global one by a real constant, with the test
+    // `<` a real constant jumping back while true: the common counting loop, with nothing
+    // left to test but the variable.
+    step_less_self,
+    step_less_global,
     repeat_start, // b := the rounded count in b
     repeat_next,  // to a when count b is used up, else b -= 1
     with_start,   // b: the target value; raises for global (token)

@@ -26,7 +26,6 @@
 #include <algorithm>
 #include <memory>
 #include <new>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,15 +69,15 @@ struct CallFrame {
     const CCode* code = nullptr;
     const Compiled* c = nullptr;
     const std::vector<RToken>* tokens = nullptr;
+    // The code's instructions and constants (one load from the frame after a call or a
+    // return).
+    const Ins* ins = nullptr;
+    const RValue* constants = nullptr;
     RValue* regs = nullptr;
-    // The registers: the first c->registers are the code's, cleared of strings when the
-    // frame ends (they are always written before they are read).
-    std::unique_ptr<RValue[]> register_store;
-    int32_t register_capacity = 0;
-    std::vector<WithState> withs;
-    // The variables of the code's slots (Compiled::self_ids, global_ids), once found.
-    std::vector<CVariable*> self_vars;
-    std::vector<CVariable*> global_vars;
+    // How many registers and variable slots the code uses.
+    int32_t register_count = 0;
+    int32_t self_count = 0;
+    int32_t global_count = 0;
     // An error was recorded by this frame (only the first one counts).
     bool recorded = false;
     // Of a script call: the caller's frame and call instruction, its self and other at
@@ -87,28 +86,65 @@ struct CallFrame {
     const Ins* return_to = nullptr;
     CInstance* self = nullptr;
     CInstance* other = nullptr;
-    std::optional<ArgumentFrame> arguments;
+    ArgumentFrame arguments;
+    // The script code the frame was last readied for by a call site (CallSite::owner):
+    // while the frame holds it, no other code can take its identity, so a call of the same
+    // code finds the frame ready.
+    std::weak_ptr<CCode> ready_for;
+    // The frames above and below this one in the pool.
+    CallFrame* above = nullptr;
+    CallFrame* below = nullptr;
+    // What the frame holds room for.
+    int32_t register_capacity = 0;
+    int32_t with_capacity = 0;
+    int32_t self_capacity = 0;
+    int32_t global_capacity = 0;
+    // The registers: the first register_count are the code's, cleared of strings when the
+    // frame ends (they are always written before they are read).
+    std::unique_ptr<RValue[]> register_store;
+    std::vector<WithState> withs;
+    // The variables of the code's slots (Compiled::self_ids, global_ids), once found.
+    std::vector<CVariable*> self_vars;
+    std::vector<CVariable*> global_vars;
 };
 
 // The frames of the script state: a stack of frames in use, and above them the ones kept
-// for the next calls.
+// for the next calls, linked both ways so that a call finds its frame above its caller's.
 struct CallFrames::Pool {
     std::vector<std::unique_ptr<CallFrame>> frames;
-    size_t used = 0;
+    // The highest frame in use, null when none is.
+    CallFrame* top = nullptr;
 
     // The frame above the ones in use, made when first needed.
     CallFrame& take() {
-        if (used == frames.size()) [[unlikely]]
-            frames.push_back(std::make_unique<CallFrame>());
-        return *frames[used++];
+        CallFrame* f = top ? top->above : first();
+        if (!f) [[unlikely]]
+            f = add();
+        top = f;
+        return *f;
     }
-    void give_back() { --used; }
+    void give_back() { top = top->below; }
+
+  private:
+    CallFrame* first() const { return frames.empty() ? nullptr : frames.front().get(); }
+    [[gnu::noinline]] CallFrame* add() {
+        auto f = std::make_unique<CallFrame>();
+        if (!frames.empty()) {
+            f->below = frames.back().get();
+            frames.back()->above = f.get();
+        }
+        frames.push_back(std::move(f));
+        return frames.back().get();
+    }
 };
 
 CallFrames::CallFrames() : pool_(std::make_unique<Pool>()) {}
 CallFrames::~CallFrames() = default;
 
 namespace {
+
+// The fields of instances that give none: every built-in through the general access.
+const BuiltInField no_fields[iv_end - first_instance_builtin] = {};
 
 // Thrown to the run's loop once an error is recorded: the frame is over.
 struct RunStopped {};
@@ -207,9 +243,10 @@ class Machine {
     // The current frame's variable slots.
     CVariable** self_vars_ = nullptr;
     CVariable** global_vars_ = nullptr;
-    // The fields of the instance built-ins (InstanceAccess::builtin_fields); the instances
-    // stay the same while code runs.
-    const BuiltInField* fields_ = ss_.instances ? ss_.instances->builtin_fields : nullptr;
+    // The fields of the instance built-ins (InstanceAccess::builtin_fields, or no_fields
+    // when the instances give none); the instances stay the same while code runs.
+    const BuiltInField* fields_ =
+        ss_.instances && ss_.instances->builtin_fields ? ss_.instances->builtin_fields : no_fields;
 
     void use(CallFrame& f) {
         f_ = &f;
@@ -219,45 +256,74 @@ class Machine {
 
     // Readies a frame for the code: registers, `with` levels and empty variable slots.
     void enter(CallFrame& f, const CCode& code, const Compiled& c) {
-        if (f.register_capacity < c.registers || f.withs.size() < size_t(c.with_depth) ||
-            f.self_vars.size() < c.self_ids.size() || f.global_vars.size() < c.global_ids.size())
-            [[unlikely]]
+        f.ready_for.reset();
+        int32_t self_count = int32_t(c.self_ids.size());
+        int32_t global_count = int32_t(c.global_ids.size());
+        if ((f.register_capacity < c.registers) | (f.with_capacity < c.with_depth) |
+            (f.self_capacity < self_count) | (f.global_capacity < global_count)) [[unlikely]]
             grow(f, c);
-        f.regs = f.register_store.get();
         f.code = &code;
         f.c = &c;
         f.tokens = &code.tokens()->items;
+        f.ins = c.code.data();
+        f.constants = c.constants.data();
+        f.register_count = c.registers;
+        f.self_count = self_count;
+        f.global_count = global_count;
         f.recorded = false;
-        std::fill_n(f.self_vars.data(), c.self_ids.size(), nullptr);
-        std::fill_n(f.global_vars.data(), c.global_ids.size(), nullptr);
+        if (self_count | global_count) [[unlikely]]
+            clear_slots(f);
     }
     [[gnu::noinline]] static void grow(CallFrame& f, const Compiled& c) {
         if (f.register_capacity < c.registers) {
             // Only the registers of a frame not in use are replaced: they hold nothing.
             f.register_store = std::make_unique<RValue[]>(size_t(c.registers));
+            f.regs = f.register_store.get();
             f.register_capacity = c.registers;
         }
-        if (f.withs.size() < size_t(c.with_depth)) f.withs.resize(size_t(c.with_depth));
-        if (f.self_vars.size() < c.self_ids.size()) f.self_vars.resize(c.self_ids.size());
-        if (f.global_vars.size() < c.global_ids.size()) f.global_vars.resize(c.global_ids.size());
+        if (f.with_capacity < c.with_depth) {
+            f.withs.resize(size_t(c.with_depth));
+            f.with_capacity = c.with_depth;
+        }
+        if (f.self_capacity < int32_t(c.self_ids.size())) {
+            f.self_vars.resize(c.self_ids.size());
+            f.self_capacity = int32_t(c.self_ids.size());
+        }
+        if (f.global_capacity < int32_t(c.global_ids.size())) {
+            f.global_vars.resize(c.global_ids.size());
+            f.global_capacity = int32_t(c.global_ids.size());
+        }
+    }
+    [[gnu::noinline]] static void clear_slots(CallFrame& f) {
+        std::fill_n(f.self_vars.data(), f.self_count, nullptr);
+        std::fill_n(f.global_vars.data(), f.global_count, nullptr);
     }
     // The frame's registers let go of their strings.
     static void release_registers(CallFrame& f) {
-        for (int32_t i = 0, n = f.c->registers; i < n; ++i) f.regs[i].str = RString();
+        for (int32_t i = 0, n = f.register_count; i < n; ++i) f.regs[i].str = RString();
     }
 
     // A script call's frame, taken from the pool and entered: the argument slots it
     // changes are kept and its arguments moved into them, and its first instruction is
-    // returned. Each frame acts as a run of its own: the error flag is cleared.
-    const Ins* push_frame(const Ins* ip, const CCode& code, const Compiled& c) {
+    // returned. Each frame acts as a run of its own: the error flag is cleared. A frame
+    // last readied for the same code by a call site needs only its variable slots emptied.
+    const Ins* push_frame(const Ins* ip, const CallSite& site) {
         CallFrame& f = frames_.take();
-        try {
-            enter(f, code, c);
-        } catch (const std::bad_alloc&) {
-            frames_.give_back();
-            throw;
+        if (!f.ready_for.owner_before(site.owner) && !site.owner.owner_before(f.ready_for))
+            [[likely]] {
+            f.recorded = false;
+            if (f.self_count | f.global_count) [[unlikely]]
+                clear_slots(f);
+        } else {
+            try {
+                enter(f, *site.code, *site.c);
+            } catch (const std::bad_alloc&) {
+                frames_.give_back();
+                throw;
+            }
+            f.ready_for = site.owner;
         }
-        f.arguments.emplace(ss_).take(f_->regs + ip->c, ip->x);
+        f.arguments.take(ss_, f_->regs + ip->c, ip->x);
         f.caller = f_;
         f.return_to = ip;
         f.self = v_.self;
@@ -266,7 +332,7 @@ class Machine {
         ++ss_.run_depth;
         ss_.error.flag = false;
         use(f);
-        return c.code.data();
+        return f.ins;
     }
 
     // Ends the current script frame as a run ends: its registers given back, the error it
@@ -278,7 +344,7 @@ class Machine {
         --ss_.run_depth;
         if (ss_.error.flag) [[unlikely]]
             report_error(rt_, program_error_message(ss_.error), false);
-        f.arguments.reset();
+        f.arguments.close();
         v_.self = f.self;
         v_.other = f.other;
         frames_.give_back();
@@ -358,7 +424,7 @@ class Machine {
         return v ? &v->value : nullptr;
     }
     // Self changes (`with`): the slots of its variables no longer hold.
-    void forget_self_vars() { std::fill(f_->self_vars.begin(), f_->self_vars.end(), nullptr); }
+    void forget_self_vars() { std::fill_n(self_vars_, f_->self_count, nullptr); }
 
     // A variable operand (kind: OperandKind, o: its slot, argument number or built-in id)
     // of operand b (which 0) or c (which 1), read in place as a get would read it, its
@@ -421,10 +487,54 @@ class Machine {
     // The field of self's instance built-in `id` (not an array), or null when the instances
     // do not give it: then the general access reaches it.
     const BuiltInField* field(int32_t id) const {
-        if (!fields_ || !v_.self) [[unlikely]]
+        if (!v_.self) [[unlikely]]
             return nullptr;
         const BuiltInField* f = &fields_[id - first_instance_builtin];
         return f->storage != BuiltInField::none ? f : nullptr;
+    }
+
+    // Self's instance built-in `id` as an operand read in place (a number field through
+    // numbers_[0]), or null when the general read must do it.
+    const RValue* field_operand(int32_t id) {
+        const BuiltInField* f = field(id);
+        if (!f) [[unlikely]]
+            return nullptr;
+        if (f->storage == BuiltInField::value)
+            return reinterpret_cast<const RValue*>(f->in(v_.self));
+        numbers_[0].real = f->number(v_.self);
+        return &numbers_[0];
+    }
+
+    // A field's number into v; false for a value field that does not hold a real.
+    bool field_real(const BuiltInField& f, double& v) {
+        if (f.storage == BuiltInField::value) {
+            const RValue& c = *reinterpret_cast<const RValue*>(f.in(v_.self));
+            v = c.real;
+            return c.kind == kind_real;
+        }
+        v = f.number(v_.self);
+        return true;
+    }
+    // A plain store of v into a field (BuiltInField::store), a real without a string
+    // written in place.
+    void store_field(const BuiltInField& f, double v) {
+        if (f.storage == BuiltInField::value && f.form == BuiltInForm::real) {
+            RValue& d = *reinterpret_cast<RValue*>(f.in(v_.self));
+            if (d.str.empty()) [[likely]] {
+                d.kind = kind_real;
+                d.scope = d.var_id = d.index = 0;
+                d.real = v;
+                return;
+            }
+        }
+        f.store(v_.self, v);
+    }
+    // Writes v into a field that has a plain store or a setter.
+    void write_field(const BuiltInField& f, double v) {
+        if (f.plain_store)
+            store_field(f, v);
+        else
+            f.setter(v_.self, v);
     }
 
     // Reads a field into a register.
@@ -440,32 +550,19 @@ class Machine {
     // does it all).
     bool update_field(const Ins& i, const BuiltInField& f, double v) {
         double cur;
-        if (f.storage == BuiltInField::value) {
-            const RValue& c = *reinterpret_cast<const RValue*>(f.in(v_.self));
-            if (c.kind != kind_real) return false;
-            cur = c.real;
-        } else {
-            cur = f.number(v_.self);
-        }
-        switch (i.extra) {
-        case tk_add_assign:
+        if (!field_real(f, cur)) return false;
+        if (i.extra == tk_add_assign) [[likely]]
             cur += v;
-            break;
-        case tk_sub_assign:
+        else if (i.extra == tk_sub_assign)
             cur -= v;
-            break;
-        case tk_mul_assign:
+        else if (i.extra == tk_mul_assign)
             cur *= v;
-            break;
-        default:
-            if (v == 0) return false;
+        else if (v == 0)
+            return false;
+        else
             cur /= v;
-            break;
-        }
-        if (f.plain_store)
-            f.store(v_.self, cur);
-        else if (f.setter)
-            f.setter(v_.self, cur);
+        if (f.plain_store || f.setter)
+            write_field(f, cur);
         else
             write_var(i.x, i.b, 0, RValue(cur), i.token);
         return true;
@@ -695,13 +792,14 @@ class Machine {
             }
         }
         if (!c) {
-            ArgumentFrame frame(ss_);
-            frame.take(f_->regs + i.c, i.x);
+            ArgumentFrame frame;
+            frame.take(ss_, f_->regs + i.c, i.x);
             f_->regs[i.a] = run_program(rt_, v_.self, v_.other, code);
             return nullptr;
         }
-        if (i.slot >= 0) f_->c->calls[size_t(i.slot)] = CallSite{s->compiled, &code, c};
-        return push_frame(ip, code, *c);
+        CallSite site{s->compiled, &code, c};
+        if (i.slot >= 0) f_->c->calls[size_t(i.slot)] = site;
+        return push_frame(ip, site);
     }
 
     // ---- with ----
@@ -770,10 +868,10 @@ class Machine {
 
 void Machine::run() {
     // The current frame's instructions, registers and constants.
-    const Ins* code = f_->c->code.data();
+    const Ins* code = f_->ins;
     const Ins* ip = code;
     RValue* r = f_->regs;
-    const RValue* kc = f_->c->constants.data();
+    const RValue* kc = f_->constants;
     // An operand: a register, or a constant.
 #define K(operand) ((operand) >= 0 ? r[operand] : kc[-1 - (operand)])
 // Operand b or c: also a variable read in place (one test of the kind bits when there is
@@ -792,9 +890,9 @@ void Machine::run() {
 // After a change of frame.
 #define RELOAD()                                                                                   \
     do {                                                                                           \
-        code = f_->c->code.data();                                                                 \
+        code = f_->ins;                                                                            \
         r = f_->regs;                                                                              \
-        kc = f_->c->constants.data();                                                              \
+        kc = f_->constants;                                                                        \
     } while (0)
     // Each round runs until the current frame stops on an error.
     for (;;) {
@@ -812,6 +910,8 @@ void Machine::run() {
                 &&set_field,
                 &&update_field,
                 &&step_field,
+                &&field_add,
+                &&field_sub,
                 &&set_self,
                 &&set_global,
                 &&set,
@@ -840,31 +940,43 @@ void Machine::run() {
                 &&add_vk,
                 &&add_vr,
                 &&add_ak,
+                &&add_fk,
+                &&add_fr,
                 &&sub_rr,
                 &&sub_rk,
                 &&sub_vk,
                 &&sub_vr,
                 &&sub_ak,
+                &&sub_fk,
+                &&sub_fr,
                 &&mul_rr,
                 &&mul_rk,
                 &&mul_vk,
                 &&mul_vr,
                 &&mul_ak,
+                &&mul_fk,
+                &&mul_fr,
                 &&divide_rr,
                 &&divide_rk,
                 &&divide_vk,
                 &&divide_vr,
                 &&divide_ak,
+                &&divide_fk,
+                &&divide_fr,
                 &&div_rr,
                 &&div_rk,
                 &&div_vk,
                 &&div_vr,
                 &&div_ak,
+                &&div_fk,
+                &&div_fr,
                 &&mod_rr,
                 &&mod_rk,
                 &&mod_vk,
                 &&mod_vr,
                 &&mod_ak,
+                &&mod_fk,
+                &&mod_fr,
                 &&negate,
                 &&plus,
                 &&logical_not,
@@ -875,11 +987,14 @@ void Machine::run() {
                 &&set_cell1,
                 &&dot_scope,
                 &&call,
+                &&compare_jump_ak,
                 &&jump,
                 &&jump_false,
                 &&jump_true,
                 &&compare_jump,
                 &&step_test,
+                &&step_less_self,
+                &&step_less_global,
                 &&repeat_start,
                 &&repeat_next,
                 &&with_start,
@@ -952,7 +1067,7 @@ void Machine::run() {
         set_field : {
             const BuiltInField* f = field(ip->b);
             if (f && f->plain_store) {
-                f->store(v_.self, K(ip->a).real);
+                store_field(*f, K(ip->a).real);
                 NEXT();
             }
             if (f && f->setter) {
@@ -981,6 +1096,24 @@ void Machine::run() {
             ip = compare_reals(j.extra, now.real - limit.real) == (j.x != 0) ? code + j.a : ip + 2;
             DISPATCH();
         }
+// The built-in b := itself OP operand c, and the set_field after it skipped; any other case
+// as the operator's general instruction, then that set_field.
+#define FIELD_OP(LABEL, GENERAL, EXPR)                                                             \
+    LABEL : {                                                                                      \
+        const BuiltInField* f = field(ip->b);                                                      \
+        const RValue& rr = K(ip->c);                                                               \
+        double a;                                                                                  \
+        if (f && rr.kind == kind_real && (f->plain_store || f->setter) && field_real(*f, a))       \
+            [[likely]] {                                                                           \
+            double b = rr.real;                                                                    \
+            write_field(*f, EXPR);                                                                 \
+            ip += 2;                                                                               \
+            DISPATCH();                                                                            \
+        }                                                                                          \
+        goto GENERAL;                                                                              \
+    }
+            FIELD_OP(field_add, add, a + b)
+            FIELD_OP(field_sub, sub, a - b)
         set_self : {
             if (CVariable* v = made_self_var(ip->slot)) [[likely]] {
                 store(v->cell(index_of(*ip)), ip->a);
@@ -1037,13 +1170,14 @@ void Machine::run() {
             ARITH(logical_and, tk_and, true, (a > 0.5 && b > 0.5) ? 1 : 0)
             ARITH(logical_or, tk_or, true, (a > 0.5 || b > 0.5) ? 1 : 0)
 // The forms of an operator for known places of its operands: the case of two reals as the
-// operator does it, any other case by the operator's own instruction.
-#define ARITH_FORM(LABEL, GENERAL, GUARD, EXPR, LEFT, RIGHT)                                       \
+// operator does it, any other case by the operator's own instruction. A constant right
+// operand is known to be a real that passes the guard (Compiler::arith_form).
+#define ARITH_FORM(LABEL, GENERAL, GUARD, EXPR, LEFT, RIGHT, RIGHT_OK)                             \
     LABEL : {                                                                                      \
         if (const RValue* lp = LEFT) [[likely]] {                                                  \
             const RValue& l = *lp;                                                                 \
             const RValue& rr = RIGHT;                                                              \
-            if (l.kind == kind_real && rr.kind == kind_real && (GUARD)) [[likely]] {               \
+            if (l.kind == kind_real && (RIGHT_OK)) [[likely]] {                                    \
                 double a = l.real, b = rr.real;                                                    \
                 set_result(r[ip->a], l, (EXPR));                                                   \
                 NEXT();                                                                            \
@@ -1053,12 +1187,15 @@ void Machine::run() {
     }
 // A plain variable of self or a global one (operand b), null while it does not exist.
 #define VAR_B (variable_value(kind_b(*ip), ip->b))
+#define REAL_RIGHT(GUARD) rr.kind == kind_real && (GUARD)
 #define ARITH_FORMS(OP, GUARD, EXPR)                                                               \
-    ARITH_FORM(OP##_rr, OP, GUARD, EXPR, &r[ip->b], r[ip->c])                                      \
-    ARITH_FORM(OP##_rk, OP, GUARD, EXPR, &r[ip->b], kc[-1 - ip->c])                                \
-    ARITH_FORM(OP##_vk, OP, GUARD, EXPR, VAR_B, kc[-1 - ip->c])                                    \
-    ARITH_FORM(OP##_vr, OP, GUARD, EXPR, VAR_B, r[ip->c])                                          \
-    ARITH_FORM(OP##_ak, OP, GUARD, EXPR, &ss_.arguments[size_t(ip->b)], kc[-1 - ip->c])
+    ARITH_FORM(OP##_rr, OP, GUARD, EXPR, &r[ip->b], r[ip->c], REAL_RIGHT(GUARD))                   \
+    ARITH_FORM(OP##_rk, OP, GUARD, EXPR, &r[ip->b], kc[-1 - ip->c], true)                          \
+    ARITH_FORM(OP##_vk, OP, GUARD, EXPR, VAR_B, kc[-1 - ip->c], true)                              \
+    ARITH_FORM(OP##_vr, OP, GUARD, EXPR, VAR_B, r[ip->c], REAL_RIGHT(GUARD))                       \
+    ARITH_FORM(OP##_ak, OP, GUARD, EXPR, &ss_.arguments[size_t(ip->b)], kc[-1 - ip->c], true)      \
+    ARITH_FORM(OP##_fk, OP, GUARD, EXPR, field_operand(ip->b), kc[-1 - ip->c], true)               \
+    ARITH_FORM(OP##_fr, OP, GUARD, EXPR, field_operand(ip->b), r[ip->c], REAL_RIGHT(GUARD))
             ARITH_FORMS(add, true, a + b)
             ARITH_FORMS(sub, true, a - b)
             ARITH_FORMS(mul, true, a * b)
@@ -1134,7 +1271,7 @@ void Machine::run() {
         call:
             if (ip->b >= script_call_base) {
                 if (const CallSite* site = known_callee(*ip)) [[likely]] {
-                    ip = push_frame(ip, *site->code, *site->c);
+                    ip = push_frame(ip, *site);
                     RELOAD();
                     DISPATCH();
                 }
@@ -1148,6 +1285,17 @@ void Machine::run() {
             }
             call_function(*ip);
             NEXT();
+        compare_jump_ak : {
+            const RValue& l = ss_.arguments[size_t(ip->b)];
+            if (l.kind == kind_real) [[likely]] {
+                if (compare_reals(ip->extra, l.real - kc[-1 - ip->c].real) == (ip->x != 0)) {
+                    ip = code + ip->a;
+                    DISPATCH();
+                }
+                NEXT();
+            }
+            goto compare_jump;
+        }
         jump:
             ip = code + ip->a;
             DISPATCH();
@@ -1197,6 +1345,22 @@ void Machine::run() {
             this->update(*ip, ip->x);
             NEXT();
         }
+// The variable += the constant a, then back to the loop's start while it is below the
+// constant of the compare_jump after; a variable missing or not a real as step_test.
+#define STEP_LESS(LABEL, FIND)                                                                     \
+    LABEL : {                                                                                      \
+        CVariable* var = FIND(ip->slot);                                                           \
+        if (var && var->value.kind == kind_real) [[likely]] {                                      \
+            double v = var->value.real + kc[-1 - ip->a].real;                                      \
+            var->value.real = v;                                                                   \
+            const Ins& j = ip[1];                                                                  \
+            ip = v - kc[-1 - j.c].real < 0 ? code + j.a : ip + 2;                                  \
+            DISPATCH();                                                                            \
+        }                                                                                          \
+        goto step_test;                                                                            \
+    }
+            STEP_LESS(step_less_self, self_var)
+            STEP_LESS(step_less_global, global_var)
         repeat_start : {
             double n = double(to_int64(K(ip->c).real));
             RValue& counter = r[ip->b];
@@ -1263,6 +1427,9 @@ void Machine::run() {
 #undef ARITH
 #undef ARITH_FORM
 #undef ARITH_FORMS
+#undef REAL_RIGHT
+#undef FIELD_OP
+#undef STEP_LESS
 #undef VAR_B
 #undef INDEX1
 #undef ADD_TO

@@ -17,29 +17,29 @@ namespace kelvane {
 // first time the call sets it (its arguments) or changes it (the call, or anything it
 // runs), and put back when the frame ends. So a call costs only the slots it sets or
 // changes, and all ten end as they were.
+//
+// A frame made with the script state is open until it is destroyed. The machine's call
+// frames keep one each from call to call: opened by take() when the call starts, closed
+// by close() when it ends.
 class ArgumentFrame {
   public:
-    explicit ArgumentFrame(ScriptState& s) : s_(s), outer_(s.argument_frame) {
-        s.argument_frame = this;
-    }
+    ArgumentFrame() = default;
+    explicit ArgumentFrame(ScriptState& s) { open(s); }
     ArgumentFrame(const ArgumentFrame&) = delete;
     ArgumentFrame& operator=(const ArgumentFrame&) = delete;
     ~ArgumentFrame() {
-        // Only the slots kept are visited: most calls keep one or two.
-        for (uint32_t left = saved_; left; left &= left - 1) {
-            int i = std::countr_zero(left);
-            s_.arguments[size_t(i)] = std::move(kept()[i]);
-            kept()[i].~RValue();
-        }
-        s_.argument_frame = outer_;
+        if (s_) close();
     }
 
-    // The call's n arguments (n <= 10) are moved into the first n slots, whose values are
-    // kept. Once per frame, before anything else is kept.
-    void take(RValue* args, int32_t n) {
+    // Opens the frame with the call's n arguments (n <= 10), moved into the first n
+    // slots, whose values are kept.
+    void take(ScriptState& s, RValue* args, int32_t n) {
+        open(s);
         for (int32_t j = 0; j < n; ++j) {
-            new (kept() + j) RValue(std::move(s_.arguments[size_t(j)]));
-            s_.arguments[size_t(j)] = std::move(args[j]);
+            // The slot, moved from, holds no string: the argument is moved in over it.
+            RValue& slot = s.arguments[size_t(j)];
+            new (kept() + j) RValue(std::move(slot));
+            new (&slot) RValue(std::move(args[j]));
         }
         saved_ = (1u << n) - 1;
     }
@@ -51,13 +51,33 @@ class ArgumentFrame {
         new (kept() + i) RValue(slot);
     }
 
+    // Puts back the slots kept: the frame is then no longer the state's.
+    void close() {
+        // Only the slots kept are visited: most calls keep one or two.
+        for (uint32_t left = saved_; left; left &= left - 1) {
+            int i = std::countr_zero(left);
+            RValue& slot = s_->arguments[size_t(i)];
+            slot.~RValue();
+            new (&slot) RValue(std::move(kept()[i]));
+            kept()[i].~RValue();
+        }
+        s_->argument_frame = outer_;
+        s_ = nullptr;
+    }
+
   private:
-    ScriptState& s_;
-    ArgumentFrame* outer_;
+    ScriptState* s_ = nullptr;
+    ArgumentFrame* outer_ = nullptr;
     uint32_t saved_ = 0;
     alignas(RValue) unsigned char storage_[argument_count * sizeof(RValue)];
 
     RValue* kept() { return reinterpret_cast<RValue*>(storage_); }
+    void open(ScriptState& s) {
+        s_ = &s;
+        outer_ = s.argument_frame;
+        s.argument_frame = this;
+        saved_ = 0;
+    }
 };
 
 // Sets argument slot i (0 ... 9), keeping its old value for the script call in progress.

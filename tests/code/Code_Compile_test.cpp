@@ -30,7 +30,12 @@ TEST(Listing, SyntaxErrorsBecomeInstructionsThatRaiseWhenReached) {
     EXPECT_NE(listing.find("compare_jump     global.#100000 < 3 is true -> 2  @2:21"),
               std::string::npos)
         << listing;
-    EXPECT_NE(listing.find("step_test        (-5).#100000 op= 1"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("step_less_global (-5).#100000 op= 1"), std::string::npos) << listing;
+    // A test other than `<`, or a step that is not a real constant, leaves the general step.
+    expect_listed(machine_listing(CCode("for (i = 0; i <= 3; i += 1) {}; "
+                                        "for (i = 0; i < 3; i += 'a') {}",
+                                        s.rt)),
+                  {"step_test        (-6).#100003 op= 1", "step_test        (-6).#100003 op= 'a'"});
     // The error in the untaken block is compiled but never reached; the one of the last
     // line is raised at its position.
     EXPECT_NE(listing.find("raise            \"Unexpected symbol\"  @3:24"), std::string::npos)
@@ -96,19 +101,29 @@ TEST(Listing, ArrayCellsAreIndexedReadAndWrittenByOneInstruction) {
 
 TEST(Listing, ArithmeticTakesTheFormOfItsOperandsPlaces) {
     testing::ScriptRuntime s;
-    // Every form also meets strings, which the general instruction then handles.
+    // Every form also meets strings, which the general instruction then handles; a string
+    // constant leaves the general instruction.
     const char* text = "global.i = 3; global.t = global.i * 2 - 1; global.u = (global.t + 1) * "
                        "(global.t - 1); global.s = 'a'; global.w = global.s + global.s + 'b'; "
                        "global.v = global.t - global.i * 2";
     expect_listed(machine_listing(CCode(text, s.rt)),
                   {"mul_vk           r0, global.#100000, 2", "sub_rk           r0, r0, 1", "add_vk",
-                   "sub_vk", "mul_rr", "add_rk           r0, r0, 'b'",
+                   "sub_vk", "mul_rr", "add              r0, r0, 'b'",
                    "sub_vr           r0, global.#100001, r0"});
     expect_listed(machine_listing(CCode("return argument1 - 1", s.rt)),
                   {"sub_ak           r0, argument1, 1"});
+    // A constant that is not a real, or a divisor 0, leaves the operator in its general form.
+    expect_listed(machine_listing(CCode("return (argument1 mod 0) + (argument1 mod 2)", s.rt)),
+                  {"mod              r0, argument1, 0", "mod_ak           r1, argument1, 2"});
     RValue v = s.run(std::string(text) +
                      "; return string(global.t) + string(global.u) + global.w + string(global.v)");
     EXPECT_EQ(v.str.view(), "524aab-1");
+    // An instance built-in of self as the left operand, read from its field; written back
+    // by the same instruction when the result goes to the same built-in.
+    expect_listed(machine_listing(CCode("x = x + 1; y = y - depth * 2; return x mod 3", s.rt)),
+                  {"field_add        r0, #1000, 1", "set_field        (-6).#1000 := r0",
+                   "mul_fk           r0, #1019, 2", "field_sub        r0, #1001, r0",
+                   "mod_fk           r0, #1000, 3"});
 }
 
 } // namespace

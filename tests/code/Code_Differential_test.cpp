@@ -65,11 +65,15 @@ class Generator {
     }
 
     // Script s2: calls itself argument0 times (or without end: the depth limit stops it),
-    // with a statement and expressions of its own at every level.
+    // with a statement and expressions of its own at every level. Its test of argument0
+    // takes the forms a comparison of an argument slot may compile to.
     std::string recursive_script() {
         callable_ = 2;
-        std::string s = "if argument0 <= 0 return " + expression(2) + " " + statement(1) +
-                        " return s2(argument0 - 1) + " + expression(2);
+        static const char* const tests[] = {"argument0 <= 0",  "argument0 < 1",
+                                            "argument0 < 0.5", "0 >= argument0",
+                                            "argument0 <= ''", "argument[0] <= 0"};
+        std::string s = "if " + std::string(tests[pick(0, 5)]) + " return " + expression(2) + " " +
+                        statement(1) + " return s2(argument0 - 1) + " + expression(2);
         return s;
     }
 
@@ -238,6 +242,16 @@ class Generator {
                                                      "argument0", "global.h", "'v'",      "2"};
                 return std::string(arrays[pick(0, 3)]) + "[" + index() +
                        "] = " + values[pick(0, 7)];
+            }
+            if (pick(0, 4) == 0) {
+                // A built-in set to itself combined with a value: the operator and the
+                // write are one instruction while both are reals.
+                static const char* const fields[] = {
+                    "x", "y", "self.y", "depth", "image_index", "visible", "self.x", "bbox_left"};
+                static const char* const combine[] = {" + ", " - ", " * ", " mod "};
+                std::string v = fields[pick(0, 7)];
+                return v + " = " + v + combine[pick(0, 3)] +
+                       (pick(0, 1) ? literal() : expression(0));
             }
             static const char* const ops[] = {"=", ":=", "+=", "-=", "*=", "/="};
             return variable() + " " + ops[pick(0, 5)] + " " + expression(0);

@@ -61,6 +61,33 @@ TEST(Scripts, ACallSiteFollowsTheScriptsCurrentCode) {
     EXPECT_TRUE(s.reports.empty()) << s.last_error();
 }
 
+// The frame of a call is kept for the next call of the same code; a script given new code
+// (freed and made again, maybe in the same place) gets a frame shaped for that code: its
+// registers, with levels and variable slots.
+TEST(Scripts, AFrameIsShapedForEachNewCodeOfAScript) {
+    ScriptRuntime s;
+    s.add_script("f", "return argument0 + 1");
+    compile_all_scripts(s.rt);
+    CCode caller("return f(1) + f(2) * 10", s.rt);
+    struct Case {
+        const char* text;
+        double result;
+    };
+    const Case cases[] = {
+        {"return argument0 + 1", 32},
+        {"global.a = argument0 * 2 return max(global.a, 1) + min(argument0, 0)", 42},
+        {"with (self) global.c = 1 global.b = argument0 return global.b + argument0 * 3", 84},
+    };
+    for (int round = 0; round < 6; ++round) {
+        const Case& c = cases[round % 3];
+        std::shared_ptr<CCode>& code = s.rt.game.scripts.get(0)->compiled;
+        code.reset();
+        code = std::make_shared<CCode>(c.text, s.rt);
+        EXPECT_EQ(run_program(s.rt, nullptr, nullptr, caller).real, c.result) << c.text;
+    }
+    EXPECT_TRUE(s.reports.empty()) << s.last_error();
+}
+
 TEST(Actions, CompilingSetVariableAndOtherActions) {
     ScriptRuntime s;
     auto obj = std::make_unique<CObject>();
