@@ -128,6 +128,14 @@ class Compiler {
             if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.slot >= 0)
                 u.op = plain_scope(u.x) ? Op::add_to_self : Op::add_to_global;
         }
+        // A cell read only to be added to a variable (t += a[i]).
+        for (size_t n = 0; n + 1 < code.size(); ++n) {
+            Ins& g = code[n];
+            const Ins& u = code[n + 1];
+            if ((g.op == Op::get_cell1 || g.op == Op::get_cell2) &&
+                (u.op == Op::add_to_self || u.op == Op::add_to_global) && u.a == g.a)
+                g.op = g.op == Op::get_cell1 ? Op::add_cell1 : Op::add_cell2;
+        }
     }
 
     // The slot of a plain user variable of self / a global one.
@@ -765,6 +773,8 @@ const char* op_name(Op op) {
         "get_cell1",
         "get_cell2",
         "set_cell1",
+        "add_cell1",
+        "add_cell2",
         "dot_scope",
         "call",
         "compare_jump_ak",
@@ -921,8 +931,12 @@ std::string disassemble(const Compiled& c, const CCode& code) {
             break;
         case Op::get_cell1:
         case Op::get_cell2:
+        case Op::add_cell1:
+        case Op::add_cell2:
             line += "r" + std::to_string(i.a) + " := " + cell(i) + "[" + in(i, false) +
-                    (i.op == Op::get_cell2 ? ", " + in(i, true) : std::string()) + "]";
+                    (i.op == Op::get_cell2 || i.op == Op::add_cell2 ? ", " + in(i, true)
+                                                                    : std::string()) +
+                    "]";
             break;
         case Op::set_cell1:
             line += cell(i) + "[" + in(i, false) + "] := " + in(i, true);

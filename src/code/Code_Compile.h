@@ -158,6 +158,12 @@ enum class Op : uint8_t {
     get_cell1, // a := cell [b]
     get_cell2, // a := cell [b, c]
     set_cell1, // cell [b] := c
+    // A get_cell1 / get_cell2 whose register the add_to_self or add_to_global after it
+    // adds to its variable (t += a[i]): both at once when the cell and the variable hold
+    // reals, without the register; any other case runs the two as they are. Written over
+    // the get_cell by fuse().
+    add_cell1,
+    add_cell2,
     dot_scope, // a := the scope named by the value b ("Wrong type of arguments." else)
     call,      // a: result, b: function, c: first argument register, x: argument count
     // A compare_jump of an argument slot (b) with a real constant (c): the case of a real

@@ -1050,7 +1050,7 @@ class Run {
             CVariable* var = list ? list->find(target.var_id) : nullptr;
             if (var) {
                 // Updated in place: the cell is the current value.
-                combine(s->op, var->cell(target.index), v, at);
+                var->update(target.index, [&](RValue& cur) { combine(s->op, cur, v, at); });
                 return;
             }
             RValue cur;

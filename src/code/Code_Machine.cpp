@@ -383,11 +383,11 @@ class Machine {
 
     // The variable of a slot of self's variables / of the global ones, found and kept on
     // first use; null while it does not exist.
-    CVariable* self_var(int32_t slot) {
+    [[gnu::always_inline]] CVariable* self_var(int32_t slot) {
         CVariable* v = self_vars_[slot];
         return v ? v : find_self_var(slot);
     }
-    CVariable* global_var(int32_t slot) {
+    [[gnu::always_inline]] CVariable* global_var(int32_t slot) {
         CVariable* v = global_vars_[slot];
         return v ? v : find_global_var(slot);
     }
@@ -419,7 +419,7 @@ class Machine {
     }
     // The value of a plain variable of self or a global one (kind: self_variable or
     // global_variable, o: its slot), null while it does not exist.
-    const RValue* variable_value(uint32_t kind, int32_t o) {
+    [[gnu::always_inline]] const RValue* variable_value(uint32_t kind, int32_t o) {
         CVariable* v = kind == self_variable ? self_var(o) : global_var(o);
         return v ? &v->value : nullptr;
     }
@@ -434,7 +434,7 @@ class Machine {
         return user_variable(kind, o, token);
     }
     // A variable operand that is not a built-in.
-    const RValue& user_variable(uint32_t kind, int32_t o, int32_t token) {
+    [[gnu::always_inline]] const RValue& user_variable(uint32_t kind, int32_t o, int32_t token) {
         if (kind == argument_slot) return ss_.arguments[size_t(o)];
         if (const RValue* v = variable_value(kind, o)) [[likely]]
             return *v;
@@ -629,7 +629,8 @@ class Machine {
         CVariableList* list = v_.direct_list(scope, i.b);
         if (CVariable* var = list ? list->find(i.b) : nullptr) {
             // Updated in place: the cell is the current value.
-            if (const char* error = combine_assignment(i.extra, var->cell(index), v))
+            if (const char* error = var->update(
+                    index, [&](RValue& cur) { return combine_assignment(i.extra, cur, v); }))
                 raise(i.token, error);
             return;
         }
@@ -697,18 +698,63 @@ class Machine {
             return n;
         return index(ins, false, ins.extra);
     }
-    // Cell n (0 <= n < array_row_size, as a one-index cell instruction computes it) of a
-    // variable: the plain cell, or one of the first row, reached without dividing n.
-    static const RValue& first_row_cell(const CVariable& v, int32_t n) {
-        if (n != 0 && !v.rows.empty() && size_t(n) < v.rows[0].size()) [[likely]]
-            return v.rows[0][size_t(n)];
-        return v.get(n);
+    // The index of a cell instruction's [b, c], as index1_of for two.
+    [[gnu::always_inline]] int32_t index2_of(const Ins& ins, const RValue* regs,
+                                             const RValue* consts) {
+        uint32_t ki = kind_b(ins), kj = kind_c(ins);
+        const RValue& i = ki           ? variable_at(ki, ins.b, ins.extra, 0)
+                          : ins.b >= 0 ? regs[ins.b]
+                                       : consts[-1 - ins.b];
+        const RValue& j = kj           ? variable_at(kj, ins.c, ins.extra, 1)
+                          : ins.c >= 0 ? regs[ins.c]
+                                       : consts[-1 - ins.c];
+        if (int32_t n; index_in_range(i, j, n)) [[likely]]
+            return n;
+        return index(ins, true, ins.extra);
     }
-    // The same cell to be written, made when missing.
-    static RValue& first_row_cell(CVariable& v, int32_t n) {
+    // Reads cell n (0 <= n < array_row_size, as a one-index cell instruction computes it) of
+    // a variable: the plain cell, or one of the first row, reached without dividing n.
+    static void get_first_row(const CVariable& v, int32_t n, RValue& out) {
+        if (n != 0 && !v.rows.empty() && size_t(n) < v.rows[0].size()) [[likely]]
+            return v.rows[0][size_t(n)].load(out);
+        v.get(n, out);
+    }
+    // Writes the same cell, made when missing.
+    static void set_first_row(CVariable& v, int32_t n, const RValue& x) {
         if (n != 0 && !v.rows.empty()) [[likely]]
-            return v.rows[0].cell(size_t(n));
-        return v.cell(n);
+            return v.rows[0].cell(size_t(n)).store(x);
+        v.set(n, x);
+    }
+    // Stores what take() gives straight into cell n of a variable.
+    void store(CVariable& var, int32_t n, int32_t operand) {
+        if (operand >= 0)
+            var.set(n, std::move(f_->regs[operand]));
+        else
+            var.set(n, f_->c->constants[size_t(-1 - operand)]);
+    }
+    // The cell n of an add_cell instruction added to the variable of the add_to_self or
+    // add_to_global after it, when the cell and the variable exist and hold reals (a cell
+    // never written is the real 0); false, having done nothing, otherwise.
+    bool add_cell(const Ins& i, int32_t n) {
+        const CVariable* v = cell_var(i);
+        const Ins& u = (&i)[1];
+        CVariable* t = u.op == Op::add_to_self ? self_var(u.slot) : global_var(u.slot);
+        if (!v || !t || t->value.kind != kind_real) return false;
+        double x;
+        if (!cell_real(*v, n, x)) return false;
+        t->value.real += x;
+        return true;
+    }
+    // The number of cell n of a variable when it holds a real.
+    static bool cell_real(const CVariable& v, int32_t n, double& x) {
+        if (n == 0) {
+            x = v.value.real;
+            return v.value.kind == kind_real;
+        }
+        uint32_t r = uint32_t(n) / array_row_size, c = uint32_t(n) % array_row_size;
+        if (r < v.rows.size() && c < v.rows[r].size()) return v.rows[r][c].real(x);
+        x = 0;
+        return true;
     }
     // A cell of a variable that does not exist yet: read as the general read reads it.
     [[gnu::noinline]] void get_missing_cell(const Ins& i, int32_t n) {
@@ -720,7 +766,7 @@ class Machine {
         CVariable* var =
             RunVariables::plain_scope(i.x) ? made_self_var(i.slot) : made_global_var(i.slot);
         if (var) [[likely]] {
-            first_row_cell(*var, n) = v;
+            set_first_row(*var, n, v);
             return;
         }
         write_var(i.x, cell_var_id(i), n, RValue(v), i.token);
@@ -887,6 +933,9 @@ void Machine::run() {
                                        : user_variable(ip->vars >> 2 & 3u, ip->c, ip->token)       \
                                  : K(ip->c))
 #define INDEX1() index1_of(*ip, r, kc)
+#define INDEX2() index2_of(*ip, r, kc)
+    // The combined index of the cell instruction being run.
+    int32_t cell = 0;
 // After a change of frame.
 #define RELOAD()                                                                                   \
     do {                                                                                           \
@@ -985,6 +1034,8 @@ void Machine::run() {
                 &&get_cell1,
                 &&get_cell2,
                 &&set_cell1,
+                &&add_cell1,
+                &&add_cell2,
                 &&dot_scope,
                 &&call,
                 &&compare_jump_ak,
@@ -1030,7 +1081,7 @@ void Machine::run() {
 
         get_self : {
             if (const CVariable* v = self_var(ip->slot)) {
-                r[ip->a] = v->get(index_of(*ip));
+                v->get(index_of(*ip), r[ip->a]);
                 NEXT();
             }
             read_var(ip->x, ip->b, index_of(*ip), ip->token, r[ip->a]);
@@ -1038,7 +1089,7 @@ void Machine::run() {
         }
         get_global : {
             if (const CVariable* v = global_var(ip->slot)) {
-                r[ip->a] = v->get(index_of(*ip));
+                v->get(index_of(*ip), r[ip->a]);
                 NEXT();
             }
             read_var(scope_global, ip->b, index_of(*ip), ip->token, r[ip->a]);
@@ -1116,14 +1167,14 @@ void Machine::run() {
             FIELD_OP(field_sub, sub, a - b)
         set_self : {
             if (CVariable* v = made_self_var(ip->slot)) [[likely]] {
-                store(v->cell(index_of(*ip)), ip->a);
+                store(*v, index_of(*ip), ip->a);
                 NEXT();
             }
             write_var(ip->x, ip->b, index_of(*ip), take(ip->a), ip->token);
             NEXT();
         }
         set_global : {
-            store(made_global_var(ip->slot)->cell(index_of(*ip)), ip->a);
+            store(*made_global_var(ip->slot), index_of(*ip), ip->a);
             NEXT();
         }
         set:
@@ -1230,32 +1281,37 @@ void Machine::run() {
             r[ip->a].index = index(*ip, true, ip->token);
             NEXT();
         }
-        get_cell1 : {
+        get_cell1:
             // The index inline when in range, as index1; then the read, as get_self.
-            int32_t n = INDEX1();
+            cell = INDEX1();
+        read_cell1:
             if (const CVariable* v = cell_var(*ip)) [[likely]] {
-                r[ip->a] = first_row_cell(*v, n);
+                get_first_row(*v, cell, r[ip->a]);
                 NEXT();
             }
-            get_missing_cell(*ip, n);
+            get_missing_cell(*ip, cell);
             NEXT();
-        }
-        get_cell2 : {
+        get_cell2:
             // The index inline when in range, as index2.
-            const RValue& i =
-                kind_b(*ip) ? variable_at(kind_b(*ip), ip->b, ip->extra, 0) : K(ip->b);
-            const RValue& j =
-                kind_c(*ip) ? variable_at(kind_c(*ip), ip->c, ip->extra, 1) : K(ip->c);
-            int32_t n;
-            if (!index_in_range(i, j, n)) [[unlikely]]
-                n = index(*ip, true, ip->extra);
+            cell = INDEX2();
+        read_cell2:
             if (const CVariable* v = cell_var(*ip)) [[likely]] {
-                r[ip->a] = v->get(n);
+                v->get(cell, r[ip->a]);
                 NEXT();
             }
-            get_missing_cell(*ip, n);
+            get_missing_cell(*ip, cell);
             NEXT();
-        }
+// As get_cell1 / get_cell2, then the add_to after it at once when all are reals.
+#define ADD_CELL(LABEL, INDEX, READ)                                                               \
+    LABEL:                                                                                         \
+    cell = INDEX();                                                                                \
+    if (add_cell(*ip, cell)) [[likely]] {                                                          \
+        ip += 2;                                                                                   \
+        DISPATCH();                                                                                \
+    }                                                                                              \
+    goto READ;
+            ADD_CELL(add_cell1, INDEX1, read_cell1)
+            ADD_CELL(add_cell2, INDEX2, read_cell2)
         set_cell1 : {
             // The index, then the value read, then the cell written.
             int32_t n = INDEX1();
@@ -1432,6 +1488,8 @@ void Machine::run() {
 #undef STEP_LESS
 #undef VAR_B
 #undef INDEX1
+#undef INDEX2
+#undef ADD_CELL
 #undef ADD_TO
 #undef OPERAND_B
 #undef OPERAND_C

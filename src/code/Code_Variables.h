@@ -75,7 +75,7 @@ class RunVariables {
         if (CVariableList* list = direct_list(scope, id)) {
             const CVariable* v = list->find(id);
             if (!v) return false;
-            out = v->get(index);
+            v->get(index, out);
             return true;
         }
         if (plain_scope(scope) && id < builtin_variable_limit) {
@@ -91,7 +91,7 @@ class RunVariables {
     // Writes a variable; false when it cannot be written.
     bool write(int32_t scope, int32_t id, int32_t index, RValue&& v) {
         if (CVariableList* list = direct_list(scope, id)) {
-            list->make(id).cell(index) = std::move(v);
+            list->make(id).set(index, std::move(v));
             return true;
         }
         if (plain_scope(scope)) return write_on(rt, self, id, index, v);

@@ -83,18 +83,55 @@ void RValue::read(CStream& s) {
     index = ReadInt(s);
 }
 
+// ---- Cell ----
+
+// A string's block and a value's own block leave the low bits of their address free.
+static_assert(alignof(std::max_align_t) >= 4 && alignof(RValue) >= 4);
+
+void Cell::share() {
+    if (bits_ & boxed)
+        bits_ = reinterpret_cast<uintptr_t>(new RValue(*box())) | boxed;
+    else
+        RString::add_ref(reinterpret_cast<void*>(bits_ & ~tag_bits));
+}
+
+void Cell::release() {
+    if (bits_ & boxed)
+        delete box();
+    else
+        RString::adopt_block(reinterpret_cast<void*>(bits_ & ~tag_bits)); // released here
+    bits_ = 0;
+}
+
+void Cell::store_boxed(RValue&& v) {
+    auto* b = new RValue(std::move(v));
+    if (bits_) release();
+    real_ = 0;
+    bits_ = reinterpret_cast<uintptr_t>(b) | boxed;
+}
+
 // ---- CellRow ----
 
-// Moving a value's bytes is moving the value: its string is one owning pointer.
-static_assert(sizeof(RString) == sizeof(void*) && std::is_standard_layout_v<RValue>);
+// Moving a cell's bytes is moving the cell: it owns what it holds through one word.
+static_assert(sizeof(Cell) == 16 && std::is_standard_layout_v<Cell>);
 
 CellRow::CellRow(const CellRow& o) {
-    reserve(o.size_);
-    for (; size_ < o.size_; ++size_) new (data_ + size_) RValue(o.data_[size_]);
+    try {
+        reserve(o.size_);
+        for (; size_ < o.size_; ++size_) new (data_ + size_) Cell(o.data_[size_]);
+    } catch (...) {
+        // Out of memory part way: what was copied goes (no destructor runs for this row).
+        free_cells();
+        throw;
+    }
 }
 
 CellRow::~CellRow() {
-    for (uint32_t i = 0; i < size_; ++i) data_[i].~RValue();
+    free_cells();
+}
+
+void CellRow::free_cells() {
+    for (uint32_t i = 0; i < size_; ++i) data_[i].~Cell();
     std::free(data_);
 }
 
@@ -102,19 +139,19 @@ void CellRow::reserve(size_t n) {
     if (n <= capacity_) return;
     if (n > size_t(array_row_size)) throw std::bad_alloc();
     // The cells move with their bytes (see above): no copies, no destructors.
-    void* p = std::realloc(static_cast<void*>(data_), n * sizeof(RValue));
+    void* p = std::realloc(static_cast<void*>(data_), n * sizeof(Cell));
     if (!p) throw std::bad_alloc();
-    data_ = static_cast<RValue*>(p);
+    data_ = static_cast<Cell*>(p);
     capacity_ = uint32_t(n);
 }
 
 void CellRow::resize(size_t n) {
     reserve(n);
-    while (size_ > n) data_[--size_].~RValue();
-    for (; size_ < n; ++size_) new (data_ + size_) RValue();
+    while (size_ > n) data_[--size_].~Cell();
+    for (; size_ < n; ++size_) new (data_ + size_) Cell();
 }
 
-RValue& CellRow::extend(size_t c) {
+Cell& CellRow::extend(size_t c) {
     // Geometric growth, so that a row written cell after cell costs linear time.
     reserve(std::min(size_t(array_row_size), std::max({c + 1, size_t(capacity_) * 2, size_t(8)})));
     resize(c + 1);
@@ -124,22 +161,11 @@ RValue& CellRow::extend(size_t c) {
 // ---- CVariable ----
 
 namespace {
-const RValue zero_value;
 // The fewest bytes a stored value takes: kind, real, string length, scope, id, index.
 constexpr size_t value_bytes = 4 + 8 + 4 + 4 + 4 + 4;
 } // namespace
 
-const RValue& CVariable::array_cell(int32_t n) const {
-    int32_t r = n / array_row_size, c = n % array_row_size;
-    if (r < 0 || size_t(r) >= rows.size() || c < 0 || size_t(c) >= rows[size_t(r)].size())
-        return zero_value;
-    return rows[size_t(r)][size_t(c)];
-}
-
-RValue& CVariable::make_array_cell(int32_t n) {
-    // Combined indices are checked by the interpreter before they arrive here; a negative
-    // one would be a fault of the caller, and is kept to the plain cell.
-    if (n < 0) return value;
+Cell& CVariable::array_cell(int32_t n) {
     size_t r = size_t(n / array_row_size), c = size_t(n % array_row_size);
     if (r >= rows.size()) rows.resize(r + 1);
     return rows[r].cell(c);
@@ -149,9 +175,13 @@ void CVariable::write(CStream& s) const {
     WriteInt(s, id);
     value.write(s);
     WriteInt(s, int32_t(rows.size()));
+    RValue v;
     for (const auto& row : rows) {
         WriteInt(s, int32_t(row.size()));
-        for (const auto& v : row) v.write(s);
+        for (const Cell& c : row) {
+            c.load(v);
+            v.write(s);
+        }
     }
 }
 
@@ -164,7 +194,11 @@ void CVariable::read(CStream& s) {
     for (auto& row : rows) {
         int32_t m = ReadCount(s, "array cells", array_row_size, value_bytes);
         row.resize(size_t(m));
-        for (auto& v : row) v.read(s);
+        for (Cell& c : row) {
+            RValue v;
+            v.read(s);
+            c.store(std::move(v));
+        }
     }
 }
 

@@ -65,6 +65,34 @@ class RString {
     // Appends in place when this string is the only owner of its block and there is room.
     RString& operator+=(std::string_view s);
 
+    // The block of characters as one word (null for the empty string; blocks are aligned
+    // to 16 bytes), for storage that keeps a string's block by itself (Cell): handed over
+    // by take_block, shared by share_block, owned again by adopt_block.
+    void* take_block() {
+        Rep* r = rep_;
+        rep_ = nullptr;
+        return r;
+    }
+    void* share_block() const {
+        if (rep_) ++rep_->refs;
+        return rep_;
+    }
+    static RString adopt_block(void* block) {
+        RString s;
+        s.rep_ = static_cast<Rep*>(block);
+        return s;
+    }
+    static void add_ref(void* block) {
+        if (block) ++static_cast<Rep*>(block)->refs;
+    }
+    // Shares `block` (as a copy from a string holding it would).
+    void assign_block(void* block) {
+        Rep* r = static_cast<Rep*>(block);
+        if (r) ++r->refs;
+        if (rep_) release();
+        rep_ = r;
+    }
+
     friend bool operator==(const RString& a, const RString& b) { return a.view() == b.view(); }
     friend bool operator==(const RString& a, std::string_view b) { return a.view() == b; }
     friend bool operator==(const RString& a, const char* b) { return a.view() == b; }
@@ -186,11 +214,111 @@ template <int N> class ValueBuffer {
     int size_ = 0;
 };
 
-// One row of array cells. A value owns its string through one pointer and nothing points
-// into a value, so its bytes may move as they are: a row grows by reallocating its block,
-// geometrically, and a new cell is the zero-filled value (the real 0 with an empty string).
-// The size is the highest cell written plus one, as the language sees it; the room beyond
-// it is the row's own.
+// An array cell: a value in 16 bytes where RValue takes 32, as arrays hold many. A cell
+// keeps the number and the string's block, with the kind (real or string) in the block
+// pointer's low bits, so a real keeps the string it had and a string its number, as values
+// do. Any other value (a reference, a kind without meaning, or a reference's fields set,
+// which only a saved game brings) is kept whole in a block of its own. The zero-filled
+// cell is the real 0 with an empty string, as the zero-filled value is.
+class Cell {
+  public:
+    Cell() = default;
+    Cell(const Cell& o) : real_(o.real_), bits_(o.bits_) {
+        if (bits_) share();
+    }
+    Cell& operator=(const Cell& o) {
+        if (this != &o) *this = Cell(o);
+        return *this;
+    }
+    Cell(Cell&& o) noexcept : real_(o.real_), bits_(o.bits_) { o.bits_ = 0; }
+    Cell& operator=(Cell&& o) noexcept {
+        std::swap(real_, o.real_);
+        std::swap(bits_, o.bits_);
+        return *this;
+    }
+    ~Cell() {
+        if (bits_) release();
+    }
+
+    // The value, into `out` (which keeps nothing of what it held).
+    void load(RValue& out) const {
+        if (!(bits_ & boxed)) [[likely]] {
+            out.kind = int32_t(bits_ & kind_string);
+            out.scope = out.var_id = out.index = 0;
+            out.real = real_;
+            out.str.assign_block(reinterpret_cast<void*>(bits_ & ~tag_bits));
+            return;
+        }
+        out = *box();
+    }
+    RValue value() const {
+        RValue v;
+        load(v);
+        return v;
+    }
+    int32_t kind() const { return bits_ & boxed ? box()->kind : int32_t(bits_ & kind_string); }
+    // The number, when the cell holds a real (true).
+    bool real(double& x) const {
+        if (!(bits_ & tag_bits)) [[likely]] {
+            x = real_;
+            return true;
+        }
+        if (!(bits_ & boxed)) return false;
+        x = box()->real;
+        return box()->kind == kind_real;
+    }
+
+    void store(const RValue& v) {
+        if (plain(v)) [[likely]]
+            return hold(v.real, v.str.share_block(), v.kind);
+        store_boxed(RValue(v));
+    }
+    void store(RValue&& v) {
+        if (plain(v)) [[likely]]
+            return hold(v.real, v.str.take_block(), v.kind);
+        store_boxed(std::move(v));
+    }
+    // The value moved out (the cell keeps its number and kind, not its string), and put
+    // back: for a change in place.
+    RValue take() {
+        if (bits_ & boxed) return std::move(*box());
+        RValue v;
+        v.kind = int32_t(bits_ & kind_string);
+        v.real = real_;
+        v.str = RString::adopt_block(reinterpret_cast<void*>(bits_ & ~tag_bits));
+        bits_ &= tag_bits;
+        return v;
+    }
+
+  private:
+    static constexpr uintptr_t boxed = 2, tag_bits = 3;
+    double real_ = 0;
+    // The string's block | the kind (0 real, 1 string); or a block holding a whole value
+    // | boxed.
+    uintptr_t bits_ = 0;
+
+    // A real or a string with no reference fields: kept in the cell itself.
+    static bool plain(const RValue& v) {
+        return uint32_t(v.kind) <= uint32_t(kind_string) && (v.scope | v.var_id | v.index) == 0;
+    }
+    RValue* box() const { return reinterpret_cast<RValue*>(bits_ & ~tag_bits); }
+    // Takes a real or a string: its number, its string's block (owned) and its kind.
+    void hold(double real, void* block, int32_t kind) {
+        uintptr_t bits = reinterpret_cast<uintptr_t>(block) | uintptr_t(kind);
+        if (bits_) release();
+        real_ = real;
+        bits_ = bits;
+    }
+    void share();
+    void release();
+    void store_boxed(RValue&& v);
+};
+
+// One row of array cells. A cell owns its string (or its whole value) through one word and
+// nothing points into a cell, so its bytes may move as they are: a row grows by
+// reallocating its block, geometrically, and a new cell is the zero-filled one (the real
+// 0). The size is the highest cell written plus one, as the language sees it; the room
+// beyond it is the row's own.
 class CellRow {
   public:
     CellRow() = default;
@@ -213,35 +341,34 @@ class CellRow {
 
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
-    RValue* data() { return data_; }
-    const RValue* data() const { return data_; }
-    RValue* begin() { return data_; }
-    RValue* end() { return data_ + size_; }
-    const RValue* begin() const { return data_; }
-    const RValue* end() const { return data_ + size_; }
-    RValue& operator[](size_t i) { return data_[i]; }
-    const RValue& operator[](size_t i) const { return data_[i]; }
+    Cell* begin() { return data_; }
+    Cell* end() { return data_ + size_; }
+    const Cell* begin() const { return data_; }
+    const Cell* end() const { return data_ + size_; }
+    Cell& operator[](size_t i) { return data_[i]; }
+    const Cell& operator[](size_t i) const { return data_[i]; }
 
     // n cells: new ones the real 0, cells beyond n dropped.
     void resize(size_t n);
     // Cell c, made with the cells before it when missing (c < array_row_size). The next
     // cell of a row with room is made inline.
-    RValue& cell(size_t c) {
+    Cell& cell(size_t c) {
         if (c < size_) return data_[c];
         if (c == size_ && c < capacity_) {
             ++size_;
-            return *new (data_ + c) RValue();
+            return *new (data_ + c) Cell();
         }
         return extend(c);
     }
 
   private:
-    RValue* data_ = nullptr;
+    Cell* data_ = nullptr;
     uint32_t size_ = 0;
     uint32_t capacity_ = 0;
 
-    RValue& extend(size_t c);
+    Cell& extend(size_t c);
     void reserve(size_t n);
+    void free_cells();
 };
 
 // One user variable: the plain cell (combined index 0) and the rows of its array cells.
@@ -251,30 +378,55 @@ class CVariable {
     RValue value;
     std::vector<CellRow> rows;
 
-    // The cell at combined index n; real 0 for a cell that was never written. The plain
-    // cell, by far the most used, is reached inline.
-    const RValue& get(int32_t n) const {
-        if (n == 0) return value;
+    // The cell at combined index n into `out`; real 0 for a cell that was never written.
+    // The plain cell, by far the most used, is reached inline.
+    void get(int32_t n, RValue& out) const {
+        if (n == 0) {
+            out = value;
+            return;
+        }
         // Array cells that exist are reached inline: a row and a column, no search.
         uint32_t r = uint32_t(n) / array_row_size, c = uint32_t(n) % array_row_size;
-        if (r < rows.size() && c < rows[r].size()) return rows[r][c];
-        return array_cell(n);
+        if (r < rows.size() && c < rows[r].size()) return rows[r][c].load(out);
+        out = RValue();
     }
-    // The cell at combined index n, made (with the rows and cells before it) when missing.
-    RValue& cell(int32_t n) {
-        if (n == 0) return value;
+    RValue get(int32_t n) const {
+        RValue v;
+        get(n, v);
+        return v;
+    }
+    // Writes the cell at combined index n, made (with the rows and cells before it) when
+    // missing.
+    template <typename V> void set(int32_t n, V&& v) {
+        // (A negative index, which the interpreter's checks never let through, is kept to
+        // the plain cell.)
+        if (n <= 0) {
+            value = std::forward<V>(v);
+            return;
+        }
         uint32_t r = uint32_t(n) / array_row_size, c = uint32_t(n) % array_row_size;
-        if (n > 0 && r < rows.size()) return rows[r].cell(c);
-        return make_array_cell(n);
+        if (r < rows.size()) return rows[r].cell(c).store(std::forward<V>(v));
+        array_cell(n).store(std::forward<V>(v));
     }
-    void set(int32_t n, const RValue& v) { cell(n) = v; }
+    // Calls f on the value of the cell at combined index n, made first when missing, and
+    // keeps what f leaves in it (also when f throws); f's result is returned.
+    template <typename F> auto update(int32_t n, F&& f) {
+        if (n <= 0) return f(value);
+        Cell& cell = array_cell(n);
+        struct PutBack {
+            Cell& cell;
+            RValue v;
+            ~PutBack() { cell.store(std::move(v)); }
+        } at{cell, cell.take()};
+        return f(at.v);
+    }
 
     void write(CStream& s) const;
     void read(CStream& s);
 
   private:
-    const RValue& array_cell(int32_t n) const;
-    RValue& make_array_cell(int32_t n);
+    // The array cell at combined index n (n > 0), made when missing.
+    Cell& array_cell(int32_t n);
 };
 
 // The variables of one owner, in creation order. A variable is found by id in constant
@@ -309,7 +461,7 @@ class CVariableList {
     bool get(int32_t id, int32_t n, RValue& out) const {
         const CVariable* v = find(id);
         if (!v) return false;
-        out = v->get(n);
+        v->get(n, out);
         return true;
     }
     void set(int32_t id, int32_t n, const RValue& v) { make(id).set(n, v); }

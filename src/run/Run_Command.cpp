@@ -169,11 +169,13 @@ class SaveReader {
         });
         // Variables hold reals and strings; a reference or a kind without meaning is
         // damaged data.
-        auto plain = [](const RValue& v) { return v.kind == kind_real || v.kind == kind_string; };
+        auto plain = [](int32_t kind) { return kind == kind_real || kind == kind_string; };
         for (int32_t k = 0; k < list.count(); ++k) {
             const CVariable& v = list.item(k);
-            bool ok = plain(v.value);
-            for (const auto& row : v.rows) ok = ok && std::all_of(row.begin(), row.end(), plain);
+            bool ok = plain(v.value.kind);
+            for (const auto& row : v.rows)
+                ok = ok && std::all_of(row.begin(), row.end(),
+                                       [&](const Cell& c) { return plain(c.kind()); });
             if (!ok) fail("a variable holds a value of no known kind");
         }
     }

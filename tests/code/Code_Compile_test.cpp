@@ -87,16 +87,22 @@ TEST(Listing, ArrayCellsAreIndexedReadAndWrittenByOneInstruction) {
     testing::ScriptRuntime s;
     const char* text = "global.i = 3; global.a[global.i] = global.i; global.g[1, global.i] = 2; "
                        "global.b = global.a[global.i]; global.c = global.g[1, global.i]; "
-                       "global.a[global.i + 1] = 5; global.d = global.a[4] + global.b";
+                       "global.a[global.i + 1] = 5; global.d = global.a[4] + global.b; "
+                       "global.t = 0.5; global.t += global.a[global.i]; global.t += "
+                       "global.g[1, global.i]; global.t += global.a[2]";
     // A 2-D cell is still written after an index2.
     expect_listed(machine_listing(CCode(text, s.rt)),
                   {"set_cell1        global.#100001[global.#100000] := global.#100000",
                    "get_cell1        r1 := global.#100001[global.#100000]",
                    "get_cell2        r1 := global.#100002[1, global.#100000]",
                    "set_cell1        global.#100001[r0] := 5",
-                   "index2           r0, 1, global.#100000"});
+                   "index2           r0, 1, global.#100000",
+                   "add_cell1        r1 := global.#100001[global.#100000]",
+                   "add_cell2        r1 := global.#100002[1, global.#100000]"});
     EXPECT_EQ(s.run(std::string(text) + "; return global.d * 100 + global.c * 10 + global.b").real,
               823);
+    // 0.5 + 3 + 2 + a[2], a cell never written.
+    EXPECT_EQ(s.run(std::string(text) + "; return global.t").real, 5.5);
 }
 
 TEST(Listing, ArithmeticTakesTheFormOfItsOperandsPlaces) {

@@ -377,7 +377,7 @@ std::string describe(const CVariableList& list) {
             if (v.rows[r].empty()) continue;
             out += " [" + std::to_string(r) + "] of " + std::to_string(v.rows[r].size());
             for (size_t c = 0; c < v.rows[r].size(); ++c)
-                if (std::string d = describe(v.rows[r][c]); d != zero)
+                if (std::string d = describe(v.rows[r][c].value()); d != zero)
                     out += " [" + std::to_string(r) + "," + std::to_string(c) + "]" + d;
         }
     }

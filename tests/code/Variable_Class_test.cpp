@@ -1,6 +1,9 @@
 // Values, variables and variable lists: cells, rows, copies and the stream form.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <new>
 #include <string>
 
 #include "code/Variable_Class.h"
@@ -74,6 +77,80 @@ TEST(CVariable, RowsGrowCellByCellKeepingTheirValues) {
     v = copy;
     EXPECT_EQ(v.get(3).str, "changed");
     EXPECT_EQ(v.get(6).str, "6");
+}
+
+// Every field of a value, the number to the bit.
+std::string fields(const RValue& v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v.real, sizeof bits);
+    return std::to_string(v.kind) + " " + std::to_string(bits) + " '" + v.str.str() + "' " +
+           std::to_string(v.scope) + " " + std::to_string(v.var_id) + " " + std::to_string(v.index);
+}
+
+TEST(Cell, KeepsEveryFieldOfAValue) {
+    RValue string_with_number("ab");
+    string_with_number.real = 7; // a string keeps its number
+    RValue number_with_string(1);
+    number_with_string.str = "left"; // a comparison's result keeps its left string
+    RValue reference = RValue::reference(-5, 100002, 32001);
+    reference.real = 1.5;
+    reference.str = "t";
+    RValue odd_kind(3); // a kind no value has, as a damaged save may bring
+    odd_kind.kind = 7;
+    RValue with_index(4); // a real with a reference's field set
+    with_index.index = 3;
+    RValue empty_string("");
+    const RValue values[] = {RValue(),     RValue(2.5),        RValue(-0.0), RValue(NAN),
+                             RValue("ab"), string_with_number, empty_string, number_with_string,
+                             reference,    odd_kind,           with_index};
+    for (const RValue& v : values) {
+        SCOPED_TRACE(fields(v));
+        Cell c;
+        c.store(v);
+        EXPECT_EQ(fields(c.value()), fields(v));
+        EXPECT_EQ(c.kind(), v.kind);
+        Cell copy = c;
+        RValue moved = v;
+        c.store(std::move(moved)); // over what it holds, which it lets go
+        EXPECT_EQ(fields(c.value()), fields(v));
+        EXPECT_EQ(fields(copy.value()), fields(v));
+        // Taken out and put back, as a change in place does.
+        RValue taken = c.take();
+        EXPECT_EQ(fields(taken), fields(v));
+        c.store(std::move(taken));
+        EXPECT_EQ(fields(c.value()), fields(v));
+        // Loaded over a value that held other things.
+        RValue out = reference;
+        copy.load(out);
+        EXPECT_EQ(fields(out), fields(v));
+        for (const RValue& w : values) {
+            Cell d = copy;
+            d.store(w);
+            ASSERT_EQ(fields(d.value()), fields(w));
+        }
+    }
+}
+
+TEST(CVariable, ChangesInPlaceKeepTheCell) {
+    CVariable v;
+    v.set(5, RValue("ab"));
+    // The cell is made before the change, also when the change fails.
+    EXPECT_EQ(v.update(2 * array_row_size + 3, [](RValue& cur) { return cur.kind; }), 0);
+    EXPECT_EQ(v.rows.size(), 3u);
+    EXPECT_EQ(v.rows[2].size(), 4u);
+    v.update(5, [](RValue& cur) { cur.str += "c"; });
+    EXPECT_EQ(v.get(5).str, "abc");
+    // A change that throws leaves the cell as the change left it.
+    EXPECT_THROW(v.update(5,
+                          [](RValue& cur) {
+                              cur.real = 2;
+                              throw std::bad_alloc();
+                          }),
+                 std::bad_alloc);
+    EXPECT_EQ(v.get(5).str, "abc");
+    EXPECT_EQ(v.get(5).real, 2);
+    v.update(0, [](RValue& cur) { cur.real = 9; });
+    EXPECT_EQ(v.value.real, 9);
 }
 
 TEST(CVariableList, FindMakeAndCopies) {
