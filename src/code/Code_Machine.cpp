@@ -29,6 +29,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "code/Code_Class.h"
 #include "code/Code_Compile.h"
 #include "code/Code_Main.h"
@@ -180,6 +184,32 @@ inline bool compare_reals(int32_t op, double d) {
     default:
         return d > 0;
     }
+}
+
+// An array index that the checks accept, rounded as they round it: n. A real from -0.5 up
+// to 31999.5 (excluded) rounds into 0 ... 31999, and within that range a conversion by the
+// processor rounds as round_even does (to nearest, halves to even). Anything else (a
+// string, NaN, a value out of range) is left to the checks: false.
+[[gnu::always_inline]] inline bool index_in_range(const RValue& v, int32_t& n) {
+    double x = v.real;
+    if (v.kind == kind_real && x >= -0.5 && x < array_row_size - 0.5) [[likely]] {
+#if defined(__SSE2__)
+        n = _mm_cvtsd_si32(_mm_set_sd(x));
+#else
+        n = int32_t(round_even(x));
+#endif
+        return true;
+    }
+    return false;
+}
+// The combined index of [i, j] when the checks accept both and their product.
+[[gnu::always_inline]] inline bool index_in_range(const RValue& i, const RValue& j, int32_t& n) {
+    int32_t m, o;
+    if (index_in_range(i, m) && index_in_range(j, o) && m * o <= 1000000) [[likely]] {
+        n = m * array_row_size + o;
+        return true;
+    }
+    return false;
 }
 
 const Compiled& compiled(const CCode& code, bool expression);
@@ -681,11 +711,8 @@ class Machine {
         const RValue* i = kb == in_register ? (ins.b >= 0 ? &regs[ins.b] : &consts[-1 - ins.b])
                           : kb <= global_variable ? variable_value(kb, ins.b)
                                                   : nullptr;
-        if (i && i->kind == kind_real) [[likely]] {
-            double m = round_even(i->real);
-            if (m >= 0 && m < array_row_size) [[likely]]
-                return int32_t(m);
-        }
+        if (int32_t n; i && index_in_range(*i, n)) [[likely]]
+            return n;
         return index(ins, false, ins.extra);
     }
     // Cell n (0 <= n < array_row_size, as a one-index cell instruction computes it) of a
@@ -697,8 +724,8 @@ class Machine {
     }
     // The same cell to be written, made when missing.
     static RValue& first_row_cell(CVariable& v, int32_t n) {
-        if (n != 0 && !v.rows.empty() && size_t(n) < v.rows[0].size()) [[likely]]
-            return v.rows[0][size_t(n)];
+        if (n != 0 && !v.rows.empty()) [[likely]]
+            return v.rows[0].cell(size_t(n));
         return v.cell(n);
     }
     // A cell of a variable that does not exist yet: read as the general read reads it.
@@ -1204,13 +1231,9 @@ void Machine::run() {
             NEXT();
         index1 : {
             // An index in range inline; the checks and their errors out of line.
-            const RValue& i = OPERAND_B;
-            if (i.kind == kind_real) {
-                double n = round_even(i.real);
-                if (n >= 0 && n < array_row_size) {
-                    r[ip->a].index = int32_t(n);
-                    NEXT();
-                }
+            if (int32_t n; index_in_range(OPERAND_B, n)) {
+                r[ip->a].index = n;
+                NEXT();
             }
             r[ip->a].index = index(*ip, false, ip->token);
             NEXT();
@@ -1218,13 +1241,9 @@ void Machine::run() {
         index2 : {
             const RValue& i = OPERAND_B;
             const RValue& j = OPERAND_C;
-            if (i.kind == kind_real && j.kind == kind_real) {
-                double m = round_even(i.real), n = round_even(j.real);
-                if (m >= 0 && n >= 0 && m < array_row_size && n < array_row_size &&
-                    m * n <= 1000000) {
-                    r[ip->a].index = int32_t(m) * array_row_size + int32_t(n);
-                    NEXT();
-                }
+            if (int32_t n; index_in_range(i, j, n)) {
+                r[ip->a].index = n;
+                NEXT();
             }
             r[ip->a].index = index(*ip, true, ip->token);
             NEXT();
@@ -1246,11 +1265,7 @@ void Machine::run() {
             const RValue& j =
                 kind_c(*ip) ? variable_at(kind_c(*ip), ip->c, ip->extra, 1) : K(ip->c);
             int32_t n;
-            double m = round_even(i.real), o = round_even(j.real);
-            if (i.kind == kind_real && j.kind == kind_real && m >= 0 && o >= 0 &&
-                m < array_row_size && o < array_row_size && m * o <= 1000000) [[likely]]
-                n = int32_t(m) * array_row_size + int32_t(o);
-            else
+            if (!index_in_range(i, j, n)) [[unlikely]]
                 n = index(*ip, true, ip->extra);
             if (const CVariable* v = cell_var(*ip)) [[likely]] {
                 r[ip->a] = v->get(n);
