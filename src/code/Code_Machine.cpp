@@ -523,36 +523,17 @@ class Machine {
         return &numbers_[0];
     }
 
-    // A field's number into v; false for a value field that does not hold a real.
-    bool field_real(const BuiltInField& f, double& v) {
-        if (f.storage == BuiltInField::value) {
-            const RValue& c = *reinterpret_cast<const RValue*>(f.in(v_.self));
-            v = c.real;
-            return c.kind == kind_real;
-        }
-        v = f.number(v_.self);
-        return true;
-    }
-    // A plain store of v into a field (BuiltInField::store), a real without a string
-    // written in place.
-    void store_field(const BuiltInField& f, double v) {
-        if (f.storage == BuiltInField::value && f.form == BuiltInForm::real) {
-            RValue& d = *reinterpret_cast<RValue*>(f.in(v_.self));
-            if (d.str.empty()) [[likely]] {
-                d.kind = kind_real;
-                d.scope = d.var_id = d.index = 0;
-                d.real = v;
-                return;
-            }
+    // A plain store of v into a field (BuiltInField::store). `value` is the field when it
+    // holds a value (null when it holds a number): a real without a string is written in
+    // place.
+    void store_field(const BuiltInField& f, RValue* value, double v) {
+        if (value && f.form == BuiltInForm::real && value->str.empty()) [[likely]] {
+            value->kind = kind_real;
+            value->scope = value->var_id = value->index = 0;
+            value->real = v;
+            return;
         }
         f.store(v_.self, v);
-    }
-    // Writes v into a field that has a plain store or a setter.
-    void write_field(const BuiltInField& f, double v) {
-        if (f.plain_store)
-            store_field(f, v);
-        else
-            f.setter(v_.self, v);
     }
 
     // Reads a field into a register.
@@ -563,26 +544,36 @@ class Machine {
             out = RValue(f.number(v_.self));
     }
 
-    // Combines a field with a real (the compound assignments on two reals) and writes the
-    // result back; false when the combination is not that simple (the general update then
-    // does it all).
-    bool update_field(const Ins& i, const BuiltInField& f, double v) {
+    // Combines self's field with a real by a compound assignment's operator (a token kind)
+    // and writes the result back by the field's plain store or its setter; false, with
+    // nothing done, when that is not so simple (a value field that does not hold a real, a
+    // field with neither, a division by 0): the general instructions then do it all.
+    [[gnu::always_inline]] bool combine_field(const BuiltInField& f, int32_t op, double v) {
+        RValue* value = nullptr;
         double cur;
-        if (!field_real(f, cur)) return false;
-        if (i.extra == tk_add_assign) [[likely]]
+        if (f.storage == BuiltInField::value) {
+            value = reinterpret_cast<RValue*>(f.in(v_.self));
+            if (value->kind != kind_real) return false;
+            cur = value->real;
+        } else {
+            cur = f.number(v_.self);
+        }
+        if (op == tk_add_assign) [[likely]]
             cur += v;
-        else if (i.extra == tk_sub_assign)
+        else if (op == tk_sub_assign)
             cur -= v;
-        else if (i.extra == tk_mul_assign)
+        else if (op == tk_mul_assign)
             cur *= v;
         else if (v == 0)
             return false;
         else
             cur /= v;
-        if (f.plain_store || f.setter)
-            write_field(f, cur);
-        else
-            write_var(i.x, i.b, 0, RValue(cur), i.token);
+        if (f.plain_store) {
+            store_field(f, value, cur);
+            return true;
+        }
+        if (!f.setter) return false;
+        f.setter(v_.self, cur);
         return true;
     }
 
@@ -1085,7 +1076,11 @@ void Machine::run() {
         set_field : {
             const BuiltInField* f = field(ip->b);
             if (f && f->plain_store) {
-                store_field(*f, K(ip->a).real);
+                store_field(*f,
+                            f->storage == BuiltInField::value
+                                ? reinterpret_cast<RValue*>(f->in(v_.self))
+                                : nullptr,
+                            K(ip->a).real);
                 NEXT();
             }
             if (f && f->setter) {
@@ -1097,7 +1092,7 @@ void Machine::run() {
         update_field : {
             const RValue& v = K(ip->a);
             if (const BuiltInField* f = field(ip->b); f && v.kind == kind_real)
-                if (this->update_field(*ip, *f, v.real)) NEXT();
+                if (combine_field(*f, ip->extra, v.real)) NEXT();
             goto update;
         }
         step_field : {
@@ -1105,8 +1100,7 @@ void Machine::run() {
             // whenever that is not as simple, the two instructions as they are.
             const RValue& v = K(ip->a);
             const BuiltInField* f = field(ip->b);
-            if (!f || v.kind != kind_real || !this->update_field(*ip, *f, v.real))
-                goto update_field;
+            if (!f || v.kind != kind_real || !combine_field(*f, ip->extra, v.real)) goto update;
             const Ins& j = ip[1];
             const RValue& now = builtin(j.b, j.token, 0);
             const RValue& limit = kc[-1 - j.c];
@@ -1116,22 +1110,18 @@ void Machine::run() {
         }
 // The built-in b := itself OP operand c, and the set_field after it skipped; any other case
 // as the operator's general instruction, then that set_field.
-#define FIELD_OP(LABEL, GENERAL, EXPR)                                                             \
+#define FIELD_OP(LABEL, GENERAL, OPERATOR)                                                         \
     LABEL : {                                                                                      \
         const BuiltInField* f = field(ip->b);                                                      \
         const RValue& rr = K(ip->c);                                                               \
-        double a;                                                                                  \
-        if (f && rr.kind == kind_real && (f->plain_store || f->setter) && field_real(*f, a))       \
-            [[likely]] {                                                                           \
-            double b = rr.real;                                                                    \
-            write_field(*f, EXPR);                                                                 \
+        if (f && rr.kind == kind_real && combine_field(*f, OPERATOR, rr.real)) [[likely]] {        \
             ip += 2;                                                                               \
             DISPATCH();                                                                            \
         }                                                                                          \
         goto GENERAL;                                                                              \
     }
-            FIELD_OP(field_add, add, a + b)
-            FIELD_OP(field_sub, sub, a - b)
+            FIELD_OP(field_add, add, tk_add_assign)
+            FIELD_OP(field_sub, sub, tk_sub_assign)
         set_self : {
             if (CVariable* v = made_self_var(ip->slot)) [[likely]] {
                 store(v->cell(index_of(*ip)), ip->a);
