@@ -361,9 +361,14 @@ class Compiler {
     }
 
     // The form of an arithmetic operator for where its operands are (Op::add_rr ...), or
-    // the operator itself.
-    static Op arith_form(Op op, int32_t lv, int32_t rv, uint8_t vars) {
+    // the operator itself. A constant right operand of a form is a real, and not 0 for a
+    // division (the form does not test it again).
+    Op arith_form(Op op, int32_t lv, int32_t rv, uint8_t vars) const {
         if (op < Op::add || op > Op::mod || kind_c(Ins{op, vars}) != in_register) return op;
+        if (rv < 0) {
+            const RValue& k = out_.constants[size_t(-1 - rv)];
+            if (!k.is_real() || (op >= Op::divide && k.real == 0)) return op;
+        }
         uint32_t kb = kind_b(Ins{op, vars});
         int form;
         if (kb == in_register)

@@ -29,6 +29,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "code/Code_Class.h"
 #include "code/Code_Compile.h"
 #include "code/Code_Main.h"
@@ -145,6 +149,24 @@ const BuiltInField no_fields[iv_end - first_instance_builtin] = {};
 // Thrown to the run's loop once an error is recorded: the frame is over.
 struct RunStopped {};
 
+#if defined(__x86_64__)
+// The processor rounds in one instruction (SSE4.1), which the baseline x86-64 the program
+// is built for does not have.
+const bool round_instruction = (__builtin_cpu_init(), __builtin_cpu_supports("sse4.1"));
+#endif
+
+// std::trunc(q), by the processor's rounding instruction where it has one.
+inline double truncate(double q) {
+#if defined(__x86_64__)
+    if (round_instruction) [[likely]] {
+        double t;
+        asm("roundsd $11, %1, %0" : "=x"(t) : "x"(q)); // toward 0, no inexact exception
+        return t;
+    }
+#endif
+    return std::trunc(q);
+}
+
 // A comparison operator (its token kind) on two reals, from their difference.
 inline bool compare_reals(int32_t op, double d) {
     // The test of nearly every counting loop, without the jump table of the switch.
@@ -162,6 +184,32 @@ inline bool compare_reals(int32_t op, double d) {
     default:
         return d > 0;
     }
+}
+
+// An array index that the checks accept, rounded as they round it: n. A real from -0.5 up
+// to 31999.5 (excluded) rounds into 0 ... 31999, and within that range a conversion by the
+// processor rounds as round_even does (to nearest, halves to even). Anything else (a
+// string, NaN, a value out of range) is left to the checks: false.
+[[gnu::always_inline]] inline bool index_in_range(const RValue& v, int32_t& n) {
+    double x = v.real;
+    if (v.kind == kind_real && x >= -0.5 && x < array_row_size - 0.5) [[likely]] {
+#if defined(__SSE2__)
+        n = _mm_cvtsd_si32(_mm_set_sd(x));
+#else
+        n = int32_t(round_even(x));
+#endif
+        return true;
+    }
+    return false;
+}
+// The combined index of [i, j] when the checks accept both and their product.
+[[gnu::always_inline]] inline bool index_in_range(const RValue& i, const RValue& j, int32_t& n) {
+    int32_t m, o;
+    if (index_in_range(i, m) && index_in_range(j, o) && m * o <= 1000000) [[likely]] {
+        n = m * array_row_size + o;
+        return true;
+    }
+    return false;
 }
 
 const Compiled& compiled(const CCode& code, bool expression);
@@ -476,36 +524,17 @@ class Machine {
         return &numbers_[0];
     }
 
-    // A field's number into v; false for a value field that does not hold a real.
-    bool field_real(const BuiltInField& f, double& v) {
-        if (f.storage == BuiltInField::value) {
-            const RValue& c = *reinterpret_cast<const RValue*>(f.in(v_.self));
-            v = c.real;
-            return c.kind == kind_real;
-        }
-        v = f.number(v_.self);
-        return true;
-    }
-    // A plain store of v into a field (BuiltInField::store), a real without a string
-    // written in place.
-    void store_field(const BuiltInField& f, double v) {
-        if (f.storage == BuiltInField::value && f.form == BuiltInForm::real) {
-            RValue& d = *reinterpret_cast<RValue*>(f.in(v_.self));
-            if (d.str.empty()) [[likely]] {
-                d.kind = kind_real;
-                d.scope = d.var_id = d.index = 0;
-                d.real = v;
-                return;
-            }
+    // A plain store of v into a field (BuiltInField::store). `value` is the field when it
+    // holds a value (null when it holds a number): a real without a string is written in
+    // place.
+    void store_field(const BuiltInField& f, RValue* value, double v) {
+        if (value && f.form == BuiltInForm::real && value->str.empty()) [[likely]] {
+            value->kind = kind_real;
+            value->scope = value->var_id = value->index = 0;
+            value->real = v;
+            return;
         }
         f.store(v_.self, v);
-    }
-    // Writes v into a field that has a plain store or a setter.
-    void write_field(const BuiltInField& f, double v) {
-        if (f.plain_store)
-            store_field(f, v);
-        else
-            f.setter(v_.self, v);
     }
 
     // Reads a field into a register.
@@ -516,26 +545,36 @@ class Machine {
             out = RValue(f.number(v_.self));
     }
 
-    // Combines a field with a real (the compound assignments on two reals) and writes the
-    // result back; false when the combination is not that simple (the general update then
-    // does it all).
-    bool update_field(const Ins& i, const BuiltInField& f, double v) {
+    // Combines self's field with a real by a compound assignment's operator (a token kind)
+    // and writes the result back by the field's plain store or its setter; false, with
+    // nothing done, when that is not so simple (a value field that does not hold a real, a
+    // field with neither, a division by 0): the general instructions then do it all.
+    [[gnu::always_inline]] bool combine_field(const BuiltInField& f, int32_t op, double v) {
+        RValue* value = nullptr;
         double cur;
-        if (!field_real(f, cur)) return false;
-        if (i.extra == tk_add_assign) [[likely]]
+        if (f.storage == BuiltInField::value) {
+            value = reinterpret_cast<RValue*>(f.in(v_.self));
+            if (value->kind != kind_real) return false;
+            cur = value->real;
+        } else {
+            cur = f.number(v_.self);
+        }
+        if (op == tk_add_assign) [[likely]]
             cur += v;
-        else if (i.extra == tk_sub_assign)
+        else if (op == tk_sub_assign)
             cur -= v;
-        else if (i.extra == tk_mul_assign)
+        else if (op == tk_mul_assign)
             cur *= v;
         else if (v == 0)
             return false;
         else
             cur /= v;
-        if (f.plain_store || f.setter)
-            write_field(f, cur);
-        else
-            write_var(i.x, i.b, 0, RValue(cur), i.token);
+        if (f.plain_store) {
+            store_field(f, value, cur);
+            return true;
+        }
+        if (!f.setter) return false;
+        f.setter(v_.self, cur);
         return true;
     }
 
@@ -664,11 +703,8 @@ class Machine {
         const RValue* i = kb == in_register ? (ins.b >= 0 ? &regs[ins.b] : &consts[-1 - ins.b])
                           : kb <= global_variable ? variable_value(kb, ins.b)
                                                   : nullptr;
-        if (i && i->kind == kind_real) [[likely]] {
-            double m = round_even(i->real);
-            if (m >= 0 && m < array_row_size) [[likely]]
-                return int32_t(m);
-        }
+        if (int32_t n; i && index_in_range(*i, n)) [[likely]]
+            return n;
         return index(ins, false, ins.extra);
     }
     // Cell n (0 <= n < array_row_size, as a one-index cell instruction computes it) of a
@@ -680,8 +716,8 @@ class Machine {
     }
     // The same cell to be written, made when missing.
     static RValue& first_row_cell(CVariable& v, int32_t n) {
-        if (n != 0 && !v.rows.empty() && size_t(n) < v.rows[0].size()) [[likely]]
-            return v.rows[0][size_t(n)];
+        if (n != 0 && !v.rows.empty()) [[likely]]
+            return v.rows[0].cell(size_t(n));
         return v.cell(n);
     }
     // A cell of a variable that does not exist yet: read as the general read reads it.
@@ -1065,7 +1101,11 @@ void Machine::run() {
         set_field : {
             const BuiltInField* f = field(ip->b);
             if (f && f->plain_store) {
-                store_field(*f, K(ip->a).real);
+                store_field(*f,
+                            f->storage == BuiltInField::value
+                                ? reinterpret_cast<RValue*>(f->in(v_.self))
+                                : nullptr,
+                            K(ip->a).real);
                 NEXT();
             }
             if (f && f->setter) {
@@ -1077,7 +1117,7 @@ void Machine::run() {
         update_field : {
             const RValue& v = K(ip->a);
             if (const BuiltInField* f = field(ip->b); f && v.kind == kind_real)
-                if (this->update_field(*ip, *f, v.real)) NEXT();
+                if (combine_field(*f, ip->extra, v.real)) NEXT();
             goto update;
         }
         step_field : {
@@ -1085,8 +1125,7 @@ void Machine::run() {
             // whenever that is not as simple, the two instructions as they are.
             const RValue& v = K(ip->a);
             const BuiltInField* f = field(ip->b);
-            if (!f || v.kind != kind_real || !this->update_field(*ip, *f, v.real))
-                goto update_field;
+            if (!f || v.kind != kind_real || !combine_field(*f, ip->extra, v.real)) goto update;
             const Ins& j = ip[1];
             const RValue& now = builtin(j.b, j.token, 0);
             const RValue& limit = kc[-1 - j.c];
@@ -1096,22 +1135,18 @@ void Machine::run() {
         }
 // The built-in b := itself OP operand c, and the set_field after it skipped; any other case
 // as the operator's general instruction, then that set_field.
-#define FIELD_OP(LABEL, GENERAL, EXPR)                                                             \
+#define FIELD_OP(LABEL, GENERAL, OPERATOR)                                                         \
     LABEL : {                                                                                      \
         const BuiltInField* f = field(ip->b);                                                      \
         const RValue& rr = K(ip->c);                                                               \
-        double a;                                                                                  \
-        if (f && rr.kind == kind_real && (f->plain_store || f->setter) && field_real(*f, a))       \
-            [[likely]] {                                                                           \
-            double b = rr.real;                                                                    \
-            write_field(*f, EXPR);                                                                 \
+        if (f && rr.kind == kind_real && combine_field(*f, OPERATOR, rr.real)) [[likely]] {        \
             ip += 2;                                                                               \
             DISPATCH();                                                                            \
         }                                                                                          \
         goto GENERAL;                                                                              \
     }
-            FIELD_OP(field_add, add, a + b)
-            FIELD_OP(field_sub, sub, a - b)
+            FIELD_OP(field_add, add, tk_add_assign)
+            FIELD_OP(field_sub, sub, tk_sub_assign)
         set_self : {
             if (CVariable* v = made_self_var(ip->slot)) [[likely]] {
                 store(v->cell(index_of(*ip)), ip->a);
@@ -1157,8 +1192,8 @@ void Machine::run() {
             ARITH(sub, tk_minus, true, a - b)
             ARITH(mul, tk_times, true, a * b)
             ARITH(divide, tk_divide, rr.real != 0, a / b)
-            ARITH(div, tk_div, rr.real != 0, std::trunc(a / b))
-            ARITH(mod, tk_mod, rr.real != 0, a - std::trunc(a / b) * b)
+            ARITH(div, tk_div, rr.real != 0, truncate(a / b))
+            ARITH(mod, tk_mod, rr.real != 0, a - truncate(a / b) * b)
             ARITH(less, tk_less, true, a - b < 0 ? 1 : 0)
             ARITH(less_equal, tk_less_equal, true, a - b <= 0 ? 1 : 0)
             ARITH(equal, tk_equal, true, a - b == 0 ? 1 : 0)
@@ -1168,13 +1203,14 @@ void Machine::run() {
             ARITH(logical_and, tk_and, true, (a > 0.5 && b > 0.5) ? 1 : 0)
             ARITH(logical_or, tk_or, true, (a > 0.5 || b > 0.5) ? 1 : 0)
 // The forms of an operator for known places of its operands: the case of two reals as the
-// operator does it, any other case by the operator's own instruction.
-#define ARITH_FORM(LABEL, GENERAL, GUARD, EXPR, LEFT, RIGHT)                                       \
+// operator does it, any other case by the operator's own instruction. A constant right
+// operand is known to be a real that passes the guard (Compiler::arith_form).
+#define ARITH_FORM(LABEL, GENERAL, GUARD, EXPR, LEFT, RIGHT, RIGHT_OK)                             \
     LABEL : {                                                                                      \
         if (const RValue* lp = LEFT) [[likely]] {                                                  \
             const RValue& l = *lp;                                                                 \
             const RValue& rr = RIGHT;                                                              \
-            if (l.kind == kind_real && rr.kind == kind_real && (GUARD)) [[likely]] {               \
+            if (l.kind == kind_real && (RIGHT_OK)) [[likely]] {                                    \
                 double a = l.real, b = rr.real;                                                    \
                 set_result(r[ip->a], l, (EXPR));                                                   \
                 NEXT();                                                                            \
@@ -1184,20 +1220,21 @@ void Machine::run() {
     }
 // A plain variable of self or a global one (operand b), null while it does not exist.
 #define VAR_B (variable_value(kind_b(*ip), ip->b))
+#define REAL_RIGHT(GUARD) rr.kind == kind_real && (GUARD)
 #define ARITH_FORMS(OP, GUARD, EXPR)                                                               \
-    ARITH_FORM(OP##_rr, OP, GUARD, EXPR, &r[ip->b], r[ip->c])                                      \
-    ARITH_FORM(OP##_rk, OP, GUARD, EXPR, &r[ip->b], kc[-1 - ip->c])                                \
-    ARITH_FORM(OP##_vk, OP, GUARD, EXPR, VAR_B, kc[-1 - ip->c])                                    \
-    ARITH_FORM(OP##_vr, OP, GUARD, EXPR, VAR_B, r[ip->c])                                          \
-    ARITH_FORM(OP##_ak, OP, GUARD, EXPR, &ss_.arguments[size_t(ip->b)], kc[-1 - ip->c])            \
-    ARITH_FORM(OP##_fk, OP, GUARD, EXPR, field_operand(ip->b), kc[-1 - ip->c])                     \
-    ARITH_FORM(OP##_fr, OP, GUARD, EXPR, field_operand(ip->b), r[ip->c])
+    ARITH_FORM(OP##_rr, OP, GUARD, EXPR, &r[ip->b], r[ip->c], REAL_RIGHT(GUARD))                   \
+    ARITH_FORM(OP##_rk, OP, GUARD, EXPR, &r[ip->b], kc[-1 - ip->c], true)                          \
+    ARITH_FORM(OP##_vk, OP, GUARD, EXPR, VAR_B, kc[-1 - ip->c], true)                              \
+    ARITH_FORM(OP##_vr, OP, GUARD, EXPR, VAR_B, r[ip->c], REAL_RIGHT(GUARD))                       \
+    ARITH_FORM(OP##_ak, OP, GUARD, EXPR, &ss_.arguments[size_t(ip->b)], kc[-1 - ip->c], true)      \
+    ARITH_FORM(OP##_fk, OP, GUARD, EXPR, field_operand(ip->b), kc[-1 - ip->c], true)               \
+    ARITH_FORM(OP##_fr, OP, GUARD, EXPR, field_operand(ip->b), r[ip->c], REAL_RIGHT(GUARD))
             ARITH_FORMS(add, true, a + b)
             ARITH_FORMS(sub, true, a - b)
             ARITH_FORMS(mul, true, a * b)
             ARITH_FORMS(divide, rr.real != 0, a / b)
-            ARITH_FORMS(div, rr.real != 0, std::trunc(a / b))
-            ARITH_FORMS(mod, rr.real != 0, a - std::trunc(a / b) * b)
+            ARITH_FORMS(div, rr.real != 0, truncate(a / b))
+            ARITH_FORMS(mod, rr.real != 0, a - truncate(a / b) * b)
         negate:
             prefix(*ip, tk_minus);
             NEXT();
@@ -1209,13 +1246,9 @@ void Machine::run() {
             NEXT();
         index1 : {
             // An index in range inline; the checks and their errors out of line.
-            const RValue& i = OPERAND_B;
-            if (i.kind == kind_real) {
-                double n = round_even(i.real);
-                if (n >= 0 && n < array_row_size) {
-                    r[ip->a].index = int32_t(n);
-                    NEXT();
-                }
+            if (int32_t n; index_in_range(OPERAND_B, n)) {
+                r[ip->a].index = n;
+                NEXT();
             }
             r[ip->a].index = index(*ip, false, ip->token);
             NEXT();
@@ -1223,13 +1256,9 @@ void Machine::run() {
         index2 : {
             const RValue& i = OPERAND_B;
             const RValue& j = OPERAND_C;
-            if (i.kind == kind_real && j.kind == kind_real) {
-                double m = round_even(i.real), n = round_even(j.real);
-                if (m >= 0 && n >= 0 && m < array_row_size && n < array_row_size &&
-                    m * n <= 1000000) {
-                    r[ip->a].index = int32_t(m) * array_row_size + int32_t(n);
-                    NEXT();
-                }
+            if (int32_t n; index_in_range(i, j, n)) {
+                r[ip->a].index = n;
+                NEXT();
             }
             r[ip->a].index = index(*ip, true, ip->token);
             NEXT();
@@ -1251,11 +1280,7 @@ void Machine::run() {
             const RValue& j =
                 kind_c(*ip) ? variable_at(kind_c(*ip), ip->c, ip->extra, 1) : K(ip->c);
             int32_t n;
-            double m = round_even(i.real), o = round_even(j.real);
-            if (i.kind == kind_real && j.kind == kind_real && m >= 0 && o >= 0 &&
-                m < array_row_size && o < array_row_size && m * o <= 1000000) [[likely]]
-                n = int32_t(m) * array_row_size + int32_t(o);
-            else
+            if (!index_in_range(i, j, n)) [[unlikely]]
                 n = index(*ip, true, ip->extra);
             if (const CVariable* v = cell_var(*ip)) [[likely]] {
                 r[ip->a] = v->get(n);
@@ -1435,6 +1460,7 @@ void Machine::run() {
 #undef ARITH
 #undef ARITH_FORM
 #undef ARITH_FORMS
+#undef REAL_RIGHT
 #undef FIELD_OP
 #undef STEP_LESS
 #undef VAR_B

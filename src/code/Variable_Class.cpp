@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <ostream>
+#include <type_traits>
 
 namespace kelvane {
 
@@ -82,6 +83,44 @@ void RValue::read(CStream& s) {
     index = ReadInt(s);
 }
 
+// ---- CellRow ----
+
+// Moving a value's bytes is moving the value: its string is one owning pointer.
+static_assert(sizeof(RString) == sizeof(void*) && std::is_standard_layout_v<RValue>);
+
+CellRow::CellRow(const CellRow& o) {
+    reserve(o.size_);
+    for (; size_ < o.size_; ++size_) new (data_ + size_) RValue(o.data_[size_]);
+}
+
+CellRow::~CellRow() {
+    for (uint32_t i = 0; i < size_; ++i) data_[i].~RValue();
+    std::free(data_);
+}
+
+void CellRow::reserve(size_t n) {
+    if (n <= capacity_) return;
+    if (n > size_t(array_row_size)) throw std::bad_alloc();
+    // The cells move with their bytes (see above): no copies, no destructors.
+    void* p = std::realloc(static_cast<void*>(data_), n * sizeof(RValue));
+    if (!p) throw std::bad_alloc();
+    data_ = static_cast<RValue*>(p);
+    capacity_ = uint32_t(n);
+}
+
+void CellRow::resize(size_t n) {
+    reserve(n);
+    while (size_ > n) data_[--size_].~RValue();
+    for (; size_ < n; ++size_) new (data_ + size_) RValue();
+}
+
+RValue& CellRow::extend(size_t c) {
+    // Geometric growth, so that a row written cell after cell costs linear time.
+    reserve(std::min(size_t(array_row_size), std::max({c + 1, size_t(capacity_) * 2, size_t(8)})));
+    resize(c + 1);
+    return data_[c];
+}
+
 // ---- CVariable ----
 
 namespace {
@@ -103,9 +142,7 @@ RValue& CVariable::make_array_cell(int32_t n) {
     if (n < 0) return value;
     size_t r = size_t(n / array_row_size), c = size_t(n % array_row_size);
     if (r >= rows.size()) rows.resize(r + 1);
-    auto& row = rows[r];
-    if (c >= row.size()) row.resize(c + 1);
-    return row[c];
+    return rows[r].cell(c);
 }
 
 void CVariable::write(CStream& s) const {

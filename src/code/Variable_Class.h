@@ -186,12 +186,70 @@ template <int N> class ValueBuffer {
     int size_ = 0;
 };
 
+// One row of array cells. A value owns its string through one pointer and nothing points
+// into a value, so its bytes may move as they are: a row grows by reallocating its block,
+// geometrically, and a new cell is the zero-filled value (the real 0 with an empty string).
+// The size is the highest cell written plus one, as the language sees it; the room beyond
+// it is the row's own.
+class CellRow {
+  public:
+    CellRow() = default;
+    CellRow(const CellRow& o);
+    CellRow(CellRow&& o) noexcept : data_(o.data_), size_(o.size_), capacity_(o.capacity_) {
+        o.data_ = nullptr;
+        o.size_ = o.capacity_ = 0;
+    }
+    CellRow& operator=(const CellRow& o) {
+        if (this != &o) *this = CellRow(o);
+        return *this;
+    }
+    CellRow& operator=(CellRow&& o) noexcept {
+        std::swap(data_, o.data_);
+        std::swap(size_, o.size_);
+        std::swap(capacity_, o.capacity_);
+        return *this;
+    }
+    ~CellRow();
+
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    RValue* data() { return data_; }
+    const RValue* data() const { return data_; }
+    RValue* begin() { return data_; }
+    RValue* end() { return data_ + size_; }
+    const RValue* begin() const { return data_; }
+    const RValue* end() const { return data_ + size_; }
+    RValue& operator[](size_t i) { return data_[i]; }
+    const RValue& operator[](size_t i) const { return data_[i]; }
+
+    // n cells: new ones the real 0, cells beyond n dropped.
+    void resize(size_t n);
+    // Cell c, made with the cells before it when missing (c < array_row_size). The next
+    // cell of a row with room is made inline.
+    RValue& cell(size_t c) {
+        if (c < size_) return data_[c];
+        if (c == size_ && c < capacity_) {
+            ++size_;
+            return *new (data_ + c) RValue();
+        }
+        return extend(c);
+    }
+
+  private:
+    RValue* data_ = nullptr;
+    uint32_t size_ = 0;
+    uint32_t capacity_ = 0;
+
+    RValue& extend(size_t c);
+    void reserve(size_t n);
+};
+
 // One user variable: the plain cell (combined index 0) and the rows of its array cells.
 class CVariable {
   public:
     int32_t id = 0;
     RValue value;
-    std::vector<std::vector<RValue>> rows;
+    std::vector<CellRow> rows;
 
     // The cell at combined index n; real 0 for a cell that was never written. The plain
     // cell, by far the most used, is reached inline.
@@ -206,7 +264,7 @@ class CVariable {
     RValue& cell(int32_t n) {
         if (n == 0) return value;
         uint32_t r = uint32_t(n) / array_row_size, c = uint32_t(n) % array_row_size;
-        if (n > 0 && r < rows.size() && c < rows[r].size()) return rows[r][c];
+        if (n > 0 && r < rows.size()) return rows[r].cell(c);
         return make_array_cell(n);
     }
     void set(int32_t n, const RValue& v) { cell(n) = v; }

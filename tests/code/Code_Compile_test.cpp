@@ -101,16 +101,20 @@ TEST(Listing, ArrayCellsAreIndexedReadAndWrittenByOneInstruction) {
 
 TEST(Listing, ArithmeticTakesTheFormOfItsOperandsPlaces) {
     testing::ScriptRuntime s;
-    // Every form also meets strings, which the general instruction then handles.
+    // Every form also meets strings, which the general instruction then handles; a string
+    // constant leaves the general instruction.
     const char* text = "global.i = 3; global.t = global.i * 2 - 1; global.u = (global.t + 1) * "
                        "(global.t - 1); global.s = 'a'; global.w = global.s + global.s + 'b'; "
                        "global.v = global.t - global.i * 2";
     expect_listed(machine_listing(CCode(text, s.rt)),
                   {"mul_vk           r0, global.#100000, 2", "sub_rk           r0, r0, 1", "add_vk",
-                   "sub_vk", "mul_rr", "add_rk           r0, r0, 'b'",
+                   "sub_vk", "mul_rr", "add              r0, r0, 'b'",
                    "sub_vr           r0, global.#100001, r0"});
     expect_listed(machine_listing(CCode("return argument1 - 1", s.rt)),
                   {"sub_ak           r0, argument1, 1"});
+    // A constant that is not a real, or a divisor 0, leaves the operator in its general form.
+    expect_listed(machine_listing(CCode("return (argument1 mod 0) + (argument1 mod 2)", s.rt)),
+                  {"mod              r0, argument1, 0", "mod_ak           r1, argument1, 2"});
     RValue v = s.run(std::string(text) +
                      "; return string(global.t) + string(global.u) + global.w + string(global.v)");
     EXPECT_EQ(v.str.view(), "524aab-1");

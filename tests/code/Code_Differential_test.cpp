@@ -147,9 +147,13 @@ class Generator {
     }
 
     std::string index() {
-        static const char* const indices[] = {"0", "1", "2", "-0.4", "-1", "32000", "'i'", "1.5"};
+        // With the edges of the index checks: -0.5 rounds to 0 and 31999.5 to 32000 (halves
+        // to even); 1000 * 1000 is the largest product allowed.
+        static const char* const indices[] = {"0",    "1",    "2",    "-0.4", "-1",      "32000",
+                                              "'i'",  "1.5",  "-0.5", "2.5",  "31999.4", "31999.5",
+                                              "1000", "1001", "-0.6", "0.5"};
         if (pick(0, 3) == 0) return expression(3);
-        return indices[pick(0, 7)];
+        return indices[pick(0, 15)];
     }
 
     std::string literal() {
@@ -226,7 +230,7 @@ class Generator {
     }
 
     std::string statement(int depth) {
-        int choice = depth > 2 ? pick(0, 2) : pick(0, 14);
+        int choice = depth > 2 ? pick(0, 2) : pick(0, 15);
         switch (choice) {
         case 0:
         case 1: {
@@ -323,6 +327,28 @@ class Generator {
             --loop_depth_;
             return s;
         }
+        case 15: {
+            // Counting loops over the cells of an array: cells made one after another (the
+            // row grows as they come), then changed and read back, with the loop's step
+            // and test fused where they can be.
+            static const char* const arrays[] = {"a", "d", "global.g", "global.k"};
+            static const char* const starts[] = {"0", "1", "-1", "0.5", "'t'"};
+            static const char* const limits[] = {"3", "10", "19", "2.5", "'u'", "b"};
+            static const char* const steps[] = {"1", "1", "2", "0.5"};
+            static const char* const ops[] = {" = ", " = ", " += ", " *= "};
+            static const char* const sums[] = {"c", "global.h", "s", "x"};
+            std::string w = "w" + std::to_string(loop_depth_++);
+            std::string array = arrays[pick(0, 3)];
+            std::string cell =
+                pick(0, 2) ? array + "[" + w + "]" : array + "[" + index() + ", " + w + "]";
+            std::string head = "for (" + w + " = " + starts[pick(0, 4)] + "; " + w + " < " +
+                               limits[pick(0, 5)] + "; " + w + " += " + steps[pick(0, 3)] + ") ";
+            std::string value = pick(0, 3) ? w + " * 2" : expression(1);
+            std::string s = head + cell + ops[pick(0, 3)] + value;
+            if (pick(0, 1)) s += " " + head + sums[pick(0, 3)] + " += " + cell;
+            --loop_depth_;
+            return s;
+        }
         default:
             return variable() + " = " + expression(0);
         }
@@ -343,10 +369,17 @@ std::string describe(const CVariableList& list) {
     for (int32_t i = 0; i < list.count(); ++i) {
         const CVariable& v = list.item(i);
         out += " #" + std::to_string(v.id) + "=" + describe(v.value);
-        for (size_t r = 0; r < v.rows.size(); ++r)
+        // The rows' lengths, and the cells that are not the zero-filled value (which a
+        // cell never written is): rows may be long.
+        static const std::string zero = describe(RValue());
+        out += " rows " + std::to_string(v.rows.size());
+        for (size_t r = 0; r < v.rows.size(); ++r) {
+            if (v.rows[r].empty()) continue;
+            out += " [" + std::to_string(r) + "] of " + std::to_string(v.rows[r].size());
             for (size_t c = 0; c < v.rows[r].size(); ++c)
-                out += " [" + std::to_string(r) + "," + std::to_string(c) + "]" +
-                       describe(v.rows[r][c]);
+                if (std::string d = describe(v.rows[r][c]); d != zero)
+                    out += " [" + std::to_string(r) + "," + std::to_string(c) + "]" + d;
+        }
     }
     return out;
 }
@@ -545,6 +578,18 @@ TEST(Differential, ResultsKeepTheStringOfTheirLeftOperand) {
         {"s = 'ab'; z = (s < 'x'); a = z + 1; b = z * 2 - 1; global.g = z; c = global.g mod 3",
          "s = 'q'; t = s + 'r'; b = (s < t) + (t < s); c = b - 1; d = (c div 1) / 2",
          "s = 'ab'; z = (s != 'x'); a = (s + 'c') + ''; b = z - (z + 1); return b + z"});
+}
+
+// div and mod truncate their quotient toward 0: negative, fractional and large operands in
+// every place an operand can have.
+TEST(Differential, DivisionsTruncateTowardZero) {
+    expect_agreement(
+        {"a = -7.5; b = 2; c = a mod b; d = a div b; e = (a + 0) mod (b + 0); f = a div -2",
+         "a = 7.5; c = a mod -2; d = a div -2; e = -0.5 div 1; f = -100000000000000000 mod 3; g = "
+         "100000000000000000 div -7",
+         "argument0 = -9.25; c = argument0 mod 4; d = argument0 div 4; e = -0 mod 5",
+         "x = -7.5; a = x mod 2; b = x div 2; c = x mod -0.5; d = x div 0.75; x = x mod 2",
+         "global.h = -13; a = global.h mod 5; b = global.h div 5; c = 13 mod global.h"});
 }
 
 TEST(Differential, GeneratedProgramsAgree) {

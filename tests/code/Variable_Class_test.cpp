@@ -1,6 +1,8 @@
 // Values, variables and variable lists: cells, rows, copies and the stream form.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "code/Variable_Class.h"
 
 namespace kelvane {
@@ -39,6 +41,39 @@ TEST(CVariable, CellsAndRows) {
     EXPECT_EQ(v.rows.size(), 3u);
     EXPECT_EQ(v.rows[1].size(), 0u);
     EXPECT_EQ(v.rows[2].size(), 6u);
+}
+
+TEST(CVariable, RowsGrowCellByCellKeepingTheirValues) {
+    // Written one cell after another, as a counting loop fills an array: the row grows many
+    // times and moves its cells, strings included, each time.
+    CVariable v;
+    for (int32_t c = 1; c < 3000; ++c)
+        v.set(c, c % 3 ? RValue(c) : RValue(RString(std::to_string(c))));
+    v.set(2 * array_row_size + 31999, RValue("last")); // the last cell a row can hold
+    ASSERT_EQ(v.rows.size(), 3u);
+    EXPECT_EQ(v.rows[0].size(), 3000u);
+    EXPECT_EQ(v.rows[2].size(), size_t(array_row_size));
+    EXPECT_EQ(v.get(0).real, 0); // never written
+    for (int32_t c = 1; c < 3000; ++c) {
+        const RValue& cell = v.get(c);
+        if (c % 3)
+            ASSERT_EQ(cell.real, c) << c;
+        else
+            ASSERT_EQ(cell.str.view(), std::to_string(c)) << c;
+    }
+    EXPECT_EQ(v.get(2 * array_row_size + 31998).kind, kind_real);
+    EXPECT_EQ(v.get(2 * array_row_size + 31999).str, "last");
+
+    // A copy owns its cells: changing either leaves the other as it was.
+    CVariable copy = v;
+    copy.set(3, RValue("changed"));
+    copy.set(5000, RValue(1));
+    EXPECT_EQ(v.get(3).str, "3");
+    EXPECT_EQ(v.rows[0].size(), 3000u);
+    EXPECT_EQ(copy.rows[0].size(), 5001u);
+    v = copy;
+    EXPECT_EQ(v.get(3).str, "changed");
+    EXPECT_EQ(v.get(6).str, "6");
 }
 
 TEST(CVariableList, FindMakeAndCopies) {
