@@ -236,6 +236,7 @@ class Machine {
         while (depth_ > 0) drop_frame();
         release_registers(*f_);
         frames_.give_back();
+        if (call_args_) std::destroy_n(call_args_, max_call_arguments);
     }
 
     RValue result;
@@ -743,22 +744,46 @@ class Machine {
             raise(i.token, "Stack overflow.");
     }
 
-    // A built-in function: its arguments lie in ten registers from c on (the slots beyond
-    // them real 0), which are the handler's own; its result goes to a. The registry's
-    // count was checked, so its handler is called straight away.
+    // The ten argument values handed to built-in functions: real 0 but while a call is in
+    // progress, when the first ones hold its arguments. Handlers only read them, so the
+    // others stay real 0 from call to call and need no clearing. Made at the first call.
+    RValue* call_args_ = nullptr;
+    alignas(RValue) unsigned char call_store_[max_call_arguments * sizeof(RValue)];
+    RValue* call_args() {
+        if (!call_args_) [[unlikely]] {
+            call_args_ = reinterpret_cast<RValue*>(call_store_);
+            std::uninitialized_value_construct_n(call_args_, max_call_arguments);
+        }
+        return call_args_;
+    }
+    // The arguments of a call in progress, made real 0 again when it ends (also by an
+    // exception).
+    struct TakenArguments {
+        RValue* args;
+        int32_t n;
+        TakenArguments(RValue* args, RValue* from, int32_t n) : args(args), n(n) {
+            for (int32_t j = 0; j < n; ++j) args[j] = std::move(from[j]);
+        }
+        TakenArguments(const TakenArguments&) = delete;
+        TakenArguments& operator=(const TakenArguments&) = delete;
+        ~TakenArguments() {
+            for (int32_t j = 0; j < n; ++j) args[j] = RValue();
+        }
+    };
+
+    // A built-in function: its arguments, in the registers from c on, are moved into the
+    // values handed to the handler; its result goes to a. The registry's count was checked,
+    // so its handler is called straight away.
     [[gnu::noinline]] void call_function(const Ins& i) {
         check_call(i);
-        RValue* args = f_->regs + i.c;
         int32_t n = i.x;
         const RFunction* f =
             i.b >= 0 && i.b < functions_.count() ? &functions_.entry(i.b) : nullptr;
         if (!f || f->argc != n) [[unlikely]]
             raise(i.token, "Function needs " + std::to_string(f ? f->argc : -1) + " arguments");
-        for (int32_t j = n; j < max_call_arguments; ++j) args[j] = RValue();
-        // The result is the handler's own until it returns: it must not see it in the
-        // first argument's register.
+        TakenArguments args(call_args(), f_->regs + i.c, n);
         RValue r;
-        f->handler(rt_, v_.self, v_.other, n, r, args);
+        f->handler(rt_, v_.self, v_.other, n, r, args.args);
         // Handlers set the kind by itself: it is read back by itself (a wider read of a
         // narrower write just made waits for the write to reach the cache).
         RValue& d = f_->regs[i.a];
