@@ -24,6 +24,8 @@
 #include "code/Code_Machine.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -611,10 +613,10 @@ class Machine {
                 copy_result(d, l, x);
                 return;
             }
-            d.kind = l.kind;
-            d.scope = l.scope;
-            d.var_id = l.var_id;
-            d.index = l.index;
+            // kind, scope, var_id and index: the four integers before `real`.
+            static_assert(offsetof(RValue, real) == 4 * sizeof(int32_t));
+            std::memcpy(reinterpret_cast<char*>(&d), reinterpret_cast<const char*>(&l),
+                        offsetof(RValue, real));
         }
         d.real = x;
     }
