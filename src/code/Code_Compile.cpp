@@ -430,12 +430,12 @@ class Compiler {
     }
 
     // call ( arguments ): each argument evaluated and read in turn, into consecutive
-    // registers; a built-in function gets all ten slots.
+    // registers.
     int32_t call(const Expr* e) {
         int32_t mark = top_;
         bool builtin = e->function < script_call_base;
         int32_t given = int32_t(std::min(e->args.size(), size_t(max_call_arguments)));
-        int32_t base = alloc(builtin ? max_call_arguments : std::max(given, 1));
+        int32_t base = alloc(std::max(given, 1));
         for (size_t i = 0; i < e->args.size(); ++i) {
             int32_t m = top_;
             if (i < size_t(max_call_arguments)) {

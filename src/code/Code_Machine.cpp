@@ -24,6 +24,8 @@
 #include "code/Code_Machine.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -149,6 +151,24 @@ const BuiltInField no_fields[iv_end - first_instance_builtin] = {};
 // Thrown to the run's loop once an error is recorded: the frame is over.
 struct RunStopped {};
 
+#if defined(__x86_64__)
+// The processor rounds in one instruction (SSE4.1), which the baseline x86-64 the program
+// is built for does not have.
+const bool round_instruction = (__builtin_cpu_init(), __builtin_cpu_supports("sse4.1"));
+#endif
+
+// std::trunc(q), by the processor's rounding instruction where it has one.
+inline double truncate(double q) {
+#if defined(__x86_64__)
+    if (round_instruction) [[likely]] {
+        double t;
+        asm("roundsd $11, %1, %0" : "=x"(t) : "x"(q)); // toward 0, no inexact exception
+        return t;
+    }
+#endif
+    return std::trunc(q);
+}
+
 // A comparison operator (its token kind) on two reals, from their difference.
 inline bool compare_reals(int32_t op, double d) {
     // The test of nearly every counting loop, without the jump table of the switch.
@@ -216,6 +236,7 @@ class Machine {
         while (depth_ > 0) drop_frame();
         release_registers(*f_);
         frames_.give_back();
+        if (call_args_) std::destroy_n(call_args_, max_call_arguments);
     }
 
     RValue result;
@@ -505,36 +526,17 @@ class Machine {
         return &numbers_[0];
     }
 
-    // A field's number into v; false for a value field that does not hold a real.
-    bool field_real(const BuiltInField& f, double& v) {
-        if (f.storage == BuiltInField::value) {
-            const RValue& c = *reinterpret_cast<const RValue*>(f.in(v_.self));
-            v = c.real;
-            return c.kind == kind_real;
-        }
-        v = f.number(v_.self);
-        return true;
-    }
-    // A plain store of v into a field (BuiltInField::store), a real without a string
-    // written in place.
-    void store_field(const BuiltInField& f, double v) {
-        if (f.storage == BuiltInField::value && f.form == BuiltInForm::real) {
-            RValue& d = *reinterpret_cast<RValue*>(f.in(v_.self));
-            if (d.str.empty()) [[likely]] {
-                d.kind = kind_real;
-                d.scope = d.var_id = d.index = 0;
-                d.real = v;
-                return;
-            }
+    // A plain store of v into a field (BuiltInField::store). `value` is the field when it
+    // holds a value (null when it holds a number): a real without a string is written in
+    // place.
+    void store_field(const BuiltInField& f, RValue* value, double v) {
+        if (value && f.form == BuiltInForm::real && value->str.empty()) [[likely]] {
+            value->kind = kind_real;
+            value->scope = value->var_id = value->index = 0;
+            value->real = v;
+            return;
         }
         f.store(v_.self, v);
-    }
-    // Writes v into a field that has a plain store or a setter.
-    void write_field(const BuiltInField& f, double v) {
-        if (f.plain_store)
-            store_field(f, v);
-        else
-            f.setter(v_.self, v);
     }
 
     // Reads a field into a register.
@@ -545,26 +547,36 @@ class Machine {
             out = RValue(f.number(v_.self));
     }
 
-    // Combines a field with a real (the compound assignments on two reals) and writes the
-    // result back; false when the combination is not that simple (the general update then
-    // does it all).
-    bool update_field(const Ins& i, const BuiltInField& f, double v) {
+    // Combines self's field with a real by a compound assignment's operator (a token kind)
+    // and writes the result back by the field's plain store or its setter; false, with
+    // nothing done, when that is not so simple (a value field that does not hold a real, a
+    // field with neither, a division by 0): the general instructions then do it all.
+    [[gnu::always_inline]] bool combine_field(const BuiltInField& f, int32_t op, double v) {
+        RValue* value = nullptr;
         double cur;
-        if (!field_real(f, cur)) return false;
-        if (i.extra == tk_add_assign) [[likely]]
+        if (f.storage == BuiltInField::value) {
+            value = reinterpret_cast<RValue*>(f.in(v_.self));
+            if (value->kind != kind_real) return false;
+            cur = value->real;
+        } else {
+            cur = f.number(v_.self);
+        }
+        if (op == tk_add_assign) [[likely]]
             cur += v;
-        else if (i.extra == tk_sub_assign)
+        else if (op == tk_sub_assign)
             cur -= v;
-        else if (i.extra == tk_mul_assign)
+        else if (op == tk_mul_assign)
             cur *= v;
         else if (v == 0)
             return false;
         else
             cur /= v;
-        if (f.plain_store || f.setter)
-            write_field(f, cur);
-        else
-            write_var(i.x, i.b, 0, RValue(cur), i.token);
+        if (f.plain_store) {
+            store_field(f, value, cur);
+            return true;
+        }
+        if (!f.setter) return false;
+        f.setter(v_.self, cur);
         return true;
     }
 
@@ -601,10 +613,10 @@ class Machine {
                 copy_result(d, l, x);
                 return;
             }
-            d.kind = l.kind;
-            d.scope = l.scope;
-            d.var_id = l.var_id;
-            d.index = l.index;
+            // kind, scope, var_id and index: the four integers before `real`.
+            static_assert(offsetof(RValue, real) == 4 * sizeof(int32_t));
+            std::memcpy(reinterpret_cast<char*>(&d), reinterpret_cast<const char*>(&l),
+                        offsetof(RValue, real));
         }
         d.real = x;
     }
@@ -778,22 +790,46 @@ class Machine {
             raise(i.token, "Stack overflow.");
     }
 
-    // A built-in function: its arguments lie in ten registers from c on (the slots beyond
-    // them real 0), which are the handler's own; its result goes to a. The registry's
-    // count was checked, so its handler is called straight away.
+    // The ten argument values handed to built-in functions: real 0 but while a call is in
+    // progress, when the first ones hold its arguments. Handlers only read them, so the
+    // others stay real 0 from call to call and need no clearing. Made at the first call.
+    RValue* call_args_ = nullptr;
+    alignas(RValue) unsigned char call_store_[max_call_arguments * sizeof(RValue)];
+    RValue* call_args() {
+        if (!call_args_) [[unlikely]] {
+            call_args_ = reinterpret_cast<RValue*>(call_store_);
+            std::uninitialized_value_construct_n(call_args_, max_call_arguments);
+        }
+        return call_args_;
+    }
+    // The arguments of a call in progress, made real 0 again when it ends (also by an
+    // exception).
+    struct TakenArguments {
+        RValue* args;
+        int32_t n;
+        TakenArguments(RValue* args, RValue* from, int32_t n) : args(args), n(n) {
+            for (int32_t j = 0; j < n; ++j) args[j] = std::move(from[j]);
+        }
+        TakenArguments(const TakenArguments&) = delete;
+        TakenArguments& operator=(const TakenArguments&) = delete;
+        ~TakenArguments() {
+            for (int32_t j = 0; j < n; ++j) args[j] = RValue();
+        }
+    };
+
+    // A built-in function: its arguments, in the registers from c on, are moved into the
+    // values handed to the handler; its result goes to a. The registry's count was checked,
+    // so its handler is called straight away.
     [[gnu::noinline]] void call_function(const Ins& i) {
         check_call(i);
-        RValue* args = f_->regs + i.c;
         int32_t n = i.x;
         const RFunction* f =
             i.b >= 0 && i.b < functions_.count() ? &functions_.entry(i.b) : nullptr;
         if (!f || f->argc != n) [[unlikely]]
             raise(i.token, "Function needs " + std::to_string(f ? f->argc : -1) + " arguments");
-        for (int32_t j = n; j < max_call_arguments; ++j) args[j] = RValue();
-        // The result is the handler's own until it returns: it must not see it in the
-        // first argument's register.
+        TakenArguments args(call_args(), f_->regs + i.c, n);
         RValue r;
-        f->handler(rt_, v_.self, v_.other, n, r, args);
+        f->handler(rt_, v_.self, v_.other, n, r, args.args);
         // Handlers set the kind by itself: it is read back by itself (a wider read of a
         // narrower write just made waits for the write to reach the cache).
         RValue& d = f_->regs[i.a];
@@ -1118,7 +1154,11 @@ void Machine::run() {
         set_field : {
             const BuiltInField* f = field(ip->b);
             if (f && f->plain_store) {
-                store_field(*f, K(ip->a).real);
+                store_field(*f,
+                            f->storage == BuiltInField::value
+                                ? reinterpret_cast<RValue*>(f->in(v_.self))
+                                : nullptr,
+                            K(ip->a).real);
                 NEXT();
             }
             if (f && f->setter) {
@@ -1130,7 +1170,7 @@ void Machine::run() {
         update_field : {
             const RValue& v = K(ip->a);
             if (const BuiltInField* f = field(ip->b); f && v.kind == kind_real)
-                if (this->update_field(*ip, *f, v.real)) NEXT();
+                if (combine_field(*f, ip->extra, v.real)) NEXT();
             goto update;
         }
         step_field : {
@@ -1138,8 +1178,7 @@ void Machine::run() {
             // whenever that is not as simple, the two instructions as they are.
             const RValue& v = K(ip->a);
             const BuiltInField* f = field(ip->b);
-            if (!f || v.kind != kind_real || !this->update_field(*ip, *f, v.real))
-                goto update_field;
+            if (!f || v.kind != kind_real || !combine_field(*f, ip->extra, v.real)) goto update;
             const Ins& j = ip[1];
             const RValue& now = builtin(j.b, j.token, 0);
             const RValue& limit = kc[-1 - j.c];
@@ -1149,22 +1188,18 @@ void Machine::run() {
         }
 // The built-in b := itself OP operand c, and the set_field after it skipped; any other case
 // as the operator's general instruction, then that set_field.
-#define FIELD_OP(LABEL, GENERAL, EXPR)                                                             \
+#define FIELD_OP(LABEL, GENERAL, OPERATOR)                                                         \
     LABEL : {                                                                                      \
         const BuiltInField* f = field(ip->b);                                                      \
         const RValue& rr = K(ip->c);                                                               \
-        double a;                                                                                  \
-        if (f && rr.kind == kind_real && (f->plain_store || f->setter) && field_real(*f, a))       \
-            [[likely]] {                                                                           \
-            double b = rr.real;                                                                    \
-            write_field(*f, EXPR);                                                                 \
+        if (f && rr.kind == kind_real && combine_field(*f, OPERATOR, rr.real)) [[likely]] {        \
             ip += 2;                                                                               \
             DISPATCH();                                                                            \
         }                                                                                          \
         goto GENERAL;                                                                              \
     }
-            FIELD_OP(field_add, add, a + b)
-            FIELD_OP(field_sub, sub, a - b)
+            FIELD_OP(field_add, add, tk_add_assign)
+            FIELD_OP(field_sub, sub, tk_sub_assign)
         set_self : {
             if (CVariable* v = made_self_var(ip->slot)) [[likely]] {
                 store(*v, index_of(*ip), ip->a);
@@ -1210,8 +1245,8 @@ void Machine::run() {
             ARITH(sub, tk_minus, true, a - b)
             ARITH(mul, tk_times, true, a * b)
             ARITH(divide, tk_divide, rr.real != 0, a / b)
-            ARITH(div, tk_div, rr.real != 0, std::trunc(a / b))
-            ARITH(mod, tk_mod, rr.real != 0, a - std::trunc(a / b) * b)
+            ARITH(div, tk_div, rr.real != 0, truncate(a / b))
+            ARITH(mod, tk_mod, rr.real != 0, a - truncate(a / b) * b)
             ARITH(less, tk_less, true, a - b < 0 ? 1 : 0)
             ARITH(less_equal, tk_less_equal, true, a - b <= 0 ? 1 : 0)
             ARITH(equal, tk_equal, true, a - b == 0 ? 1 : 0)
@@ -1251,8 +1286,8 @@ void Machine::run() {
             ARITH_FORMS(sub, true, a - b)
             ARITH_FORMS(mul, true, a * b)
             ARITH_FORMS(divide, rr.real != 0, a / b)
-            ARITH_FORMS(div, rr.real != 0, std::trunc(a / b))
-            ARITH_FORMS(mod, rr.real != 0, a - std::trunc(a / b) * b)
+            ARITH_FORMS(div, rr.real != 0, truncate(a / b))
+            ARITH_FORMS(mod, rr.real != 0, a - truncate(a / b) * b)
         negate:
             prefix(*ip, tk_minus);
             NEXT();

@@ -55,7 +55,8 @@ class RString {
     }
 
     size_t size() const { return rep_ ? rep_->size : 0; }
-    bool empty() const { return size() == 0; }
+    // A block is held only for a string of one character or more.
+    bool empty() const { return rep_ == nullptr; }
     const char* data() const { return rep_ ? rep_->chars : ""; }
     std::string_view view() const { return {data(), size()}; }
     operator std::string_view() const { return view(); }

@@ -351,7 +351,8 @@ namespace {
 #define FILES                                                                                      \
     GameFiles* f = rt.files.get();                                                                 \
     if (!f) return;
-#define H(name) void name(Runtime& rt, CInstance*, CInstance*, int32_t, RValue& result, RValue* a)
+#define H(name)                                                                                    \
+    void name(Runtime& rt, CInstance*, CInstance*, int32_t, RValue& result, const RValue* a)
 
 std::string s(const RValue& v) {
     return v.str.str();

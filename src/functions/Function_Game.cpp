@@ -25,7 +25,8 @@ int32_t n(const RValue& v) {
 }
 
 #define H(name)                                                                                    \
-    void name(Runtime& rt, CInstance* self, CInstance* other, int32_t, RValue& result, RValue* a)
+    void name(Runtime& rt, CInstance* self, CInstance* other, int32_t, RValue& result,             \
+              const RValue* a)
 #define UNUSED (void)rt, (void)self, (void)other, (void)result, (void)a
 
 H(fn_instance_find) {

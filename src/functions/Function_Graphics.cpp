@@ -30,7 +30,8 @@ std::optional<CCanvas> canvas(Runtime& rt) {
 }
 
 #define H(name)                                                                                    \
-    void name(Runtime& rt, CInstance* self, CInstance* other, int32_t, RValue& result, RValue* a)
+    void name(Runtime& rt, CInstance* self, CInstance* other, int32_t, RValue& result,             \
+              const RValue* a)
 #define UNUSED (void)rt, (void)self, (void)other, (void)result, (void)a
 
 H(fn_make_color) {

@@ -31,7 +31,8 @@ std::string host_path(Runtime& rt, const RValue& v) {
 }
 
 #define H(name)                                                                                    \
-    void name(Runtime& rt, CInstance* self, CInstance* other, int32_t, RValue& result, RValue* a)
+    void name(Runtime& rt, CInstance* self, CInstance* other, int32_t, RValue& result,             \
+              const RValue* a)
 #define UNUSED (void)rt, (void)self, (void)other, (void)result, (void)a
 
 // ---- drawing ----

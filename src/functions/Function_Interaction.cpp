@@ -27,7 +27,8 @@ RValue truth(bool b) {
 }
 
 #define H(name)                                                                                    \
-    void name(Runtime& rt, CInstance* self, CInstance* other, int32_t, RValue& result, RValue* a)
+    void name(Runtime& rt, CInstance* self, CInstance* other, int32_t, RValue& result,             \
+              const RValue* a)
 #define UNUSED (void)self, (void)other
 
 // ---- the keyboard and the mouse ----
@@ -206,7 +207,7 @@ H(fn_message_button) {
     rt.message.buttons = std::move(pictures);
 }
 
-void set_font(RMessageFont& font, RValue* a) {
+void set_font(RMessageFont& font, const RValue* a) {
     font.change(text_of(a[0]), n(a[1]), n(a[2]), n(a[3]));
 }
 H(fn_message_text_font) {

@@ -62,7 +62,7 @@ const FunctionRegistry& function_registry() {
 }
 
 bool invoke_function(Runtime& rt, int32_t index, CInstance* self, CInstance* other, RValue& result,
-                     RValue* args, int32_t argc) {
+                     const RValue* args, int32_t argc) {
     if (index >= script_call_base)
         return call_script(rt, index - script_call_base, self, other, args, argc, result);
     const FunctionRegistry& reg = function_registry();

@@ -21,10 +21,11 @@ class CInstance;
 constexpr int32_t max_call_arguments = 10;
 
 // A handler fills `result` (real 0 on entry) from `args`: always 10 values, of which the
-// first `argc` are the call's arguments and the rest real 0. It reports its own problems
+// first `argc` are the call's arguments and the rest real 0. It only reads them, so that a
+// caller may keep the unused ones real 0 from call to call. It reports its own problems
 // through the error report and never fails the call.
 using FunctionHandler = void (*)(Runtime& rt, CInstance* self, CInstance* other, int32_t argc,
-                                 RValue& result, RValue* args);
+                                 RValue& result, const RValue* args);
 
 struct RFunction {
     std::string_view name;
@@ -58,9 +59,9 @@ const FunctionRegistry& function_registry();
 bool call_function(Runtime& rt, int32_t index, CInstance* self, CInstance* other, RValue& result,
                    const RValue* args, int32_t argc);
 
-// As call_function, for a caller that owns the ten argument values: the handler works on
-// them directly (they are its private copy).
+// As call_function, for a caller that has the ten argument values (those beyond `argc`
+// real 0): the handler reads them where they are.
 bool invoke_function(Runtime& rt, int32_t index, CInstance* self, CInstance* other, RValue& result,
-                     RValue* args, int32_t argc);
+                     const RValue* args, int32_t argc);
 
 } // namespace kelvane

@@ -168,7 +168,7 @@ namespace {
 
 #define FN(name)                                                                                   \
     void name(Runtime& rt [[maybe_unused]], CInstance*, CInstance*, int32_t, RValue& r,            \
-              RValue* a [[maybe_unused]])
+              const RValue* a [[maybe_unused]])
 
 void set_real(RValue& r, double x) {
     r.kind = kind_real;

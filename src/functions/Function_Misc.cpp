@@ -19,7 +19,8 @@ int32_t n(const RValue& v) {
 }
 
 #define H(name)                                                                                    \
-    void name(Runtime& rt, CInstance* self, CInstance* other, int32_t, RValue& result, RValue* a)
+    void name(Runtime& rt, CInstance* self, CInstance* other, int32_t, RValue& result,             \
+              const RValue* a)
 
 void execute_text(Runtime& rt, CInstance* self, CInstance* other, const std::string& text,
                   RValue& result) {

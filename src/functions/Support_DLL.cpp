@@ -106,7 +106,8 @@ void define(Runtime& rt, const RValue* a, std::vector<bool> types, const RValue&
 
 // external_defineN for N = 0 ... 4: the library, the name, N types and the result type.
 template <int N>
-void fn_define_typed(Runtime& rt, CInstance*, CInstance*, int32_t, RValue& result, RValue* a) {
+void fn_define_typed(Runtime& rt, CInstance*, CInstance*, int32_t, RValue& result,
+                     const RValue* a) {
     std::vector<bool> types;
     for (int i = 0; i < N; ++i) types.push_back(is_string_type(a[2 + i]));
     define(rt, a, std::move(types), a[2 + N], result);
@@ -114,12 +115,13 @@ void fn_define_typed(Runtime& rt, CInstance*, CInstance*, int32_t, RValue& resul
 
 // external_defineN for N = 5 ... 8: every argument a real.
 template <int N>
-void fn_define_reals(Runtime& rt, CInstance*, CInstance*, int32_t, RValue& result, RValue* a) {
+void fn_define_reals(Runtime& rt, CInstance*, CInstance*, int32_t, RValue& result,
+                     const RValue* a) {
     define(rt, a, std::vector<bool>(N, false), a[2], result);
 }
 
 template <int N>
-void fn_call(Runtime& rt, CInstance*, CInstance*, int32_t, RValue& result, RValue* a) {
+void fn_call(Runtime& rt, CInstance*, CInstance*, int32_t, RValue& result, const RValue* a) {
     if (refused(rt)) return;
     rt.externals.call(to_int32(a[0].real), std::span<const RValue>(a + 1, N), result);
 }

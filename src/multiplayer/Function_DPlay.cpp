@@ -11,7 +11,8 @@ namespace kelvane {
 
 namespace {
 
-#define H(name) void name(Runtime& rt, CInstance*, CInstance*, int32_t, RValue& result, RValue* a)
+#define H(name)                                                                                    \
+    void name(Runtime& rt, CInstance*, CInstance*, int32_t, RValue& result, const RValue* a)
 
 int32_t n(const RValue& v) {
     return to_int32(v.real);
@@ -113,7 +114,7 @@ std::optional<int32_t> player_argument(Runtime& rt, const RValue& v) {
     return n(v);
 }
 
-void send(Runtime& rt, RValue* a, RValue& result, bool guaranteed) {
+void send(Runtime& rt, const RValue* a, RValue& result, bool guaranteed) {
     if (!rt.multiplayer.in_session()) return;
     auto to = player_argument(rt, a[0]);
     result = flag(to && rt.multiplayer.send(*to, n(a[1]), a[2], guaranteed));

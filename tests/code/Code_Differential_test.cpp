@@ -580,6 +580,18 @@ TEST(Differential, ResultsKeepTheStringOfTheirLeftOperand) {
          "s = 'ab'; z = (s != 'x'); a = (s + 'c') + ''; b = z - (z + 1); return b + z"});
 }
 
+// div and mod truncate their quotient toward 0: negative, fractional and large operands in
+// every place an operand can have.
+TEST(Differential, DivisionsTruncateTowardZero) {
+    expect_agreement(
+        {"a = -7.5; b = 2; c = a mod b; d = a div b; e = (a + 0) mod (b + 0); f = a div -2",
+         "a = 7.5; c = a mod -2; d = a div -2; e = -0.5 div 1; f = -100000000000000000 mod 3; g = "
+         "100000000000000000 div -7",
+         "argument0 = -9.25; c = argument0 mod 4; d = argument0 div 4; e = -0 mod 5",
+         "x = -7.5; a = x mod 2; b = x div 2; c = x mod -0.5; d = x div 0.75; x = x mod 2",
+         "global.h = -13; a = global.h mod 5; b = global.h div 5; c = 13 mod global.h"});
+}
+
 TEST(Differential, GeneratedProgramsAgree) {
     run_corpus(20261210, 1500, false);
 }
