@@ -35,11 +35,12 @@ class ArgumentFrame {
     // slots, whose values are kept.
     void take(ScriptState& s, RValue* args, int32_t n) {
         open(s);
-        // (One argument, the most common call, without the loop.)
-        if (n == 1) [[likely]]
-            take_one(s, args, 0);
-        else
-            for (int32_t j = 0; j < n; ++j) take_one(s, args, j);
+        for (int32_t j = 0; j < n; ++j) {
+            // The slot, moved from, holds no string: the argument is moved in over it.
+            RValue& slot = s.arguments[size_t(j)];
+            new (kept() + j) RValue(std::move(slot));
+            new (&slot) RValue(std::move(args[j]));
+        }
         saved_ = (1u << n) - 1;
     }
 
@@ -53,10 +54,13 @@ class ArgumentFrame {
     // Puts back the slots kept: the frame is then no longer the state's.
     void close() {
         // Only the slots kept are visited: most calls keep one or two.
-        if (saved_ == 1) [[likely]]
-            put_back(0);
-        else
-            for (uint32_t left = saved_; left; left &= left - 1) put_back(std::countr_zero(left));
+        for (uint32_t left = saved_; left; left &= left - 1) {
+            int i = std::countr_zero(left);
+            RValue& slot = s_->arguments[size_t(i)];
+            slot.~RValue();
+            new (&slot) RValue(std::move(kept()[i]));
+            kept()[i].~RValue();
+        }
         s_->argument_frame = outer_;
         s_ = nullptr;
     }
@@ -68,18 +72,6 @@ class ArgumentFrame {
     alignas(RValue) unsigned char storage_[argument_count * sizeof(RValue)];
 
     RValue* kept() { return reinterpret_cast<RValue*>(storage_); }
-    void take_one(ScriptState& s, RValue* args, int32_t j) {
-        // The slot, moved from, holds no string: the argument is moved in over it.
-        RValue& slot = s.arguments[size_t(j)];
-        new (kept() + j) RValue(std::move(slot));
-        new (&slot) RValue(std::move(args[j]));
-    }
-    void put_back(int i) {
-        RValue& slot = s_->arguments[size_t(i)];
-        slot.~RValue();
-        new (&slot) RValue(std::move(kept()[i]));
-        kept()[i].~RValue();
-    }
     void open(ScriptState& s) {
         s_ = &s;
         outer_ = s.argument_frame;
