@@ -179,9 +179,11 @@ class Generator {
         case 5:
             return "abs(1, 2)"; // the wrong number of arguments
         case 6: {
+            // The last one calls built-ins from a run nested in a built-in's call.
             static const char* const strings[] = {"'global.g = 4'", "'return 5'", "'global.h = )'",
-                                                  "'a = a + 1'"};
-            return std::string("execute_string(") + strings[pick(0, 3)] + ")";
+                                                  "'a = a + 1'",
+                                                  "'return max(string_length(\"abc\"), 2)'"};
+            return std::string("execute_string(") + strings[pick(0, 4)] + ")";
         }
         default: {
             // Scripts s0 (calls nothing), s1 (may call s0) and s2 (calls itself, and may
@@ -590,6 +592,19 @@ TEST(Differential, DivisionsTruncateTowardZero) {
          "argument0 = -9.25; c = argument0 mod 4; d = argument0 div 4; e = -0 mod 5",
          "x = -7.5; a = x mod 2; b = x div 2; c = x mod -0.5; d = x div 0.75; x = x mod 2",
          "global.h = -13; a = global.h mod 5; b = global.h div 5; c = 13 mod global.h"});
+}
+
+// Built-in functions of one to four arguments, after calls of more and of fewer, with
+// strings and reals, nested and from scripts: each sees every argument it was given and
+// nothing of a call before.
+TEST(Differential, BuiltInsGetEveryArgument) {
+    expect_agreement(
+        {"a = point_distance(0, 0, 3, 4); b = max(a, 7); c = string_copy('abcdef', 2, 3); "
+         "return string_insert('x', c, 2) + string(b) + string(abs(-1))",
+         "a = max(string_length('ab'), point_distance(1, 1, 4, 5)); b = abs(-2) + max(1, a); "
+         "return min(a, b) + max3(1, b, 2)",
+         "s = string_replace('abcabc', 'b', 'x'); return string_pos('c', s) + "
+         "point_direction(0, 0, 0, max(1, 2)) + s0(min(4, 3), 'q')"});
 }
 
 TEST(Differential, GeneratedProgramsAgree) {
