@@ -110,8 +110,7 @@ class Compiler {
             if (u.op == Op::update && u.extra == tk_add_assign && u.c < 0 && u.slot >= 0 &&
                 j.op == Op::compare_jump && kind_b(j) == kind && j.b == u.slot &&
                 kind_c(j) == in_register && j.c < 0) {
-                auto real = [&](int32_t k) { return out_.constants[size_t(-1 - k)].is_real(); };
-                u.op = u.a < 0 && real(u.a) && real(j.c) && j.extra == tk_less && j.x != 0
+                u.op = real_constant(u.a) && real_constant(j.c) && j.extra == tk_less && j.x != 0
                            ? kind == self_variable ? Op::step_less_self : Op::step_less_global
                            : Op::step_test;
             }
@@ -136,6 +135,15 @@ class Compiler {
                 (u.op == Op::add_to_self || u.op == Op::add_to_global) && u.a == g.a)
                 g.op = g.op == Op::get_cell1 ? Op::add_cell1 : Op::add_cell2;
         }
+    }
+
+    // The constant an operand names (operand < 0).
+    const RValue& constant_of(int32_t operand) const {
+        return out_.constants[size_t(-1 - operand)];
+    }
+    // The operand is a constant that is a real.
+    bool real_constant(int32_t operand) const {
+        return operand < 0 && constant_of(operand).is_real();
     }
 
     // The slot of a plain user variable of self / a global one.
@@ -349,9 +357,8 @@ class Compiler {
     // does one whose string grows long).
     bool fold(int32_t op, int32_t lv, const int32_t* rv, int32_t& out) {
         if (lv >= 0 || (rv && *rv >= 0)) return false;
-        RValue v = out_.constants[size_t(-1 - lv)];
-        const char* error =
-            rv ? apply_operator(op, v, out_.constants[size_t(-1 - *rv)]) : apply_prefix(op, v);
+        RValue v = constant_of(lv);
+        const char* error = rv ? apply_operator(op, v, constant_of(*rv)) : apply_prefix(op, v);
         // Long strings are left to the run, which keeps no intermediate ones.
         if (error || v.str.size() > 1024) return false;
         out = constant(v);
@@ -373,10 +380,8 @@ class Compiler {
     // division (the form does not test it again).
     Op arith_form(Op op, int32_t lv, int32_t rv, uint8_t vars) const {
         if (op < Op::add || op > Op::mod || kind_c(Ins{op, vars}) != in_register) return op;
-        if (rv < 0) {
-            const RValue& k = out_.constants[size_t(-1 - rv)];
-            if (!k.is_real() || (op >= Op::divide && k.real == 0)) return op;
-        }
+        if (rv < 0 && (!real_constant(rv) || (op >= Op::divide && constant_of(rv).real == 0)))
+            return op;
         uint32_t kb = kind_b(Ins{op, vars});
         int form;
         if (kb == in_register)
@@ -466,8 +471,8 @@ class Compiler {
             int32_t lv = 0, rv = 0;
             uint8_t vars = 0;
             operands(e, lv, rv, vars);
-            bool arg_and_real = vars == operand_kinds(argument_slot, in_register) && rv < 0 &&
-                                out_.constants[size_t(-1 - rv)].kind == kind_real;
+            bool arg_and_real =
+                vars == operand_kinds(argument_slot, in_register) && real_constant(rv);
             int32_t n = emit(arg_and_real ? Op::compare_jump_ak : Op::compare_jump, 0, lv, rv,
                              when ? 1 : 0, e->end);
             at(n).extra = e->op;

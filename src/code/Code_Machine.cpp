@@ -486,13 +486,9 @@ class Machine {
     RValue numbers_[2];
     RValue reads_[2];
     [[gnu::always_inline]] const RValue& builtin(int32_t id, int32_t token, int which) {
-        const BuiltInField* f = id >= first_instance_builtin ? field(id) : nullptr;
-        if (!f) return builtin_slow(id, token, which);
-        if (f->storage == BuiltInField::value)
-            return *reinterpret_cast<const RValue*>(f->in(v_.self));
-        RValue& n = numbers_[which];
-        n.real = f->number(v_.self);
-        return n;
+        if (id >= first_instance_builtin)
+            if (const RValue* v = field_operand(id, which)) return *v;
+        return builtin_slow(id, token, which);
     }
     [[gnu::noinline]] const RValue& builtin_slow(int32_t id, int32_t token, int which) {
         RValue& s = reads_[which];
@@ -514,37 +510,16 @@ class Machine {
         return f->storage != BuiltInField::none ? f : nullptr;
     }
 
-    // Self's instance built-in `id` as an operand read in place (a number field through
-    // numbers_[0]), or null when the general read must do it.
-    const RValue* field_operand(int32_t id) {
+    // Self's instance built-in `id` as operand b (which 0) or c (which 1) read in place (a
+    // number field through numbers_[which]), or null when the general read must do it.
+    const RValue* field_operand(int32_t id, int which = 0) {
         const BuiltInField* f = field(id);
         if (!f) [[unlikely]]
             return nullptr;
         if (f->storage == BuiltInField::value)
             return reinterpret_cast<const RValue*>(f->in(v_.self));
-        numbers_[0].real = f->number(v_.self);
-        return &numbers_[0];
-    }
-
-    // A plain store of v into a field (BuiltInField::store). `value` is the field when it
-    // holds a value (null when it holds a number): a real without a string is written in
-    // place.
-    void store_field(const BuiltInField& f, RValue* value, double v) {
-        if (value && f.form == BuiltInForm::real && value->str.empty()) [[likely]] {
-            value->kind = kind_real;
-            value->scope = value->var_id = value->index = 0;
-            value->real = v;
-            return;
-        }
-        f.store(v_.self, v);
-    }
-
-    // Reads a field into a register.
-    void read_field(const BuiltInField& f, RValue& out) {
-        if (f.storage == BuiltInField::value)
-            out = *reinterpret_cast<const RValue*>(f.in(v_.self));
-        else
-            out = RValue(f.number(v_.self));
+        numbers_[which].real = f->number(v_.self);
+        return &numbers_[which];
     }
 
     // Combines self's field with a real by a compound assignment's operator (a token kind)
@@ -552,12 +527,12 @@ class Machine {
     // nothing done, when that is not so simple (a value field that does not hold a real, a
     // field with neither, a division by 0): the general instructions then do it all.
     [[gnu::always_inline]] bool combine_field(const BuiltInField& f, int32_t op, double v) {
-        RValue* value = nullptr;
+        char* p = f.in(v_.self);
         double cur;
         if (f.storage == BuiltInField::value) {
-            value = reinterpret_cast<RValue*>(f.in(v_.self));
-            if (value->kind != kind_real) return false;
-            cur = value->real;
+            const RValue& value = *reinterpret_cast<const RValue*>(p);
+            if (value.kind != kind_real) return false;
+            cur = value.real;
         } else {
             cur = f.number(v_.self);
         }
@@ -572,7 +547,7 @@ class Machine {
         else
             cur /= v;
         if (f.plain_store) {
-            store_field(f, value, cur);
+            f.store_at(p, cur);
             return true;
         }
         if (!f.setter) return false;
@@ -1146,19 +1121,15 @@ void Machine::run() {
                 read_var(ip->x, ip->b, index_of(*ip), ip->token, r[ip->a]);
             NEXT();
         get_field:
-            if (const BuiltInField* f = field(ip->b)) [[likely]] {
-                read_field(*f, r[ip->a]);
+            if (const RValue* v = field_operand(ip->b)) [[likely]] {
+                r[ip->a] = *v;
                 NEXT();
             }
             goto get_builtin;
         set_field : {
             const BuiltInField* f = field(ip->b);
             if (f && f->plain_store) {
-                store_field(*f,
-                            f->storage == BuiltInField::value
-                                ? reinterpret_cast<RValue*>(f->in(v_.self))
-                                : nullptr,
-                            K(ip->a).real);
+                f->store(v_.self, K(ip->a).real);
                 NEXT();
             }
             if (f && f->setter) {

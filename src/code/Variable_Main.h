@@ -51,15 +51,28 @@ struct BuiltInField {
         }
     }
     // A plain store of the number v (the value's `real`), converted as the setter does.
-    void store(CInstance* inst, double v) const {
-        if (form == BuiltInForm::integer)
-            v = round_even(v);
-        else if (form == BuiltInForm::boolean)
-            v = round_even(v) > 0.5 ? 1.0 : 0.0;
-        if (storage == real)
-            *reinterpret_cast<double*>(in(inst)) = v;
-        else
-            *reinterpret_cast<RValue*>(in(inst)) = RValue(v);
+    void store(CInstance* inst, double v) const { store_at(in(inst), v); }
+    // The same into the field at p (in(inst)).
+    [[gnu::always_inline]] void store_at(char* p, double v) const {
+        if (form != BuiltInForm::real) [[unlikely]] {
+            if (form == BuiltInForm::integer)
+                v = round_even(v);
+            else if (form == BuiltInForm::boolean)
+                v = round_even(v) > 0.5 ? 1.0 : 0.0;
+        }
+        if (storage == real) {
+            *reinterpret_cast<double*>(p) = v;
+            return;
+        }
+        // A value without a string becomes the real in place.
+        RValue& d = *reinterpret_cast<RValue*>(p);
+        if (d.str.empty()) [[likely]] {
+            d.kind = kind_real;
+            d.scope = d.var_id = d.index = 0;
+            d.real = v;
+        } else {
+            d = RValue(v);
+        }
     }
 };
 

@@ -43,6 +43,14 @@ TEST(Scripts, ArgumentSlotsAreRestoredAfterEveryCall) {
     EXPECT_TRUE(s.reports.empty()) << s.last_error();
 }
 
+// Script n compiled again from `text`: the old code is freed first, so that the new one
+// may lie where it was.
+void give_new_code(ScriptRuntime& s, int32_t n, const std::string& text) {
+    std::shared_ptr<CCode>& code = s.rt.game.scripts.get(n)->compiled;
+    code.reset();
+    code = std::make_shared<CCode>(text, s.rt);
+}
+
 // The machine keeps a script call's callee at the call site: code that calls a script
 // whose code was replaced since (a script compiled again) must call the new code, also
 // when the new code lies where the old one was.
@@ -53,9 +61,7 @@ TEST(Scripts, ACallSiteFollowsTheScriptsCurrentCode) {
     CCode caller("return f() * 10 + f()", s.rt);
     EXPECT_EQ(run_program(s.rt, nullptr, nullptr, caller).real, 11);
     for (int round = 2; round < 6; ++round) {
-        std::shared_ptr<CCode>& code = s.rt.game.scripts.get(0)->compiled;
-        code.reset();
-        code = std::make_shared<CCode>("return " + std::to_string(round), s.rt);
+        give_new_code(s, 0, "return " + std::to_string(round));
         EXPECT_EQ(run_program(s.rt, nullptr, nullptr, caller).real, round * 11) << round;
     }
     EXPECT_TRUE(s.reports.empty()) << s.last_error();
@@ -80,9 +86,7 @@ TEST(Scripts, AFrameIsShapedForEachNewCodeOfAScript) {
     };
     for (int round = 0; round < 6; ++round) {
         const Case& c = cases[round % 3];
-        std::shared_ptr<CCode>& code = s.rt.game.scripts.get(0)->compiled;
-        code.reset();
-        code = std::make_shared<CCode>(c.text, s.rt);
+        give_new_code(s, 0, c.text);
         EXPECT_EQ(run_program(s.rt, nullptr, nullptr, caller).real, c.result) << c.text;
     }
     EXPECT_TRUE(s.reports.empty()) << s.last_error();
